@@ -1,0 +1,115 @@
+#include "app/app.h"
+
+#include "capture/frame_grab.h"
+#include "capture/overlay_capture.h"
+#include "input/poll_keyboard.h"
+#include "render/render_frame.h"
+#include "render/start_graphics.h"
+
+namespace app {
+
+namespace {
+constexpr std::uint32_t kClearColour = 0xFF3CA3B9;
+constexpr const char* kOverlayTexture = "フィルター画像.jpg";
+}  // namespace
+
+App::App(Platform platform) : platform_(platform) {}
+
+App::~App() = default;
+
+bool App::startUp(std::string& error) {
+    platform_.shell.createViewer();
+    platform_.shell.createFrame();
+    state.modelPath = "model.x";
+    render::Graphics graphics;
+    if (!render::startGraphics(platform_.shell, state.backBufferWidth, state.backBufferHeight,
+                               graphics, error))
+        return false;
+    device_ = std::move(graphics.device);
+    textFont_ = std::move(graphics.textFont);
+    platform_.shell.showCursor();
+    currentOverlay_ = std::make_unique<render::OverlayQuad>(*device_);
+    currentOverlay_->loadTexture(platform_.decoder, kOverlayTexture);
+    currentModel_ = std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
+    render::setLight(state, *device_);
+    return true;
+}
+
+int App::run() {
+    for (;;) {
+        platform_.shell.processPendingEvents();
+        if (quitCode_) break;
+        idlePass();
+    }
+    shutdown();
+    return *quitCode_;
+}
+
+void App::idlePass() {
+    state.numberedSave = 0;
+    input::pollKeyboard(state, platform_.keyboard, *this);
+    device_->beginScene();
+    device_->clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
+    render::Scene scene{*device_, textFont_.get(), currentModel_.get(), currentOverlay_.get()};
+    render::renderFrame(state, scene);
+    device_->endScene();
+    device_->present();
+    platform_.shell.paceFrame();
+}
+
+void App::shutdown() {
+    currentOverlay_.reset();
+    currentModel_.reset();
+}
+
+void App::requestQuit(int exitCode) {
+    // The first request wins, as the first quit message in a queue would.
+    if (!quitCode_) quitCode_ = exitCode;
+}
+
+void App::frameGrab() {
+    capture::frameGrab(state, platform_.shell, platform_.screen);
+    refreshModel();
+}
+
+void App::overlayCapture() { capture::overlayCapture(state, platform_.shell, platform_.screen); }
+
+void App::refreshModel() {
+    // The old model goes first, so the two never exist at once.
+    currentModel_.reset();
+    if (device_)
+        currentModel_ = std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
+}
+
+void App::onCaptureButton() {
+    overlayCapture();
+    ++state.saveCounter;
+}
+
+void App::onFileDropped(const std::string& path) {
+    state.modelPath = path;
+    frameGrab();
+}
+
+void App::onViewerClosed() { requestQuit(0); }
+
+void App::onFrameResized() {
+    ++state.frameSizeCount;
+    if (state.frameSizeCount > 1) frameGrab();
+}
+
+void App::onFrameMoved() { frameGrab(); }
+
+void App::onShootButton() {
+    state.numberedSave = 1;
+    frameGrab();
+}
+
+void App::onExitButton() { requestQuit(0); }
+
+void App::onPrefixChanged(const std::string& text) {
+    state.filePrefix = text;
+    state.saveCounter = 0;
+}
+
+}  // namespace app

@@ -1,0 +1,167 @@
+#include "platform/fake/recording_device.h"
+
+#include <cstdio>
+
+namespace platform::fake {
+
+namespace {
+
+class FakeTexture final : public render::Texture {
+public:
+    FakeTexture(int w, int h) : w_(w), h_(h) {}
+    int width() const override { return w_; }
+    int height() const override { return h_; }
+
+private:
+    int w_, h_;
+};
+
+class FakeVertexBuffer final : public render::VertexBuffer {
+public:
+    FakeVertexBuffer(RecordingDevice& device, std::uint32_t length)
+        : device_(device), bytes_(length) {}
+    void* lock() override {
+        if (device_.failVertexBufferLock) return nullptr;
+        device_.calls.push_back("lock");
+        return bytes_.data();
+    }
+    void unlock() override {
+        device_.calls.push_back("unlock");
+        device_.lastVertexUpload = bytes_;
+    }
+    std::uint32_t length() const override { return static_cast<std::uint32_t>(bytes_.size()); }
+
+private:
+    RecordingDevice& device_;
+    std::vector<std::uint8_t> bytes_;
+};
+
+class FakeMesh final : public render::Mesh {
+public:
+    explicit FakeMesh(std::size_t triangles) : triangles_(triangles) {}
+    std::size_t triangleCount() const override { return triangles_; }
+
+private:
+    std::size_t triangles_;
+};
+
+class FakeFont final : public render::TextFont {
+public:
+    explicit FakeFont(RecordingDevice& device) : device_(device) {}
+    void drawText(int x, int y, const std::string& text, std::uint32_t colour) override {
+        device_.calls.push_back("drawText " + std::to_string(x) + " " + std::to_string(y));
+        device_.texts.push_back({x, y, text, colour});
+    }
+
+private:
+    RecordingDevice& device_;
+};
+
+}  // namespace
+
+int RecordingDevice::count(const std::string& prefix) const {
+    int n = 0;
+    for (const auto& c : calls)
+        if (c.rfind(prefix, 0) == 0) ++n;
+    return n;
+}
+
+int RecordingDevice::find(const std::string& prefix, int from) const {
+    for (int i = from; i < static_cast<int>(calls.size()); ++i)
+        if (calls[static_cast<std::size_t>(i)].rfind(prefix, 0) == 0) return i;
+    return -1;
+}
+
+void RecordingDevice::beginScene() { calls.push_back("beginScene"); }
+
+void RecordingDevice::clear(std::uint32_t flags, std::uint32_t colour, float z, std::uint32_t stencil) {
+    char line[96];
+    std::snprintf(line, sizeof line, "clear %u %08X %g %u", flags, colour, static_cast<double>(z), stencil);
+    calls.push_back(line);
+    lastClearColour = colour;
+}
+
+void RecordingDevice::endScene() { calls.push_back("endScene"); }
+
+void RecordingDevice::present() {
+    calls.push_back("present");
+    ++presentCount;
+}
+
+void RecordingDevice::setTransform(render::TransformState state, const render::Matrix& matrix) {
+    calls.push_back("setTransform " + std::to_string(static_cast<std::uint32_t>(state)));
+    transforms[state] = matrix;
+}
+
+void RecordingDevice::setMaterial(const render::Material& material) {
+    calls.push_back("setMaterial");
+    materialsSet.push_back(material);
+}
+
+void RecordingDevice::setTexture(int stage, render::Texture* texture) {
+    calls.push_back("setTexture " + std::to_string(stage) + (texture ? " texture" : " none"));
+}
+
+void RecordingDevice::setLight(int index, const render::Light& light) {
+    calls.push_back("setLight " + std::to_string(index));
+    lights[index] = light;
+}
+
+void RecordingDevice::lightEnable(int index, bool enable) {
+    calls.push_back("lightEnable " + std::to_string(index) + (enable ? " 1" : " 0"));
+}
+
+void RecordingDevice::setRenderState(render::RenderState state, std::uint32_t value) {
+    calls.push_back("setRenderState " + std::to_string(static_cast<std::uint32_t>(state)) + " " +
+                    std::to_string(value));
+    renderStates[state] = value;
+}
+
+void RecordingDevice::setTextureStageState(int stage, render::TextureStageState state, std::uint32_t value) {
+    calls.push_back("setTextureStageState " + std::to_string(stage) + " " +
+                    std::to_string(static_cast<std::uint32_t>(state)) + " " + std::to_string(value));
+    if (stage == 0) stageStates[state] = value;
+}
+
+std::unique_ptr<render::VertexBuffer> RecordingDevice::createVertexBuffer(std::uint32_t length,
+                                                                          std::uint32_t fvf) {
+    calls.push_back("createVertexBuffer " + std::to_string(length) + " " + std::to_string(fvf));
+    if (failVertexBufferCreation) return nullptr;
+    return std::make_unique<FakeVertexBuffer>(*this, length);
+}
+
+void RecordingDevice::setStreamSource(int stream, render::VertexBuffer* buffer, std::uint32_t offset,
+                                      std::uint32_t stride) {
+    calls.push_back("setStreamSource " + std::to_string(stream) + (buffer ? " buffer " : " none ") +
+                    std::to_string(offset) + " " + std::to_string(stride));
+}
+
+void RecordingDevice::setFvf(std::uint32_t fvf) { calls.push_back("setFvf " + std::to_string(fvf)); }
+
+void RecordingDevice::drawPrimitive(render::PrimitiveType type, std::uint32_t startVertex,
+                                    std::uint32_t primitiveCount) {
+    calls.push_back("drawPrimitive " + std::to_string(static_cast<std::uint32_t>(type)) + " " +
+                    std::to_string(startVertex) + " " + std::to_string(primitiveCount));
+}
+
+std::unique_ptr<render::Mesh> RecordingDevice::createMesh(const render::MeshData& data) {
+    calls.push_back("createMesh");
+    return std::make_unique<FakeMesh>(data.triangleCount());
+}
+
+void RecordingDevice::drawSubset(render::Mesh&, std::uint32_t attributeId) {
+    calls.push_back("drawSubset " + std::to_string(attributeId));
+}
+
+std::unique_ptr<render::Texture> RecordingDevice::createTexture(const render::Image& image) {
+    calls.push_back("createTexture " + std::to_string(image.width) + "x" + std::to_string(image.height));
+    return std::make_unique<FakeTexture>(image.width, image.height);
+}
+
+std::unique_ptr<render::TextFont> RecordingDevice::createTextFont(int height) {
+    calls.push_back("createTextFont " + std::to_string(height));
+    if (failTextFont) return nullptr;
+    return std::make_unique<FakeFont>(*this);
+}
+
+}  // namespace platform::fake

@@ -1,0 +1,24 @@
+#pragma once
+// Screen double: a desktop picture in memory; every pixel is a known function of its place.
+#include <functional>
+
+#include "platform/screen.h"
+
+namespace platform::fake {
+
+class SyntheticScreen final : public Screen {
+public:
+    SyntheticScreen(int width, int height);
+    // The default desktop colours every pixel by its coordinates, so any shift shows.
+    static std::uint32_t patternAt(int x, int y);
+    render::Image read(int x, int y, int width, int height) override;
+    int width() const { return width_; }
+    int height() const { return height_; }
+    int readCount = 0;
+
+private:
+    int width_;
+    int height_;
+};
+
+}  // namespace platform::fake

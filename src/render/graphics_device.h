@@ -1,0 +1,109 @@
+#pragma once
+// The graphics operations the rendering calls, in Direct3D 9 terms. The OpenGL backend
+// emulates the fixed-function pipeline behind this interface; the Direct3D 9 backend passes
+// the calls through; the recording device of the tests keeps every call.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "render/image.h"
+#include "render/matrix.h"
+#include "render/mesh_data.h"
+
+namespace render {
+
+// Numbers as Direct3D 9 defines them, so that recorded calls read like the real ones.
+enum class TransformState : std::uint32_t { View = 2, Projection = 3, World = 256 };
+enum class RenderState : std::uint32_t {
+    SrcBlend = 19,
+    DestBlend = 20,
+    AlphaBlendEnable = 27,
+    SpecularEnable = 29,
+    Lighting = 137,
+};
+enum class TextureStageState : std::uint32_t { ColorOp = 1, ColorArg1 = 2, ColorArg2 = 3, AlphaOp = 4 };
+enum class PrimitiveType : std::uint32_t { TriangleList = 4, TriangleStrip = 5 };
+
+constexpr std::uint32_t kClearTarget = 1;
+constexpr std::uint32_t kClearZBuffer = 2;
+constexpr std::uint32_t kTopModulate = 4;
+constexpr std::uint32_t kTopSelectArg1 = 2;
+constexpr std::uint32_t kTaDiffuse = 0;
+constexpr std::uint32_t kTaTexture = 2;
+constexpr std::uint32_t kBlendSrcAlpha = 5;
+constexpr std::uint32_t kBlendInvSrcAlpha = 6;
+constexpr std::uint32_t kFvfXyzrhwDiffuseTex1 = 0x144;
+
+struct Light {
+    std::uint32_t type = 0;  // 3: directional
+    ColourValue diffuse;
+    ColourValue specular;
+    ColourValue ambient;
+    float position[3]{};
+    float direction[3]{};
+    friend bool operator==(const Light&, const Light&) = default;
+};
+
+class Texture {
+public:
+    virtual ~Texture() = default;
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+};
+
+class VertexBuffer {
+public:
+    virtual ~VertexBuffer() = default;
+    // A writable view of the whole buffer, or null when it cannot be locked.
+    virtual void* lock() = 0;
+    virtual void unlock() = 0;
+    virtual std::uint32_t length() const = 0;
+};
+
+class Mesh {
+public:
+    virtual ~Mesh() = default;
+    virtual std::size_t triangleCount() const = 0;
+};
+
+class TextFont {
+public:
+    virtual ~TextFont() = default;
+    // Draws UTF-8 text from (x, y), the top-left corner; line feeds start new lines.
+    virtual void drawText(int x, int y, const std::string& text, std::uint32_t colour) = 0;
+};
+
+class GraphicsDevice {
+public:
+    virtual ~GraphicsDevice() = default;
+
+    virtual void beginScene() = 0;
+    virtual void clear(std::uint32_t flags, std::uint32_t colour, float z, std::uint32_t stencil) = 0;
+    virtual void endScene() = 0;
+    virtual void present() = 0;
+
+    virtual void setTransform(TransformState state, const Matrix& matrix) = 0;
+    virtual void setMaterial(const Material& material) = 0;
+    virtual void setTexture(int stage, Texture* texture) = 0;
+    virtual void setLight(int index, const Light& light) = 0;
+    virtual void lightEnable(int index, bool enable) = 0;
+    virtual void setRenderState(RenderState state, std::uint32_t value) = 0;
+    virtual void setTextureStageState(int stage, TextureStageState state, std::uint32_t value) = 0;
+
+    virtual std::unique_ptr<VertexBuffer> createVertexBuffer(std::uint32_t length, std::uint32_t fvf) = 0;
+    virtual void setStreamSource(int stream, VertexBuffer* buffer, std::uint32_t offset,
+                                 std::uint32_t stride) = 0;
+    virtual void setFvf(std::uint32_t fvf) = 0;
+    virtual void drawPrimitive(PrimitiveType type, std::uint32_t startVertex,
+                               std::uint32_t primitiveCount) = 0;
+
+    virtual std::unique_ptr<Mesh> createMesh(const MeshData& data) = 0;
+    virtual void drawSubset(Mesh& mesh, std::uint32_t attributeId) = 0;
+
+    // Null when the picture cannot become a texture.
+    virtual std::unique_ptr<Texture> createTexture(const Image& image) = 0;
+    // Null when no font can be made.
+    virtual std::unique_ptr<TextFont> createTextFont(int height) = 0;
+};
+
+}  // namespace render

@@ -1,0 +1,55 @@
+#include "render/model_object.h"
+
+#include <iostream>
+
+#include "render/texture_loader.h"
+#include "render/xfile_reader.h"
+
+namespace render {
+
+ModelObject::ModelObject(const std::string& path, GraphicsDevice& device,
+                         platform::ImageDecoder& decoder)
+    : device_(device) {
+    XFileResult result = readXFile(path);
+    if (!result.mesh) {
+        std::cerr << "nukitori: model \"" << path << "\" not loaded: " << result.error << '\n';
+        return;
+    }
+    mesh_ = device_.createMesh(*result.mesh);
+    if (!mesh_) {
+        std::cerr << "nukitori: model \"" << path << "\" could not be handed to the device\n";
+        return;
+    }
+    materials_.reserve(result.mesh->materials.size());
+    textures_.reserve(result.mesh->materials.size());
+    for (const MeshMaterial& m : result.mesh->materials) {
+        Material material = m.material;
+        material.ambient = material.diffuse;
+        materials_.push_back(material);
+        // Names are relative to the working directory, not to the model's folder.
+        textures_.push_back(m.textureFilename.empty()
+                                ? nullptr
+                                : loadTextureFromFile(device_, decoder, m.textureFilename));
+    }
+}
+
+void ModelObject::draw(const app::Vec3& position, const app::Vec3& rotation) {
+    const Matrix rx = matrixRotationX(rotation.x);
+    const Matrix ry = matrixRotationY(rotation.y);
+    const Matrix rz = matrixRotationZ(rotation.z);
+    const Matrix t = matrixTranslation(position.x, position.y, position.z);
+    const Matrix s = matrixScaling(1.0f, 1.0f, 1.0f);
+    Matrix world = matrixMultiply(rz, rx);
+    world = matrixMultiply(world, ry);
+    world = matrixMultiply(world, t);
+    world = matrixMultiply(world, s);
+    device_.setTransform(TransformState::World, world);
+    if (!mesh_) return;
+    for (std::uint32_t i = 0; i < materialCount(); ++i) {
+        device_.setMaterial(materials_[i]);
+        device_.setTexture(0, textures_[i].get());
+        device_.drawSubset(*mesh_, i);
+    }
+}
+
+}  // namespace render

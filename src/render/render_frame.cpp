@@ -1,0 +1,83 @@
+#include "render/render_frame.h"
+
+#include <cmath>
+
+#include "render/texts.h"
+
+namespace render {
+
+void setLight(const app::AppState& state, GraphicsDevice& device) {
+    Light light;
+    light.type = 3;  // directional
+    light.diffuse = {0.2f, 0.2f, 0.2f, 0.2f};
+    light.specular = {0.3f, 0.3f, 0.3f, 0.3f};
+    light.ambient = {state.ambientRed, state.ambientGreen, state.ambientBlue, 1.0f};
+    light.direction[0] = 0.0f;
+    light.direction[1] = -1.0f;
+    light.direction[2] = 1.0f;
+    device.setLight(2, light);
+    device.lightEnable(2, true);
+    device.setRenderState(RenderState::SpecularEnable, 1);
+    device.setRenderState(RenderState::Lighting, 1);
+}
+
+namespace {
+
+std::uint32_t overlayColour(const app::AppState& s) {
+    return (static_cast<std::uint32_t>(s.overlayAlpha & 0xFF) << 24) |
+           (static_cast<std::uint32_t>(s.overlayRed & 0xFF) << 16) |
+           (static_cast<std::uint32_t>(s.overlayGreen & 0xFF) << 8) |
+           static_cast<std::uint32_t>(s.overlayBlue & 0xFF);
+}
+
+void drawTexts(const app::AppState& s, TextFont& font) {
+    font.drawText(50, 340, texts::kHelpKeys, texts::kTextColour);
+    // Four fifths of the back-buffer height, divided in floating point and truncated.
+    const int helpY = static_cast<int>(static_cast<double>(s.backBufferHeight * 4) / 5.0);
+    font.drawText(50, helpY, texts::kHelpFilter, texts::kTextColour);
+    font.drawText(20, 6, texts::kKeyLegend, texts::kTextColour);
+    font.drawText(20, 24,
+                  texts::values(s.overlayRed, s.overlayGreen, s.overlayBlue, s.overlayAlpha,
+                                s.ambientRedPercent, s.ambientGreenPercent, s.ambientBluePercent),
+                  texts::kTextColour);
+    if (s.saveCounter != 0) {
+        const std::string line = s.lastSaveFailed
+                                     ? texts::saveFailed(s.lastSavedPrefix, s.lastSavedNumber)
+                                     : texts::saved(s.lastSavedPrefix, s.lastSavedNumber);
+        font.drawText(50, 60, line, texts::kTextColour);
+    }
+}
+
+}  // namespace
+
+void renderFrame(app::AppState& s, Scene& scene) {
+    setLight(s, scene.device);
+
+    s.modelRotation.z += s.modelSpinZ;
+    s.modelRotation.x += s.modelSpinX;
+    s.modelPosition.x = static_cast<float>(s.modelPosition.x + std::sin(double{s.yaw}) * s.modelWalkStep);
+    s.modelPosition.z = static_cast<float>(s.modelPosition.z + std::cos(double{s.yaw}) * s.modelWalkStep);
+    s.modelRotation.y += s.modelSpinY;
+
+    if (scene.model) scene.model->draw(s.modelPosition, s.modelRotation);
+
+    if (scene.overlay) {
+        scene.overlay->setColour(overlayColour(s));
+        scene.overlay->placeAndDraw(static_cast<float>(s.overlayX), static_cast<float>(s.overlayY),
+                                    static_cast<float>(s.overlayWidth),
+                                    static_cast<float>(s.overlayHeight));
+    }
+
+    // The camera is placed after the model is drawn, so the model shows last frame's camera.
+    s.lookAtPoint.y = s.lookHeight;
+    s.lookAtPoint.x = static_cast<float>(s.eyePosition.x + 2.0 * std::sin(double{s.yaw}));
+    s.lookAtPoint.z = static_cast<float>(s.eyePosition.z + 2.0 * std::cos(double{s.yaw}));
+    scene.device.setTransform(TransformState::View,
+                              matrixLookAtLH(s.eyePosition, s.lookAtPoint, app::Vec3{0.0f, 1.0f, 0.0f}));
+    scene.device.setTransform(TransformState::Projection,
+                              matrixPerspectiveFovLH(1.0471976f, 1.0f, 0.01f, 2000.0f));
+
+    if (scene.textFont) drawTexts(s, *scene.textFont);
+}
+
+}  // namespace render

@@ -1,0 +1,37 @@
+#pragma once
+// Every text the viewer draws, each once, in UTF-8. "　" is U+3000, the ideographic space.
+#include <cstdint>
+#include <string>
+
+namespace render::texts {
+
+inline constexpr const char* kHelpKeys =
+    "使用キー\n"
+    "ESCキー 　　　　終了\n"
+    "テンキー　　　　2,4,6,8  1,3,7,9 \n"
+    "PageUp,PageDown　(移動)\n"
+    "テンキー　+(連写）\n"
+    "テンキー　-(連キャプチャ）\n"
+    "　　　テンキー  *,/   Shift 左右　Ctrl 左右   (物体回転)\n"
+    "　　　←,↑,→,↓  (視点変化)";
+
+inline constexpr const char* kHelpFilter =
+    "\n"
+    "A S D W  (フィルタ移動)\n"
+    "Q E Z C  (フィルタ拡大縮小)\n"
+    "Enter     (キャプチャ)";
+
+inline constexpr const char* kKeyLegend =
+    "キーボード:　1 2　　　　3 4　　　　5 6　　　　　　　　　　　　　　　　　　7 U 　 　　8 I 　 9 O　  0 P";
+
+inline constexpr std::uint32_t kTextColour = 0xFFC8C8C8;
+
+// "　　　　　[赤 %d]　[緑 %d]　[青 %d]　　　　　　　　　　　　　　 [透明 %d]　　%d 　 %d 　 %d"
+std::string values(int red, int green, int blue, int alpha, int ambientRed, int ambientGreen,
+                   int ambientBlue);
+// "%s%d で保存しました"
+std::string saved(const std::string& prefix, int number);
+// "%s%d の保存に失敗しました": shown instead when the file could not be written.
+std::string saveFailed(const std::string& prefix, int number);
+
+}  // namespace render::texts
