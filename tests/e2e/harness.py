@@ -1,0 +1,193 @@
+"""End-to-end harness: a private Xvfb (and optionally openbox), the real nukitori binary in a
+fresh working directory holding the sample files, input through xdotool, screenshots."""
+import os
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+
+from PIL import Image, ImageGrab
+
+BIN = os.environ.get("NUKITORI_BIN", os.path.join(os.path.dirname(__file__), "../../build/nukitori"))
+ASSETS = os.environ.get("NUKITORI_ASSETS", os.path.join(os.path.dirname(__file__), "../../assets"))
+SAMPLES = ["model.x", "枠.bmp", "フィルター画像.jpg", "フィルター.bmp"]
+SAVE_FOLDER = "抜き取り画像保存フォルダ"
+CLEAR_COLOUR = (60, 163, 185)
+
+
+def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = predicate()
+        if value:
+            return value
+        time.sleep(interval)
+    raise TimeoutError(f"timed out after {timeout} s waiting for {what}")
+
+
+def near(colour, expected, tolerance=8):
+    """Equal within the precision of a 5-6-5 back buffer (8 levels per channel at most)."""
+    return all(abs(int(a) - int(b)) <= tolerance for a, b in zip(colour[:3], expected))
+
+
+class XServer:
+    """Xvfb on a free display chosen by the server itself (-displayfd), never a fixed number."""
+
+    def __init__(self, width=1280, height=1024, window_manager=False):
+        read_fd, write_fd = os.pipe()
+        self.process = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24",
+             "-noreset", "-nolisten", "tcp"],
+            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(write_fd)
+        number = b""
+        with os.fdopen(read_fd, "rb") as pipe:
+            while not number.endswith(b"\n"):
+                chunk = pipe.read(1)
+                if not chunk:
+                    raise RuntimeError("Xvfb did not start")
+                number += chunk
+        self.display = ":" + number.decode().strip()
+        self.env = dict(os.environ, DISPLAY=self.display)
+        self.env.pop("WAYLAND_DISPLAY", None)
+        self.runtime_dir = tempfile.mkdtemp(prefix="nukitori-xdg-")
+        os.chmod(self.runtime_dir, 0o700)
+        self.env["XDG_RUNTIME_DIR"] = self.runtime_dir
+        self.wm = None
+        if window_manager:
+            self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            wait_until(self._wm_running, what="openbox")
+
+    def _wm_running(self):
+        out = self.run(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"], check=False)
+        return "window id" in out
+
+    def run(self, args, check=True):
+        result = subprocess.run(args, env=self.env, capture_output=True, text=True, check=check)
+        return result.stdout
+
+    def xdotool(self, *args):
+        return self.run(["xdotool", *[str(a) for a in args]], check=False).strip()
+
+    def screenshot(self):
+        return ImageGrab.grab(xdisplay=self.display).convert("RGB")
+
+    def keysym_of(self, keycode):
+        """The first keysym of a raw keycode, so xdotool presses exactly that physical key."""
+        for line in self.run(["xmodmap", "-pke"]).splitlines():
+            parts = line.split()
+            if len(parts) >= 4 and parts[0] == "keycode" and parts[1] == str(keycode):
+                return parts[3]
+        raise KeyError(f"keycode {keycode} has no keysym")
+
+    def keycode_of(self, keysym):
+        for line in self.run(["xmodmap", "-pke"]).splitlines():
+            parts = line.split()
+            if len(parts) >= 4 and parts[0] == "keycode" and parts[3] == keysym:
+                return int(parts[1])
+        raise KeyError(f"no keycode for {keysym}")
+
+    def key_down(self, keycode):
+        self.xdotool("keydown", self.keysym_of(keycode))
+
+    def key_up(self, keycode):
+        self.xdotool("keyup", self.keysym_of(keycode))
+
+    def tap(self, keycode, hold=0.15):
+        """A press held for a few frames, as a person's is: the key poll samples once a frame."""
+        self.key_down(keycode)
+        time.sleep(hold)
+        self.key_up(keycode)
+
+    def close_window(self, window):
+        """Alt+F4 to the window manager, which asks the window to close (WM_DELETE_WINDOW)."""
+        self.xdotool("windowactivate", "--sync", window)
+        self.xdotool("keydown", "alt+F4")
+        time.sleep(0.1)
+        self.xdotool("keyup", "alt+F4")
+
+    def close(self):
+        for process in (self.wm, self.process):
+            if process and process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(5)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+        shutil.rmtree(self.runtime_dir, ignore_errors=True)
+
+
+class Nukitori:
+    """The real binary in a temporary working directory holding the sample files."""
+
+    def __init__(self, server, samples=SAMPLES, make_folder=True, env=None):
+        self.server = server
+        self.workdir = tempfile.mkdtemp(prefix="nukitori-e2e-")
+        for name in samples:
+            shutil.copy(os.path.join(ASSETS, name), self.workdir)
+        if make_folder:
+            os.mkdir(os.path.join(self.workdir, SAVE_FOLDER))
+        self.stderr_path = os.path.join(self.workdir, "stderr.txt")
+        self._stderr = open(self.stderr_path, "wb")
+        self.process = subprocess.Popen([os.path.abspath(BIN)], cwd=self.workdir,
+                                        env=env if env is not None else server.env,
+                                        stdout=subprocess.DEVNULL, stderr=self._stderr)
+
+    def window(self, title, timeout=10.0):
+        def find():
+            out = self.server.xdotool("search", "--onlyvisible", "--name", f"^{title}$")
+            return out.split()[0] if out else None
+        return wait_until(find, timeout, what=f"window {title!r}")
+
+    def geometry(self, window):
+        """(x, y, width, height) of a window's inside, in screen coordinates."""
+        values = {}
+        for line in self.server.xdotool("getwindowgeometry", "--shell", window).splitlines():
+            key, _, value = line.partition("=")
+            values[key] = int(value)
+        return values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]
+
+    def focus(self, window):
+        self.server.xdotool("windowfocus", "--sync", window)
+
+    def wait_exit(self, timeout=10.0):
+        try:
+            return self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def stderr(self):
+        self._stderr.flush()
+        with open(self.stderr_path, encoding="utf-8", errors="replace") as f:
+            return f.read()
+
+    def path(self, *parts):
+        return os.path.join(self.workdir, *parts)
+
+    def saved_files(self):
+        folder = self.path(SAVE_FOLDER)
+        return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            try:
+                self.process.wait(5)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self._stderr.close()
+        shutil.rmtree(self.workdir, ignore_errors=True)
+
+
+def crop(image, x, y, w, h):
+    return image.crop((x, y, x + w, y + h))
+
+
+def load_bmp(path):
+    with Image.open(path) as im:
+        im.load()
+        return im.convert("RGB")

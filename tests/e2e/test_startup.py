@@ -1,0 +1,90 @@
+"""Start-up, the viewer's picture and the ways to quit, on the real binary under Xvfb."""
+import os
+import subprocess
+import unittest
+
+from harness import CLEAR_COLOUR, BIN, Nukitori, XServer, near, wait_until
+
+
+class WithoutWindowManager(unittest.TestCase):
+    def setUp(self):
+        self.server = XServer()
+        self.app = Nukitori(self.server)
+
+    def tearDown(self):
+        self.app.close()
+        self.server.close()
+
+    def test_both_windows_appear_and_the_viewer_shows_the_clear_colour_and_the_button(self):
+        viewer = self.app.window("ビューア")
+        frame = self.app.window("com")
+        x, y, w, h = self.app.geometry(viewer)
+        self.assertEqual((w, h), (594, 578), "the viewer's client area is the back buffer")
+        fx, fy, fw, fh = self.app.geometry(frame)
+        self.assertEqual((fx, fy, fw, fh), (0, 0, 177, 152), "the frame starts at the top-left corner")
+
+        def shows_picture():
+            shot = self.server.screenshot()
+            return shot if near(shot.getpixel((x + 585, y + 570)), CLEAR_COLOUR) else None
+        shot = wait_until(shows_picture, what="the clear colour in the viewer's bottom-right corner")
+        # Bottom rows are cleared and left alone by the model, overlay and texts.
+        for px in (x + 300, x + 590):
+            self.assertTrue(near(shot.getpixel((px, y + 576)), CLEAR_COLOUR),
+                            f"pixel {px},{y + 576} is {shot.getpixel((px, y + 576))}")
+        # The capture button sits over the picture at (264, 4), 68 x 18: its face is not the clear colour.
+        button = [shot.getpixel((x + bx, y + by)) for bx in range(268, 328, 6) for by in (8, 12, 16)]
+        covered = sum(1 for p in button if not near(p, CLEAR_COLOUR, 20))
+        self.assertGreater(covered, len(button) * 0.8, "the capture button is not visible over the picture")
+        self.assertTrue(near(shot.getpixel((x + 263, y + 12)), CLEAR_COLOUR, 40) or
+                        not near(shot.getpixel((x + 263, y + 12)), shot.getpixel((x + 300, y + 12)), 5),
+                        "the button is no wider than its place")
+
+    def test_escape_ends_the_program_with_exit_code_0(self):
+        viewer = self.app.window("ビューア")
+        self.app.focus(viewer)
+        self.server.tap(self.server.keycode_of("Escape"))
+        self.assertEqual(self.app.wait_exit(), 0, self.app.stderr())
+
+
+class WithWindowManager(unittest.TestCase):
+    def setUp(self):
+        self.server = XServer(window_manager=True)
+        self.app = Nukitori(self.server)
+
+    def tearDown(self):
+        self.app.close()
+        self.server.close()
+
+    def test_closing_the_viewer_ends_the_program_with_exit_code_0(self):
+        viewer = self.app.window("ビューア")
+        self.app.window("com")
+        self.server.close_window(viewer)
+        self.assertEqual(self.app.wait_exit(), 0, self.app.stderr())
+
+    def test_closing_the_frame_alone_leaves_the_viewer_running(self):
+        self.app.window("ビューア")
+        frame = self.app.window("com")
+        self.server.close_window(frame)
+        wait_until(lambda: not self.server.xdotool("search", "--onlyvisible", "--name", "^com$"),
+                   what="the frame to close")
+        self.assertIsNone(self.app.wait_exit(1.0), "closing the frame ended the program")
+        self.assertTrue(self.server.xdotool("search", "--onlyvisible", "--name", "^ビューア$"))
+
+
+class WithoutDisplay(unittest.TestCase):
+    def test_no_display_gives_exit_code_1_and_says_so(self):
+        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        result = subprocess.run([os.path.abspath(BIN)], env=env, capture_output=True, text=True, timeout=20)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("X display", result.stderr)
+        self.assertEqual(len(result.stderr.strip().splitlines()), 1, result.stderr)
+
+    def test_a_display_that_does_not_exist_gives_exit_code_1(self):
+        env = dict(os.environ, DISPLAY=":9999")
+        result = subprocess.run([os.path.abspath(BIN)], env=env, capture_output=True, text=True, timeout=20)
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("cannot open the X display \":9999\"", result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
