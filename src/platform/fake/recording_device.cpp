@@ -8,11 +8,15 @@ namespace {
 
 class FakeTexture final : public render::Texture {
 public:
-    FakeTexture(int w, int h) : w_(w), h_(h) {}
+    FakeTexture(RecordingDevice& device, int w, int h) : device_(device), w_(w), h_(h) {}
+    ~FakeTexture() override {
+        device_.calls.push_back("releaseTexture " + std::to_string(w_) + "x" + std::to_string(h_));
+    }
     int width() const override { return w_; }
     int height() const override { return h_; }
 
 private:
+    RecordingDevice& device_;
     int w_, h_;
 };
 
@@ -20,6 +24,7 @@ class FakeVertexBuffer final : public render::VertexBuffer {
 public:
     FakeVertexBuffer(RecordingDevice& device, std::uint32_t length)
         : device_(device), bytes_(length) {}
+    ~FakeVertexBuffer() override { device_.calls.push_back("releaseVertexBuffer"); }
     void* lock() override {
         if (device_.failVertexBufferLock) return nullptr;
         device_.calls.push_back("lock");
@@ -38,10 +43,12 @@ private:
 
 class FakeMesh final : public render::Mesh {
 public:
-    explicit FakeMesh(std::size_t triangles) : triangles_(triangles) {}
+    FakeMesh(RecordingDevice& device, std::size_t triangles) : device_(device), triangles_(triangles) {}
+    ~FakeMesh() override { device_.calls.push_back("releaseMesh"); }
     std::size_t triangleCount() const override { return triangles_; }
 
 private:
+    RecordingDevice& device_;
     std::size_t triangles_;
 };
 
@@ -59,16 +66,23 @@ private:
 
 }  // namespace
 
+namespace {
+// "setTransform 2" matches "setTransform 2" but not "setTransform 256".
+bool matches(const std::string& call, const std::string& prefix) {
+    return call.rfind(prefix, 0) == 0 && (call.size() == prefix.size() || call[prefix.size()] == ' ');
+}
+}  // namespace
+
 int RecordingDevice::count(const std::string& prefix) const {
     int n = 0;
     for (const auto& c : calls)
-        if (c.rfind(prefix, 0) == 0) ++n;
+        if (matches(c, prefix)) ++n;
     return n;
 }
 
 int RecordingDevice::find(const std::string& prefix, int from) const {
     for (int i = from; i < static_cast<int>(calls.size()); ++i)
-        if (calls[static_cast<std::size_t>(i)].rfind(prefix, 0) == 0) return i;
+        if (matches(calls[static_cast<std::size_t>(i)], prefix)) return i;
     return -1;
 }
 
@@ -146,7 +160,8 @@ void RecordingDevice::drawPrimitive(render::PrimitiveType type, std::uint32_t st
 
 std::unique_ptr<render::Mesh> RecordingDevice::createMesh(const render::MeshData& data) {
     calls.push_back("createMesh");
-    return std::make_unique<FakeMesh>(data.triangleCount());
+    lastMeshData = data;
+    return std::make_unique<FakeMesh>(*this, data.triangleCount());
 }
 
 void RecordingDevice::drawSubset(render::Mesh&, std::uint32_t attributeId) {
@@ -155,7 +170,7 @@ void RecordingDevice::drawSubset(render::Mesh&, std::uint32_t attributeId) {
 
 std::unique_ptr<render::Texture> RecordingDevice::createTexture(const render::Image& image) {
     calls.push_back("createTexture " + std::to_string(image.width) + "x" + std::to_string(image.height));
-    return std::make_unique<FakeTexture>(image.width, image.height);
+    return std::make_unique<FakeTexture>(*this, image.width, image.height);
 }
 
 std::unique_ptr<render::TextFont> RecordingDevice::createTextFont(int height) {

@@ -27,12 +27,13 @@ public:
     std::vector<DrawnText> texts;
     std::vector<std::uint8_t> lastVertexUpload;  // the bytes last unlocked in a vertex buffer
     std::uint32_t lastClearColour = 0;
+    render::MeshData lastMeshData;  // what the last createMesh was given
     bool failVertexBufferLock = false;
     bool failVertexBufferCreation = false;
     bool failTextFont = false;
     int presentCount = 0;
 
-    // How many recorded calls start with `prefix`.
+    // How many recorded calls start with the words of `prefix`.
     int count(const std::string& prefix) const;
     // Index of the first call starting with `prefix` at or after `from`, or -1.
     int find(const std::string& prefix, int from = 0) const;

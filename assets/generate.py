@@ -1,0 +1,350 @@
+#!/usr/bin/env python3
+"""Generate nukitori's sample input files.
+
+Writes model.x, フィルター画像.jpg, フィルター.bmp and 枠.bmp into the folder
+given as the first argument, or next to this script when none is given.
+Needs Python 3 and Pillow only; the output is deterministic.
+"""
+
+import math
+import os
+import sys
+
+from PIL import Image, ImageDraw
+
+# --- names (the program opens them by their Shift-JIS bytes) ---------------
+MODEL_NAME = "model.x"
+OVERLAY_NAME = "フィルター画像.jpg"
+GRAB_NAME = "フィルター.bmp"
+FRAME_NAME = "枠.bmp"
+
+# --- viewer set-up the model is sized for --------------------------------
+VIEW_W, VIEW_H = 594, 578
+EYE = (0.0, 3.0, -3.0)
+LOOK_AT = (0.0, 2.4, -1.0)
+FOV_Y = 1.0471976
+ASPECT = 1.0
+MODEL_POS = (0.0, 2.58, 0.0)
+
+# --- capture frame geometry ---------------------------------------------------
+FRAME_W, FRAME_H = 177, 152
+HOLE = (35, 37, 173, 148)          # left, top, right, bottom (exclusive)
+CORNER_CUT = 3                     # outer corners: pixels with dx + dy < 3 are key
+KEY = (255, 0, 255)
+FACE = (70, 90, 120)
+EDGE_LIGHT = (225, 232, 242)
+EDGE_DARK = (28, 36, 52)
+
+GRAB_W, GRAB_H = HOLE[2] - HOLE[0], HOLE[3] - HOLE[1]   # 138 x 111
+
+
+# ===========================================================================
+# small vector helpers
+def add(a, b):
+    return tuple(x + y for x, y in zip(a, b))
+
+
+def sub(a, b):
+    return tuple(x - y for x, y in zip(a, b))
+
+
+def scale(a, s):
+    return tuple(x * s for x in a)
+
+
+def dot(a, b):
+    return sum(x * y for x, y in zip(a, b))
+
+
+def cross(a, b):
+    return (a[1] * b[2] - a[2] * b[1],
+            a[2] * b[0] - a[0] * b[2],
+            a[0] * b[1] - a[1] * b[0])
+
+
+def normalize(a):
+    n = math.sqrt(dot(a, a))
+    return scale(a, 1.0 / n)
+
+
+# ===========================================================================
+# model
+class MeshBuilder:
+    def __init__(self):
+        self.positions = []
+        self.normals = []
+        self.uvs = []
+        self.faces = []       # tuples of vertex indices
+        self.material = []    # material index per face
+
+    def quad(self, centre, normal, up, half_w, half_h, material, as_triangles=False):
+        """Add one rectangle seen from outside with `up` pointing up.
+
+        right = normal x up makes TL, TR, BR, BL clockwise for a viewer
+        outside (Direct3D's default front face in a left-handed frame).
+        """
+        right = cross(normal, up)
+        corners = [
+            (add(add(centre, scale(right, -half_w)), scale(up, half_h)), (0.0, 0.0)),
+            (add(add(centre, scale(right, half_w)), scale(up, half_h)), (1.0, 0.0)),
+            (add(add(centre, scale(right, half_w)), scale(up, -half_h)), (1.0, 1.0)),
+            (add(add(centre, scale(right, -half_w)), scale(up, -half_h)), (0.0, 1.0)),
+        ]
+        base = len(self.positions)
+        for pos, uv in corners:
+            self.positions.append(pos)
+            self.normals.append(normal)
+            self.uvs.append(uv)
+        # the winding rule: (v1 - v0) x (v2 - v0) must point outwards
+        p = self.positions
+        assert dot(cross(sub(p[base + 1], p[base]), sub(p[base + 2], p[base])), normal) > 0
+        if as_triangles:
+            self.faces += [(base, base + 1, base + 2), (base, base + 2, base + 3)]
+            self.material += [material, material]
+        else:
+            self.faces.append((base, base + 1, base + 2, base + 3))
+            self.material.append(material)
+
+    def box(self, lo, hi, materials, triangle_sides=()):
+        """Axis-aligned box; `materials` maps side name -> material index."""
+        c = scale(add(lo, hi), 0.5)
+        h = scale(sub(hi, lo), 0.5)
+        sides = [
+            ("front", (0, 0, -1), (0, 1, 0), h[0], h[1], (c[0], c[1], lo[2])),
+            ("back", (0, 0, 1), (0, 1, 0), h[0], h[1], (c[0], c[1], hi[2])),
+            ("left", (-1, 0, 0), (0, 1, 0), h[2], h[1], (lo[0], c[1], c[2])),
+            ("right", (1, 0, 0), (0, 1, 0), h[2], h[1], (hi[0], c[1], c[2])),
+            ("top", (0, 1, 0), (0, 0, 1), h[0], h[2], (c[0], hi[1], c[2])),
+            ("bottom", (0, -1, 0), (0, 0, -1), h[0], h[2], (c[0], lo[1], c[2])),
+        ]
+        for name, n, up, hw, hh, centre in sides:
+            self.quad(centre, n, up, hw, hh, materials[name], name in triangle_sides)
+
+
+# Material: name, diffuse rgba, power, specular rgb, emissive rgb, texture
+MATERIALS = [
+    ("Picture", (1.0, 1.0, 1.0, 1.0), 20.0, (0.30, 0.30, 0.30), (0.0, 0.0, 0.0), GRAB_NAME),
+    ("Orange", (1.0, 0.55, 0.15, 1.0), 20.0, (0.50, 0.50, 0.50), (0.0, 0.0, 0.0), None),
+    ("Slate", (0.35, 0.42, 0.55, 1.0), 10.0, (0.20, 0.20, 0.20), (0.0, 0.0, 0.0), None),
+]
+
+
+def build_model():
+    """A display stand: a picture panel (textured front) on an orange pedestal.
+
+    The pedestal's top lies below the eye, so its lit top shows from the
+    default camera; the panel's top is above the eye and stays hidden.
+    """
+    m = MeshBuilder()
+    base = {side: 1 for side in ("front", "back", "left", "right", "top", "bottom")}
+    # the pedestal's underside as two triangles, to exercise 3-index faces
+    m.box((-1.00, -1.05, -0.75), (1.00, -0.65, 0.75), base, triangle_sides=("bottom",))
+    panel = {"front": 0, "back": 2, "left": 2, "right": 2, "top": 2, "bottom": 2}
+    m.box((-0.85, -0.65, -0.12), (0.85, 0.70, 0.12), panel)
+    return m
+
+
+def fmt(v):
+    return "%.6f" % v
+
+
+def model_bytes(m):
+    out = []
+    w = out.append
+    w(b"xof 0303txt 0032\n\n")
+    w(b"Frame Stand {\n")
+    w(b"  FrameTransformMatrix {\n")
+    ident = [[1.0 if r == c else 0.0 for c in range(4)] for r in range(4)]
+    rows = [",".join(fmt(x) for x in row) for row in ident]
+    w(("    " + ",\n    ".join(rows) + ";;\n").encode("ascii"))
+    w(b"  }\n\n")
+    w(b"  Mesh StandMesh {\n")
+
+    def vec_list(items, indent):
+        lines = [indent + ";".join(fmt(x) for x in it) + ";" for it in items]
+        return (",\n".join(lines) + ";\n").encode("ascii")
+
+    def face_list(faces, indent):
+        lines = ["%s%d;%s;" % (indent, len(f), ",".join(str(i) for i in f)) for f in faces]
+        return (",\n".join(lines) + ";\n").encode("ascii")
+
+    w(("    %d;\n" % len(m.positions)).encode("ascii"))
+    w(vec_list(m.positions, "    "))
+    w(("    %d;\n" % len(m.faces)).encode("ascii"))
+    w(face_list(m.faces, "    "))
+
+    w(b"\n    MeshNormals {\n")
+    w(("      %d;\n" % len(m.normals)).encode("ascii"))
+    w(vec_list([tuple(float(x) for x in n) for n in m.normals], "      "))
+    w(("      %d;\n" % len(m.faces)).encode("ascii"))
+    w(face_list(m.faces, "      "))
+    w(b"    }\n")
+
+    w(b"\n    MeshTextureCoords {\n")
+    w(("      %d;\n" % len(m.uvs)).encode("ascii"))
+    w(vec_list(m.uvs, "      "))
+    w(b"    }\n")
+
+    w(b"\n    MeshMaterialList {\n")
+    w(("      %d;\n" % len(MATERIALS)).encode("ascii"))
+    w(("      %d;\n" % len(m.material)).encode("ascii"))
+    w((",\n".join("      %d" % i for i in m.material) + ";\n").encode("ascii"))
+    for name, diff, power, spec, emis, tex in MATERIALS:
+        w(("\n      Material %s {\n" % name).encode("ascii"))
+        w(("        " + ";".join(fmt(x) for x in diff) + ";;\n").encode("ascii"))
+        w(("        %s;\n" % fmt(power)).encode("ascii"))
+        w(("        " + ";".join(fmt(x) for x in spec) + ";;\n").encode("ascii"))
+        w(("        " + ";".join(fmt(x) for x in emis) + ";;\n").encode("ascii"))
+        if tex is not None:
+            # older tools store texture names in the ANSI code page (Shift-JIS)
+            w(b"        TextureFilename {\n          \"" + tex.encode("cp932") + b"\";\n        }\n")
+        w(b"      }\n")
+    w(b"    }\n")
+    w(b"  }\n")
+    w(b"}\n")
+    return b"".join(out)
+
+
+# ---------------------------------------------------------------------------
+# projection with the viewer's camera (LookAtLH + PerspectiveFovLH)
+def camera_project(p):
+    """World point -> (screen x, screen y, view depth)."""
+    zaxis = normalize(sub(LOOK_AT, EYE))
+    xaxis = normalize(cross((0.0, 1.0, 0.0), zaxis))
+    yaxis = cross(zaxis, xaxis)
+    d = sub(p, EYE)
+    vx, vy, vz = dot(d, xaxis), dot(d, yaxis), dot(d, zaxis)
+    ys = 1.0 / math.tan(FOV_Y / 2.0)
+    xs = ys / ASPECT
+    nx, ny = xs * vx / vz, ys * vy / vz
+    return ((nx + 1.0) * 0.5 * VIEW_W, (1.0 - ny) * 0.5 * VIEW_H, vz)
+
+
+def view_coverage(positions, faces):
+    """Fraction of the back buffer covered by the camera-facing faces.
+
+    Faces are culled as Direct3D does by default: counter-clockwise on
+    screen (y down) means back-facing.
+    """
+    mask = Image.new("1", (VIEW_W, VIEW_H), 0)
+    draw = ImageDraw.Draw(mask)
+    front = 0
+    for f in faces:
+        pts = [camera_project(add(positions[i], MODEL_POS)) for i in f]
+        if any(z <= 0.01 for _, _, z in pts):
+            raise ValueError("model reaches behind the near plane")
+        area2 = sum(pts[k][0] * pts[(k + 1) % len(pts)][1] - pts[(k + 1) % len(pts)][0] * pts[k][1]
+                    for k in range(len(pts)))
+        if area2 > 0:      # clockwise on screen: drawn
+            front += 1
+            draw.polygon([(x, y) for x, y, _ in pts], fill=1)
+    covered = sum(1 for v in mask.getdata() if v)
+    return covered / float(VIEW_W * VIEW_H), front
+
+
+# ===========================================================================
+# images
+def make_frame():
+    """Outline of the capture frame; magenta marks what is cut away."""
+    l, t, r, b = HOLE
+    img = Image.new("RGB", (FRAME_W, FRAME_H), FACE)
+    px = img.load()
+
+    def outer_cut(x, y):
+        dx = min(x, FRAME_W - 1 - x)
+        dy = min(y, FRAME_H - 1 - y)
+        return dx + dy < CORNER_CUT and dx < CORNER_CUT and dy < CORNER_CUT
+
+    def in_hole(x, y):
+        return l <= x < r and t <= y < b
+
+    def solid(x, y):
+        return 0 <= x < FRAME_W and 0 <= y < FRAME_H and not outer_cut(x, y) and not in_hole(x, y)
+
+    for y in range(FRAME_H):
+        for x in range(FRAME_W):
+            if not solid(x, y):
+                px[x, y] = KEY
+                continue
+            # distance (in 8-neighbour steps) to the hole edge
+            hx = max(l - 1 - x, x - r, 0)
+            hy = max(t - 1 - y, y - b, 0)
+            hole_ring = max(hx, hy) + 1
+            # outer outline follows the cut corners too
+            rim = any(not solid(x + ddx, y + ddy) and not in_hole(x + ddx, y + ddy)
+                      for ddx, ddy in ((1, 0), (-1, 0), (0, 1), (0, -1)))
+            if rim:
+                px[x, y] = EDGE_LIGHT
+            elif hole_ring == 1:
+                px[x, y] = EDGE_LIGHT
+            elif hole_ring == 2:
+                px[x, y] = EDGE_DARK
+    # the bottom-left pixel carries the key; make sure the cut kept it so
+    assert px[0, FRAME_H - 1] == KEY
+    return img
+
+
+def make_grab_texture():
+    """Stand-in for the first grab: gradient, grid and corner markers."""
+    img = Image.new("RGB", (GRAB_W, GRAB_H))
+    px = img.load()
+    for y in range(GRAB_H):
+        for x in range(GRAB_W):
+            r = 60 + int(180 * x / (GRAB_W - 1))
+            g = 70 + int(150 * y / (GRAB_H - 1))
+            bl = 200 - int(120 * x / (GRAB_W - 1))
+            if x % 23 == 0 or y % 22 == 0:
+                r, g, bl = (r + 255) // 2, (g + 255) // 2, (bl + 255) // 2
+            px[x, y] = (r, g, bl)
+    d = ImageDraw.Draw(img)
+    d.rectangle((0, 0, GRAB_W - 1, GRAB_H - 1), outline=(255, 255, 255))
+    # asymmetric markers so a mirrored or flipped texture is easy to spot
+    d.rectangle((4, 4, 17, 17), fill=(255, 255, 255))
+    d.rectangle((GRAB_W - 12, GRAB_H - 12, GRAB_W - 5, GRAB_H - 5), fill=(20, 20, 20))
+    d.polygon([(GRAB_W // 2 - 10, 30), (GRAB_W // 2 + 10, 30), (GRAB_W // 2, 14)],
+              fill=(255, 240, 80))
+    return img
+
+
+def make_overlay_texture():
+    """Light stripes and a frame line; the overlay's tint multiplies it."""
+    size = 128
+    img = Image.new("RGB", (size, size), (246, 246, 246))
+    px = img.load()
+    for y in range(size):
+        for x in range(size):
+            if (x + y) % 16 < 5:
+                px[x, y] = (214, 222, 232)
+            elif ((x // 32) + (y // 32)) % 2 == 0:
+                px[x, y] = (236, 238, 242)
+    d = ImageDraw.Draw(img)
+    d.rectangle((0, 0, size - 1, size - 1), outline=(170, 180, 196), width=3)
+    d.rectangle((6, 6, size - 7, size - 7), outline=(200, 206, 216), width=1)
+    return img
+
+
+# ===========================================================================
+def main(argv):
+    out_dir = argv[1] if len(argv) > 1 else os.path.dirname(os.path.abspath(__file__))
+    os.makedirs(out_dir, exist_ok=True)
+
+    model = build_model()
+    data = model_bytes(model)
+    with open(os.path.join(out_dir, MODEL_NAME), "wb") as f:
+        f.write(data)
+    coverage, front = view_coverage(model.positions, model.faces)
+
+    make_overlay_texture().save(os.path.join(out_dir, OVERLAY_NAME), "JPEG", quality=90)
+    make_grab_texture().save(os.path.join(out_dir, GRAB_NAME), "BMP")
+    make_frame().save(os.path.join(out_dir, FRAME_NAME), "BMP")
+
+    print("wrote %s: %d vertices, %d faces, %d materials; %d faces drawn, %.1f%% of the view"
+          % (MODEL_NAME, len(model.positions), len(model.faces), len(MATERIALS),
+             front, 100.0 * coverage))
+    for name in (OVERLAY_NAME, GRAB_NAME, FRAME_NAME):
+        print("wrote %s" % name)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,28 @@
+#pragma once
+// Which desktop rectangle a grab reads. Pure arithmetic: coordinates stay signed, so a hole
+// left of or above the screen reads black there instead of wrapping to the far side.
+#include <cstdint>
+
+#include "platform/shell.h"
+
+namespace capture {
+
+struct GrabRect {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    bool empty() const { return width <= 0 || height <= 0; }
+    friend bool operator==(const GrabRect&, const GrabRect&) = default;
+};
+
+// The hole of the capture frame: 35 px in from the window's left edge, 37 px down from its
+// top, ending 4 px inside its right and bottom edges. Empty for a frame under 40 x 42.
+GrabRect frameHoleRect(const platform::Rect& frameWindow);
+
+// The overlay's rectangle on the screen, from the viewer's client origin.
+GrabRect overlayRect(platform::Point viewerClientOrigin, std::int16_t overlayX,
+                     std::int16_t overlayY, std::uint16_t overlayWidth,
+                     std::uint16_t overlayHeight);
+
+}  // namespace capture

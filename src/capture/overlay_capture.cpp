@@ -1,0 +1,16 @@
+#include "capture/overlay_capture.h"
+
+#include "capture/frame_grab.h"
+#include "capture/grab_geometry.h"
+
+namespace capture {
+
+void overlayCapture(app::AppState& state, platform::Shell& shell, platform::Screen& screen) {
+    const GrabRect rect = overlayRect(shell.viewerClientOrigin(), state.overlayX, state.overlayY,
+                                      state.overlayWidth, state.overlayHeight);
+    render::Image image;
+    if (!rect.empty()) image = screen.read(rect.x, rect.y, rect.width, rect.height);
+    saveNumberedSnapshot(state, shell, image, "the overlay has no area");
+}
+
+}  // namespace capture

@@ -1,0 +1,12 @@
+#pragma once
+// The overlay capture: the screen pixels under the viewer's overlay rectangle go to the next
+// numbered file. The caller advances saveCounter afterwards.
+#include "app/app_state.h"
+#include "platform/screen.h"
+#include "platform/shell.h"
+
+namespace capture {
+
+void overlayCapture(app::AppState& state, platform::Shell& shell, platform::Screen& screen);
+
+}  // namespace capture

@@ -1,0 +1,14 @@
+#pragma once
+// The key poll: run once per idle pass, it reads every key it knows and changes the state.
+#include "app/actions.h"
+#include "app/app_state.h"
+#include "platform/keyboard.h"
+
+namespace input {
+
+// Reads the keys in a fixed order and applies each key's step and clamp; the order is part of
+// the behaviour (clamps see the moves before them, sideways moves see the old heading).
+// May request quit, run frame grabs and overlay captures; none of them stops the poll.
+void pollKeyboard(app::AppState& state, platform::Keyboard& keyboard, app::Actions& actions);
+
+}  // namespace input

@@ -1,0 +1,177 @@
+#include "app/app.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "fresh_directory.h"
+#include "platform/fake/fake_image_decoder.h"
+#include "platform/fake/fake_shell.h"
+#include "platform/fake/recording_device.h"
+#include "platform/fake/scripted_keyboard.h"
+#include "platform/fake/synthetic_screen.h"
+
+namespace {
+
+using platform::fake::RecordingDevice;
+
+constexpr const char* kCube = R"(xof 0303txt 0032
+Mesh {
+ 3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;;
+ 1; 3;0,1,2;;
+ MeshMaterialList { 1; 1; 0;
+  Material { 1.0;0.5;0.25;1.0;; 10.0; 0.1;0.1;0.1;; 0.0;0.0;0.0;; }
+ }
+}
+)";
+
+class AppOnDoubles : public InFreshDirectory {
+protected:
+    void SetUp() override {
+        InFreshDirectory::SetUp();
+        writeFile("model.x", kCube);
+        decoder.pictures["フィルター画像.jpg"] = render::Image(8, 4, 0xFFFFFFFF);
+        shell.deviceFactory = [this](int w, int h, std::string&) -> std::unique_ptr<render::GraphicsDevice> {
+            auto made = std::make_unique<RecordingDevice>();
+            made->failTextFont = failFont;
+            device = made.get();
+            shell.log.push_back("device " + std::to_string(w) + "x" + std::to_string(h));
+            return made;
+        };
+    }
+
+    platform::fake::FakeShell shell;
+    platform::fake::ScriptedKeyboard keyboard;
+    platform::fake::SyntheticScreen screen{1280, 1024};
+    platform::fake::FakeImageDecoder decoder;
+    app::App app{{shell, keyboard, screen, decoder}};
+    RecordingDevice* device = nullptr;
+    bool failFont = false;
+};
+
+TEST_F(AppOnDoubles, StartUpCreatesWindowsThenGraphicsThenOverlayThenModelThenLight) {
+    std::string error;
+    ASSERT_TRUE(app.startUp(error)) << error;
+    const std::vector<std::string> windows(shell.log.begin(), shell.log.begin() + 2);
+    EXPECT_EQ(windows, (std::vector<std::string>{"createViewer", "createFrame"}));
+    EXPECT_NE(std::find(shell.log.begin(), shell.log.end(), "device 594x578"), shell.log.end());
+    EXPECT_EQ(app.state.modelPath, "model.x");
+
+    const int font = device->find("createTextFont 14");
+    const int overlayBuffer = device->find("createVertexBuffer 112 324");
+    const int overlayTexture = device->find("createTexture 8x4");
+    const int mesh = device->find("createMesh");
+    const int light = device->find("setLight 2");
+    ASSERT_GE(font, 0) << "no 14-pixel text font";
+    EXPECT_LT(font, overlayBuffer) << "the overlay must come after the graphics";
+    EXPECT_LT(overlayBuffer, overlayTexture) << "the overlay is created, then its texture loaded";
+    EXPECT_LT(overlayTexture, mesh) << "the model is created after the overlay";
+    EXPECT_LT(mesh, light) << "the light is set up once the model exists";
+    EXPECT_EQ(device->count("beginScene"), 0) << "no frame is drawn during start-up";
+    ASSERT_NE(app.currentModel(), nullptr);
+    EXPECT_EQ(app.currentModel()->materialCount(), 1u);
+}
+
+TEST_F(AppOnDoubles, StartUpFailsWithAReasonWhenTheGraphicsCannotStart) {
+    shell.deviceFactory = nullptr;  // the double's default: no device
+    std::string error;
+    EXPECT_FALSE(app.startUp(error));
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(app.currentModel(), nullptr) << "nothing is built without a device";
+
+    failFont = true;
+    app::App second{{shell, keyboard, screen, decoder}};
+    shell.deviceFactory = [this](int, int, std::string&) -> std::unique_ptr<render::GraphicsDevice> {
+        auto made = std::make_unique<RecordingDevice>();
+        made->failTextFont = true;
+        return made;
+    };
+    error.clear();
+    EXPECT_FALSE(second.startUp(error));
+    EXPECT_NE(error.find("font"), std::string::npos) << error;
+}
+
+TEST_F(AppOnDoubles, IdlePassClearsNumberedSavePollsAndDrawsOneFrameInOrder) {
+    std::string error;
+    ASSERT_TRUE(app.startUp(error)) << error;
+    device->calls.clear();
+    app.state.numberedSave = 1;
+    app.idlePass();
+    EXPECT_EQ(app.state.numberedSave, 0);
+    EXPECT_EQ(keyboard.refreshCount, 1) << "the keys are polled once per pass";
+    ASSERT_GE(device->calls.size(), 4u);
+    EXPECT_EQ(device->calls[0], "beginScene");
+    EXPECT_EQ(device->calls[1], "clear 3 FF3CA3B9 1 0") << "target and depth, colour 60,163,185, depth 1";
+    EXPECT_EQ(device->calls[2], "setLight 2") << "the frame starts right after the clear";
+    EXPECT_EQ(device->calls[device->calls.size() - 2], "endScene");
+    EXPECT_EQ(device->calls.back(), "present");
+    EXPECT_EQ(shell.paceFrameCount, 1) << "every presented frame is paced";
+}
+
+TEST_F(AppOnDoubles, EscapeEndsTheLoopAfterItsPassWithExitCode0AndShutsDownOverlayFirst) {
+    std::string error;
+    ASSERT_TRUE(app.startUp(error)) << error;
+    int passes = 0;
+    shell.pendingEvents = [&] {
+        if (++passes == 3) keyboard.press(0x1B);
+    };
+    EXPECT_EQ(app.run(), 0);
+    // Escape was seen in the third pass, whose frame was still presented.
+    EXPECT_EQ(device->presentCount, 3);
+    const int overlayGone = device->find("releaseVertexBuffer");
+    const int modelGone = device->find("releaseMesh");
+    ASSERT_GE(overlayGone, 0);
+    ASSERT_GE(modelGone, 0);
+    EXPECT_LT(overlayGone, modelGone) << "the overlay is destroyed before the model";
+}
+
+TEST_F(AppOnDoubles, EveryQuitPathGivesExitCode0AndTheFirstRequestWins) {
+    std::string error;
+    ASSERT_TRUE(app.startUp(error)) << error;
+    shell.pendingEvents = [&] { app.onViewerClosed(); };
+    EXPECT_EQ(app.run(), 0);
+    EXPECT_EQ(device->presentCount, 0) << "a quit seen while draining events ends before the next pass";
+
+    app::App other{{shell, keyboard, screen, decoder}};
+    other.requestQuit(0);
+    other.requestQuit(3);
+    EXPECT_EQ(other.quitCode(), 0);
+    app::App exitButton{{shell, keyboard, screen, decoder}};
+    exitButton.onExitButton();
+    EXPECT_EQ(exitButton.quitCode(), 0);
+}
+
+TEST_F(AppOnDoubles, FrameSizeCountGrabsFromTheSecondResizeAndDropsReplaceTheModelPath) {
+    std::string error;
+    ASSERT_TRUE(app.startUp(error)) << error;
+    device->calls.clear();
+    app.onFrameResized();
+    EXPECT_EQ(device->count("createMesh"), 0) << "the first resize never grabs";
+    app.onFrameResized();
+    EXPECT_EQ(device->count("releaseMesh"), 1) << "the second resize grabs and reloads the model";
+    EXPECT_EQ(device->count("createMesh"), 1);
+    EXPECT_LT(device->find("releaseMesh"), device->find("createMesh")) << "old model first, then the new";
+
+    writeFile("other.x", kCube);
+    app.onFileDropped("other.x");
+    EXPECT_EQ(app.state.modelPath, "other.x");
+    EXPECT_EQ(device->count("createMesh"), 2) << "a drop grabs and loads the dropped model";
+}
+
+TEST_F(AppOnDoubles, ButtonsAndPrefixFollowTheCounterRules) {
+    std::string error;
+    ASSERT_TRUE(app.startUp(error)) << error;
+    app.onCaptureButton();
+    app.onCaptureButton();
+    EXPECT_EQ(app.state.saveCounter, 2) << "each capture button press advances the counter";
+    app.onPrefixChanged("cut");
+    EXPECT_EQ(app.state.saveCounter, 0) << "a new prefix restarts the numbering";
+    shell.editText = "cut";
+    app.onShootButton();
+    EXPECT_EQ(app.state.numberedSave, 1);
+    EXPECT_EQ(app.state.saveCounter, 1) << "the shoot button's numbered grab advances the counter";
+    app.idlePass();
+    EXPECT_EQ(app.state.numberedSave, 0) << "the next pass clears the numbered flag";
+}
+
+}  // namespace

@@ -1,0 +1,159 @@
+#include "capture/numbered_file.h"
+
+#include <gtest/gtest.h>
+
+#include "fresh_directory.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "capture/safe_file.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using capture::pathFromUtf8;
+
+std::string osReason(int code) { return std::error_code(code, std::generic_category()).message(); }
+
+std::vector<std::uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+
+std::string contentOf(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeText(const fs::path& path, std::string_view text) {
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+
+TEST(SanitizePrefix, ReplacesWhatCannotStandInAFileName) {
+    EXPECT_EQ(capture::sanitizePrefix("cut"), "cut") << "a plain prefix was changed";
+    EXPECT_EQ(capture::sanitizePrefix(""), "") << "the empty prefix was changed";
+    EXPECT_EQ(capture::sanitizePrefix("切り抜き"), "切り抜き") << "valid UTF-8 was changed";
+    EXPECT_EQ(capture::sanitizePrefix("../up/and\\over"), ".._up_and_over") << "separators survived";
+    EXPECT_EQ(capture::sanitizePrefix("a:b*c?d\"e<f>g|h"), "a_b_c_d_e_f_g_h") << "Windows-reserved characters survived";
+    EXPECT_EQ(capture::sanitizePrefix(std::string("a\0b\x01\x1f\x7f\t", 7)), "a_b____")
+        << "NUL or control characters survived";
+    EXPECT_EQ(capture::sanitizePrefix("."), "_") << "\".\" was kept";
+    EXPECT_EQ(capture::sanitizePrefix(".."), "_") << "\"..\" was kept";
+    EXPECT_EQ(capture::sanitizePrefix("..."), "...") << "dots that name nothing special were changed";
+    EXPECT_EQ(capture::sanitizePrefix("a\xff" "b"), "a_b") << "a stray byte survived";
+    EXPECT_EQ(capture::sanitizePrefix("\xe5\x88"), "__") << "a truncated sequence survived";
+    EXPECT_EQ(capture::sanitizePrefix("\xc0\xaf"), "__") << "an overlong '/' survived";
+    EXPECT_EQ(capture::sanitizePrefix("\xed\xa0\x80"), "___") << "a surrogate survived";
+    EXPECT_EQ(capture::sanitizePrefix("\xf4\x90\x80\x80"), "____") << "a value past U+10FFFF survived";
+    const std::string messy = "a/\xff\x01:\xe3\x81\x82";
+    EXPECT_EQ(capture::sanitizePrefix(capture::sanitizePrefix(messy)), capture::sanitizePrefix(messy))
+        << "sanitizing twice changed the result";
+}
+
+TEST(NumberedPath, JoinsFolderPrefixAndDecimalNumber) {
+    EXPECT_EQ(capture::numberedPath("cut", 0), "抜き取り画像保存フォルダ/cut0.bmp");
+    EXPECT_EQ(capture::numberedPath("", 0), "抜き取り画像保存フォルダ/0.bmp") << "empty prefix";
+    EXPECT_EQ(capture::numberedPath("a/b", 12), "抜き取り画像保存フォルダ/a_b12.bmp") << "prefix not sanitized";
+    EXPECT_EQ(capture::numberedPath("x", -3), "抜き取り画像保存フォルダ/x-3.bmp") << "negative number";
+}
+
+TEST_F(InFreshDirectory, SaveNumberedCreatesTheMissingFolderAndWritesTheWholeFile) {
+    const auto result = capture::saveNumbered(bytesOf("picture"), "cut", 0);
+    ASSERT_TRUE(result.ok) << "save failed: " << result.error;
+    EXPECT_EQ(result.numberUsed, 0);
+    EXPECT_EQ(result.path, "抜き取り画像保存フォルダ/cut0.bmp");
+    EXPECT_EQ(contentOf(pathFromUtf8(result.path)), "picture") << "the file does not hold the bytes";
+    EXPECT_EQ(namesIn(pathFromUtf8(capture::kSaveFolderName)), std::vector<std::string>{"cut0.bmp"})
+        << "a temporary file was left behind";
+}
+
+TEST_F(InFreshDirectory, SaveNumberedTakesTheNextFreeNumberAndNeverReplaces) {
+    const fs::path folder = pathFromUtf8(capture::kSaveFolderName);
+    fs::create_directory(folder);
+    writeText(folder / "cut0.bmp", "old zero");
+    writeText(folder / "cut1.bmp", "old one");
+    fs::create_directory(folder / "cut3.bmp");  // taken by something that is not even a file
+
+    const auto first = capture::saveNumbered(bytesOf("new"), "cut", 0);
+    ASSERT_TRUE(first.ok) << first.error;
+    EXPECT_EQ(first.numberUsed, 2) << "did not take the first free number";
+    const auto second = capture::saveNumbered(bytesOf("newer"), "cut", 1);
+    ASSERT_TRUE(second.ok) << second.error;
+    EXPECT_EQ(second.numberUsed, 4) << "did not skip the taken numbers 1 to 3";
+    EXPECT_EQ(contentOf(folder / "cut0.bmp"), "old zero") << "an existing file was replaced";
+    EXPECT_EQ(contentOf(folder / "cut1.bmp"), "old one") << "an existing file was replaced";
+    EXPECT_EQ(contentOf(folder / "cut2.bmp"), "new");
+    EXPECT_EQ(contentOf(folder / "cut4.bmp"), "newer");
+    EXPECT_EQ(namesIn(folder).size(), 5u) << "a temporary file was left behind";
+}
+
+TEST_F(InFreshDirectory, SaveNumberedReportsWhyTheFolderCannotBeMade) {
+    writeText(pathFromUtf8(capture::kSaveFolderName), "a file where the folder should be");
+    const auto result = capture::saveNumbered(bytesOf("picture"), "cut", 5);
+    EXPECT_FALSE(result.ok) << "save claimed success without a folder";
+    EXPECT_EQ(result.numberUsed, 5) << "the failed number should be the one asked for";
+    EXPECT_EQ(result.path, "抜き取り画像保存フォルダ") << "the failure should name the folder";
+    EXPECT_TRUE(result.error == osReason(EEXIST) || result.error == osReason(ENOTDIR))
+        << "the error is not the system's reason: " << result.error;
+    EXPECT_EQ(namesIn(".").size(), 1u) << "something was written beside the blocking file";
+}
+
+TEST_F(InFreshDirectory, SaveNumberedReportsAReadOnlyFolderAndLeavesNoTemporary) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
+    const fs::path folder = pathFromUtf8(capture::kSaveFolderName);
+    fs::create_directory(folder);
+    fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    const auto result = capture::saveNumbered(bytesOf("picture"), "cut", 0);
+    EXPECT_FALSE(result.ok) << "save claimed success in a read-only folder";
+    EXPECT_EQ(result.error, osReason(EACCES)) << "the error is not the system's reason";
+    EXPECT_TRUE(namesIn(folder).empty()) << "something was left in the folder";
+}
+
+TEST_F(InFreshDirectory, AtomicWriteReplacesTheWholeFileAndLeavesNoTemporary) {
+    const fs::path target = pathFromUtf8(capture::kGrabTextureFileName);
+    ASSERT_TRUE(capture::writeFileAtomically(target, bytesOf("a long first picture")).ok());
+    const auto second = capture::writeFileAtomically(target, bytesOf("short"));
+    ASSERT_TRUE(second.ok()) << second.error;
+    EXPECT_EQ(contentOf(target), "short") << "the old content was not replaced whole";
+    EXPECT_EQ(namesIn("."), std::vector<std::string>{target.filename().string()})
+        << "a temporary file was left behind";
+}
+
+TEST_F(InFreshDirectory, FailedWritesKeepTheOldStateAndReportTheReason) {
+    // The target is a folder with something in it: the final rename must fail.
+    fs::create_directory("busy");
+    writeText("busy/inside", "x");
+    const auto renamed = capture::writeFileAtomically("busy", bytesOf("picture"));
+    EXPECT_EQ(renamed.status, capture::WriteStatus::Failed) << "replacing a folder succeeded";
+    EXPECT_TRUE(renamed.error == osReason(EISDIR) || renamed.error == osReason(ENOTEMPTY) ||
+                renamed.error == osReason(EEXIST))
+        << "the error is not the system's reason: " << renamed.error;
+    EXPECT_EQ(contentOf("busy/inside"), "x") << "the folder's content was touched";
+    EXPECT_EQ(namesIn("."), std::vector<std::string>{"busy"}) << "a temporary file was left behind";
+
+    const auto missing = capture::writeFileAtomically("no-such-folder/file.bmp", bytesOf("picture"));
+    EXPECT_FALSE(missing.ok()) << "writing into a missing folder succeeded";
+    EXPECT_EQ(missing.error, osReason(ENOENT)) << "the error is not the system's reason";
+
+    writeText("taken.bmp", "old");
+    const auto exclusive = capture::writeFileExclusive("taken.bmp", bytesOf("new"));
+    EXPECT_EQ(exclusive.status, capture::WriteStatus::AlreadyExists) << "an existing file was not noticed";
+    EXPECT_EQ(contentOf("taken.bmp"), "old") << "the exclusive write replaced a file";
+    EXPECT_EQ(namesIn("."), (std::vector<std::string>{"busy", "taken.bmp"})) << "a temporary file was left behind";
+}
+
+}  // namespace

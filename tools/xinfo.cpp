@@ -1,0 +1,69 @@
+// nukitori-xinfo FILE: what the X file reader finds in FILE, as "key: value" lines.
+#include <algorithm>
+#include <cstdio>
+#include <iostream>
+#include <limits>
+#include <sstream>
+#include <string>
+
+#include "render/xfile_reader.h"
+
+namespace {
+
+std::string colour(const render::ColourValue& c, bool withAlpha) {
+    std::ostringstream out;
+    out << c.r << ' ' << c.g << ' ' << c.b;
+    if (withAlpha) out << ' ' << c.a;
+    return out.str();
+}
+
+void printMesh(const std::string& path, const render::MeshData& mesh) {
+    std::cout << "file: " << path << '\n'
+              << "vertices: " << mesh.vertices.size() << '\n'
+              << "triangles: " << mesh.triangleCount() << '\n'
+              << "normals: " << (mesh.hasNormals ? "yes" : "no") << '\n'
+              << "texture coordinates: " << (mesh.hasTextureCoords ? "yes" : "no") << '\n'
+              << "materials: " << mesh.materials.size() << '\n';
+    for (std::size_t i = 0; i < mesh.materials.size(); ++i) {
+        const render::Material& m = mesh.materials[i].material;
+        const auto used =
+            std::count(mesh.attributes.begin(), mesh.attributes.end(), static_cast<std::uint32_t>(i));
+        std::cout << "material " << i << ": diffuse " << colour(m.diffuse, true) << " power " << m.power
+                  << " specular " << colour(m.specular, false) << " emissive " << colour(m.emissive, false)
+                  << " triangles " << used << " texture "
+                  << (mesh.materials[i].textureFilename.empty() ? "-" : mesh.materials[i].textureFilename)
+                  << '\n';
+    }
+    if (!mesh.vertices.empty()) {
+        float low[3] = {std::numeric_limits<float>::max(), std::numeric_limits<float>::max(),
+                        std::numeric_limits<float>::max()};
+        float high[3] = {std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest(),
+                         std::numeric_limits<float>::lowest()};
+        for (const render::MeshVertex& v : mesh.vertices) {
+            const float p[3] = {v.x, v.y, v.z};
+            for (int k = 0; k < 3; ++k) {
+                low[k] = std::min(low[k], p[k]);
+                high[k] = std::max(high[k], p[k]);
+            }
+        }
+        std::cout << "bounds: " << low[0] << ' ' << low[1] << ' ' << low[2] << " .. " << high[0] << ' '
+                  << high[1] << ' ' << high[2] << '\n';
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::cerr << "usage: nukitori-xinfo FILE\n";
+        return 2;
+    }
+    const std::string path = argv[1];
+    const render::XFileResult result = render::readXFile(path);
+    if (!result.mesh) {
+        std::cerr << path << ": " << result.error << '\n';
+        return 1;
+    }
+    printMesh(path, *result.mesh);
+    return 0;
+}
