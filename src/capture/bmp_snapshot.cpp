@@ -20,6 +20,11 @@ std::size_t bmpRowLength(int width) {
     return (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
 }
 
+bool snapshotSizeAllowed(int width, int height) {
+    return width > 0 && height > 0 &&
+           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= kMaxSnapshotPixels;
+}
+
 std::vector<std::uint8_t> encodeBmpSnapshot(const render::Image& image) {
     if (image.empty()) return {};
     const std::size_t rowLength = bmpRowLength(image.width);

@@ -38,9 +38,11 @@ void frameGrab(app::AppState& state, platform::Shell& shell, platform::Screen& s
     std::string_view emptyReason = "the capture frame is closed";
     if (const std::optional<platform::Rect> window = shell.frameWindowRect()) {
         const GrabRect hole = frameHoleRect(*window);
-        emptyReason = "the capture frame is too small to have a hole";
+        emptyReason = hole.empty() ? "the capture frame is too small to have a hole"
+                                   : "the capture frame is too large to save";
         // Only the hole is read: buffers follow the picture's size, not the screen's.
-        if (!hole.empty()) image = screen.read(hole.x, hole.y, hole.width, hole.height);
+        if (snapshotSizeAllowed(hole.width, hole.height))
+            image = screen.read(hole.x, hole.y, hole.width, hole.height);
     }
 
     if (state.numberedSave != 0) {

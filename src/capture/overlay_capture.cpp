@@ -1,5 +1,6 @@
 #include "capture/overlay_capture.h"
 
+#include "capture/bmp_snapshot.h"
 #include "capture/frame_grab.h"
 #include "capture/grab_geometry.h"
 
@@ -9,7 +10,11 @@ void overlayCapture(app::AppState& state, platform::Shell& shell, platform::Scre
     const GrabRect rect = overlayRect(shell.viewerClientOrigin(), state.overlayX, state.overlayY,
                                       state.overlayWidth, state.overlayHeight);
     render::Image image;
-    if (!rect.empty()) image = screen.read(rect.x, rect.y, rect.width, rect.height);
+    if (!snapshotSizeAllowed(rect.width, rect.height)) {
+        saveNumberedSnapshot(state, shell, image, "the overlay is too large to save");
+        return;
+    }
+    image = screen.read(rect.x, rect.y, rect.width, rect.height);
     saveNumberedSnapshot(state, shell, image, "the overlay has no area");
 }
 

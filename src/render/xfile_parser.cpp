@@ -1,7 +1,6 @@
 #include "render/xfile_parser.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
 #include <map>
 #include <string_view>
@@ -36,7 +35,7 @@ public:
                 take();
             } else if (token.kind == TokenKind::Name) {
                 const std::string name = readObjectHeader();
-                const std::string& type = lastType_;
+                const std::string type = lastType_;
                 if (sameName(type, "Frame")) {
                     parseFrame(-1, 1);
                 } else if (sameName(type, "Mesh")) {

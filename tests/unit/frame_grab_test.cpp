@@ -143,6 +143,21 @@ TEST_F(Grab, OverlayCaptureReadsUnderTheOverlayAndLeavesTheCounterToTheCaller) {
     EXPECT_TRUE(fs::exists(numbered("cut1.bmp")));
 }
 
+TEST_F(Grab, AnOverlayTooLargeToHoldIsRefusedBeforeAnyPixelIsRead) {
+    state.overlayWidth = 65535;
+    state.overlayHeight = 65535;
+    capture::overlayCapture(state, shell, screen);
+    EXPECT_EQ(screen.readCount, 0) << "a 65535 x 65535 rectangle was read into memory";
+    EXPECT_TRUE(state.lastSaveFailed) << "a refused capture was reported as saved";
+    EXPECT_FALSE(fs::exists(numbered("0.bmp")));
+
+    state.overlayWidth = 4000;  // wider than the screen, still sensible: the rest reads black
+    state.overlayHeight = 300;
+    capture::overlayCapture(state, shell, screen);
+    EXPECT_FALSE(state.lastSaveFailed);
+    EXPECT_EQ(readSnapshot(numbered("0.bmp")).width, 4000);
+}
+
 TEST_F(Grab, PixelsOffTheScreenAreBlack) {
     shell.frameRect = platform::Rect{-100, -100, 77, 52};  // hole at (-65, -63)
     capture::frameGrab(state, shell, screen);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "xfile_test_files.h"

@@ -49,8 +49,9 @@ ViewerWindow::ViewerWindow(int width, int height) {
     setWindowTitle(QString::fromUtf8(kViewerTitle));
     setObjectName(QStringLiteral("viewer"));
     setFixedSize(width, height);  // no sizing border: the client area is the back buffer
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
+    // A caption with a close box only: no minimize or maximize box, no sizing border.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setAcceptDrops(true);
 
     surface_ = new GlSurface;
