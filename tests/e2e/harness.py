@@ -102,11 +102,8 @@ class XServer:
         self.key_up(keycode)
 
     def close_window(self, window):
-        """Alt+F4 to the window manager, which asks the window to close (WM_DELETE_WINDOW)."""
-        self.xdotool("windowactivate", "--sync", window)
-        self.xdotool("keydown", "alt+F4")
-        time.sleep(0.1)
-        self.xdotool("keyup", "alt+F4")
+        """Asks the window manager to close the window, as its close box does (WM_DELETE_WINDOW)."""
+        self.run(["wmctrl", "-i", "-c", hex(int(window))])
 
     def close(self):
         for process in (self.wm, self.process):
