@@ -132,6 +132,9 @@ void startProgram(Program& p) {
         return;
     }
     p.font = p.device()->createTextFont(14);
+    // Which OpenGL did the work: a software rasteriser and a GPU give very different figures.
+    const auto* renderer = reinterpret_cast<const char*>(p.device()->gl().glGetString(GL_RENDERER));
+    benchmark::AddCustomContext("gl_renderer", renderer ? renderer : "unknown");
     // A few passes first: the text pictures and the shader variants are made on first use.
     for (int i = 0; i < 10; ++i) {
         p.shell->processPendingEvents();
@@ -215,6 +218,23 @@ void glFrameWithoutPresent(benchmark::State& bench) {
     }
 }
 BENCHMARK(glFrameWithoutPresent)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// The floor under any frame: only the clear, finished; then the clear and present.
+void glClearOnly(benchmark::State& bench, bool withPresent) {
+    if (!ready(bench)) return;
+    platform::qt::GlDevice& device = *program->device();
+    for (auto _ : bench) {
+        device.beginScene();
+        device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
+        device.endScene();
+        if (withPresent)
+            device.present();
+        else
+            device.gl().glFinish();
+    }
+}
+BENCHMARK_CAPTURE(glClearOnly, finished, false)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(glClearOnly, presented, true)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMicrosecond);
 
 // The paced pass as the program runs it: wall time should be one 60 Hz period and the CPU a
 // small share of it (CPU / Time is the idle load).
