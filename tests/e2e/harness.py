@@ -141,11 +141,7 @@ class Nukitori:
 
     def geometry(self, window):
         """(x, y, width, height) of a window's inside, in screen coordinates."""
-        values = {}
-        for line in self.server.xdotool("getwindowgeometry", "--shell", window).splitlines():
-            key, _, value = line.partition("=")
-            values[key] = int(value)
-        return values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]
+        return screen_geometry(self.server, window)
 
     def focus(self, window):
         self.server.xdotool("windowfocus", "--sync", window)
@@ -188,3 +184,78 @@ def load_bmp(path):
     with Image.open(path) as im:
         im.load()
         return im.convert("RGB")
+
+
+# Pointer, key and file helpers shared by the key and capture tests.
+
+def click_at(server, x, y, button=1):
+    server.xdotool("mousemove", "--sync", x, y)
+    server.xdotool("click", button)
+
+
+def drag(server, start, end, steps=10, settle=0.3):
+    """Press at `start`, move to `end` in steps, hold still, release. The pause before the release
+    lets uncovered windows repaint before anything that runs on the release reads the screen."""
+    (x0, y0), (x1, y1) = start, end
+    server.xdotool("mousemove", "--sync", x0, y0)
+    server.xdotool("mousedown", 1)
+    for i in range(1, steps + 1):
+        server.xdotool("mousemove", x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
+        time.sleep(0.03)
+    time.sleep(settle)
+    server.xdotool("mouseup", 1)
+
+
+def hold(server, keycode, seconds):
+    """Holds a key for real: the program polls the keyboard once a frame."""
+    server.key_down(keycode)
+    try:
+        time.sleep(seconds)
+    finally:
+        server.key_up(keycode)
+
+
+def file_stamp(path):
+    """(mtime_ns, size, inode) of a file, or None: tells a rewritten file from the old one."""
+    try:
+        st = os.stat(path)
+    except FileNotFoundError:
+        return None
+    return st.st_mtime_ns, st.st_size, st.st_ino
+
+
+def wait_for_file(path, size=None, timeout=10.0, old_stamp=None):
+    """Waits until `path` exists, differs from `old_stamp` and, if given, has `size` bytes."""
+    def ready():
+        stamp = file_stamp(path)
+        if stamp is None or stamp == old_stamp:
+            return None
+        return stamp if size is None or stamp[1] == size else None
+    return wait_until(ready, timeout, what=f"{os.path.basename(path)} to be written")
+
+
+def stable_screenshot(server, box=None, timeout=5.0):
+    """A screenshot equal to the one taken a frame or two before (within `box` if given), so that
+    a still scene is compared, not one half-way through a repaint."""
+    previous = [None]
+
+    def settled():
+        shot = server.screenshot()
+        part = shot.crop(box) if box else shot
+        data = part.tobytes()
+        same = data == previous[0]
+        previous[0] = data
+        return shot if same else None
+    return wait_until(settled, timeout, interval=0.05, what="the screen to settle")
+
+
+def screen_geometry(server, window):
+    """(x, y, width, height) of a window's inside in screen coordinates, from xwininfo. Unlike
+    xdotool's getwindowgeometry it stays right for windows that a window manager has reparented
+    into a decorated frame."""
+    values = {}
+    for line in server.run(["xwininfo", "-id", str(window)]).splitlines():
+        key, _, value = line.strip().partition(":")
+        values[key] = value.strip()
+    return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
+            int(values["Width"]), int(values["Height"]))
