@@ -22,8 +22,8 @@ bool App::startUp(std::string& error) {
     platform_.shell.createFrame();
     state.modelPath = "model.x";
     render::Graphics graphics;
-    if (!render::startGraphics(platform_.shell, state.backBufferWidth, state.backBufferHeight,
-                               graphics, error))
+    if (!render::startGraphics(platform_.shell, state.backBufferWidth, state.backBufferHeight, graphics,
+                               error))
         return false;
     device_ = std::move(graphics.device);
     textFont_ = std::move(graphics.textFont);
@@ -72,7 +72,9 @@ void App::frameGrab() {
     refreshModel();
 }
 
-void App::overlayCapture() { capture::overlayCapture(state, platform_.shell, platform_.screen); }
+void App::overlayCapture() {
+    capture::overlayCapture(state, platform_.shell, platform_.screen);
+}
 
 void App::refreshModel() {
     // The old model goes first, so the two never exist at once.
@@ -91,21 +93,27 @@ void App::onFileDropped(const std::string& path) {
     frameGrab();
 }
 
-void App::onViewerClosed() { requestQuit(0); }
+void App::onViewerClosed() {
+    requestQuit(0);
+}
 
 void App::onFrameResized() {
     ++state.frameSizeCount;
     if (state.frameSizeCount > 1) frameGrab();
 }
 
-void App::onFrameMoved() { frameGrab(); }
+void App::onFrameMoved() {
+    frameGrab();
+}
 
 void App::onShootButton() {
     state.numberedSave = 1;
     frameGrab();
 }
 
-void App::onExitButton() { requestQuit(0); }
+void App::onExitButton() {
+    requestQuit(0);
+}
 
 void App::onPrefixChanged(const std::string& text) {
     state.filePrefix = text;

@@ -45,13 +45,13 @@ public:
     void overlayCapture() override;
 
     // Window handlers (called by the backends from their events).
-    void onCaptureButton();                  // viewer button 1000
+    void onCaptureButton();  // viewer button 1000
     void onFileDropped(const std::string& path);
     void onViewerClosed();
     void onFrameResized();
-    void onFrameMoved();                     // the modal move of a drag has ended
-    void onShootButton();                    // frame button 1002
-    void onExitButton();                     // frame button 1001
+    void onFrameMoved();                            // the modal move of a drag has ended
+    void onShootButton();                           // frame button 1002
+    void onExitButton();                            // frame button 1001
     void onPrefixChanged(const std::string& text);  // edit box 1003
 
     AppState state;

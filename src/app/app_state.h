@@ -17,7 +17,7 @@ struct AppState {
     // File naming and model source.
     std::uint16_t numberedSave = 0;
     std::int32_t saveCounter = 0;
-    std::string filePrefix;          // last prefix read from the frame's edit box
+    std::string filePrefix;  // last prefix read from the frame's edit box
     std::string modelPath = "model.x";
 
     // What the viewer reports about the last numbered file (the number actually used may

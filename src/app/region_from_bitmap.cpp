@@ -36,8 +36,8 @@ Region regionFromBitmap(const render::Image& picture, std::int32_t keyColour, in
     Region region;
     if (picture.empty()) return region;
     const int width = picture.width;
-    const std::uint32_t key = keyColour == -1 ? (picture.at(0, picture.height - 1) & kColourMask)
-                                              : keyFromColorref(keyColour);
+    const std::uint32_t key =
+        keyColour == -1 ? (picture.at(0, picture.height - 1) & kColourMask) : keyFromColorref(keyColour);
 
     // Rectangles still growing downwards, one per run of the previous row, left to right.
     // A run continues a rectangle only when it has exactly the same columns; everything

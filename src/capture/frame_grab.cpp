@@ -10,8 +10,8 @@
 
 namespace capture {
 
-void saveNumberedSnapshot(app::AppState& state, platform::Shell& shell,
-                          const render::Image& image, std::string_view emptyReason) {
+void saveNumberedSnapshot(app::AppState& state, platform::Shell& shell, const render::Image& image,
+                          std::string_view emptyReason) {
     if (std::optional<std::string> text = shell.frameEditText()) state.filePrefix = std::move(*text);
     const std::string prefix = sanitizePrefix(state.filePrefix);
     state.lastSavedPrefix = prefix;

@@ -17,7 +17,7 @@ void frameGrab(app::AppState& state, platform::Shell& shell, platform::Screen& s
 // on, and records the outcome in lastSavedPrefix (the sanitized prefix, as in the file's
 // name), lastSavedNumber and lastSaveFailed. An empty image writes nothing and counts as a
 // failure for `emptyReason`. Reports failures on stderr; leaves saveCounter alone.
-void saveNumberedSnapshot(app::AppState& state, platform::Shell& shell,
-                          const render::Image& image, std::string_view emptyReason);
+void saveNumberedSnapshot(app::AppState& state, platform::Shell& shell, const render::Image& image,
+                          std::string_view emptyReason);
 
 }  // namespace capture

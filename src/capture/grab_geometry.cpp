@@ -8,8 +8,8 @@ namespace {
 
 // Window coordinates come from the platform unchecked; keep extreme ones from overflowing.
 int saturate(std::int64_t value) {
-    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
-                                                     std::numeric_limits<int>::max()));
+    return static_cast<int>(
+        std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
 }
 
 }  // namespace
@@ -20,9 +20,8 @@ GrabRect frameHoleRect(const platform::Rect& frameWindow) {
             saturate(frameWindow.bottom - top - 41)};
 }
 
-GrabRect overlayRect(platform::Point viewerClientOrigin, std::int16_t overlayX,
-                     std::int16_t overlayY, std::uint16_t overlayWidth,
-                     std::uint16_t overlayHeight) {
+GrabRect overlayRect(platform::Point viewerClientOrigin, std::int16_t overlayX, std::int16_t overlayY,
+                     std::uint16_t overlayWidth, std::uint16_t overlayHeight) {
     return {saturate(std::int64_t{viewerClientOrigin.x} + overlayX),
             saturate(std::int64_t{viewerClientOrigin.y} + overlayY), overlayWidth, overlayHeight};
 }

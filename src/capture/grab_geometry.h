@@ -21,8 +21,7 @@ struct GrabRect {
 GrabRect frameHoleRect(const platform::Rect& frameWindow);
 
 // The overlay's rectangle on the screen, from the viewer's client origin.
-GrabRect overlayRect(platform::Point viewerClientOrigin, std::int16_t overlayX,
-                     std::int16_t overlayY, std::uint16_t overlayWidth,
-                     std::uint16_t overlayHeight);
+GrabRect overlayRect(platform::Point viewerClientOrigin, std::int16_t overlayX, std::int16_t overlayY,
+                     std::uint16_t overlayWidth, std::uint16_t overlayHeight);
 
 }  // namespace capture

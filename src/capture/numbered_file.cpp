@@ -8,7 +8,9 @@
 namespace capture {
 namespace {
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Length of the well-formed UTF-8 sequence at text[i], or 0 when it is broken (overlong
 // forms, surrogates and values past U+10FFFF count as broken).
@@ -17,7 +19,8 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
     std::size_t length = 0;
     unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
     if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        length = 2;
     else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
         if (lead == 0xE0) low = 0xA0;
@@ -40,7 +43,15 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
 bool forbiddenAscii(unsigned char c) {
     if (c < 0x20 || c == 0x7F) return true;
     switch (c) {
-        case '/': case '\\': case ':': case '*': case '?': case '"': case '<': case '>': case '|':
+        case '/':
+        case '\\':
+        case ':':
+        case '*':
+        case '?':
+        case '"':
+        case '<':
+        case '>':
+        case '|':
             return true;
         default:
             return false;
@@ -108,8 +119,7 @@ SaveResult saveNumbered(std::span<const std::uint8_t> bytes, std::string_view pr
         if (!taken) {
             const FileWriteResult written = writeFileExclusive(path, bytes);
             if (written.ok()) return {true, number, std::move(name), {}};
-            if (written.status == WriteStatus::Failed)
-                return failure(std::move(name), number, written.error);
+            if (written.status == WriteStatus::Failed) return failure(std::move(name), number, written.error);
         }
         if (number == std::numeric_limits<std::int32_t>::max())
             return failure(numberedPath(prefix, startNumber), startNumber,

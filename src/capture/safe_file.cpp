@@ -70,14 +70,13 @@ bool writeNewFile(const fs::path& path, std::span<const std::uint8_t> bytes, std
 }
 
 // Writes `bytes` to a fresh hidden file beside `target`; returns its path, or empty on failure.
-fs::path writeTemporary(const fs::path& target, std::span<const std::uint8_t> bytes,
-                        std::string& error) {
+fs::path writeTemporary(const fs::path& target, std::span<const std::uint8_t> bytes, std::string& error) {
     static std::atomic<unsigned long> sequence{0};
     const fs::path folder = target.parent_path();
     // A short name of its own: the target's name may already be near the length limit.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = ".nukitori-" + std::to_string(processId()) + "-" +
-                                 std::to_string(sequence.fetch_add(1)) + ".tmp";
+        const std::string name =
+            ".nukitori-" + std::to_string(processId()) + "-" + std::to_string(sequence.fetch_add(1)) + ".tmp";
         const fs::path temporary = folder / name;
         bool exists = false;
         if (writeNewFile(temporary, bytes, error, exists)) return temporary;
@@ -87,7 +86,9 @@ fs::path writeTemporary(const fs::path& target, std::span<const std::uint8_t> by
     return {};
 }
 
-FileWriteResult failed(std::string reason) { return {WriteStatus::Failed, std::move(reason)}; }
+FileWriteResult failed(std::string reason) {
+    return {WriteStatus::Failed, std::move(reason)};
+}
 
 bool linkUnsupported(const std::error_code& ec) {
     return ec == std::errc::operation_not_permitted || ec == std::errc::operation_not_supported ||

@@ -22,12 +22,10 @@ struct FileWriteResult {
 
 // Replaces `target` (or creates it) with exactly `bytes`; on failure the old file is untouched
 // and no temporary file is left behind.
-FileWriteResult writeFileAtomically(const std::filesystem::path& target,
-                                    std::span<const std::uint8_t> bytes);
+FileWriteResult writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 
 // Creates `target` with exactly `bytes`, but never replaces an existing file, even one that
 // appears while this runs; then the status is AlreadyExists.
-FileWriteResult writeFileExclusive(const std::filesystem::path& target,
-                                   std::span<const std::uint8_t> bytes);
+FileWriteResult writeFileExclusive(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 
 }  // namespace capture

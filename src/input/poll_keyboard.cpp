@@ -10,8 +10,12 @@ namespace input {
 namespace {
 
 // 16-bit fields keep the low 16 bits of every result; the conversion is modular in C++20.
-void addWrapped(std::uint16_t& value, int delta) { value = static_cast<std::uint16_t>(value + delta); }
-void addWrapped(std::int16_t& value, int delta) { value = static_cast<std::int16_t>(value + delta); }
+void addWrapped(std::uint16_t& value, int delta) {
+    value = static_cast<std::uint16_t>(value + delta);
+}
+void addWrapped(std::int16_t& value, int delta) {
+    value = static_cast<std::int16_t>(value + delta);
+}
 
 // Counters that reach their end wrap rather than trap.
 void advance(std::int32_t& counter) {
@@ -39,8 +43,7 @@ void stepChannel(platform::Keyboard& keyboard, int downKey, int upKey, std::uint
 
 // The percentage is stepped alongside the float, not derived from it, so the two drift apart
 // after the floor; only the clamps bring them back in line.
-void stepAmbient(platform::Keyboard& keyboard, int downKey, int upKey, float& value,
-                 std::uint16_t& percent) {
+void stepAmbient(platform::Keyboard& keyboard, int downKey, int upKey, float& value, std::uint16_t& percent) {
     if (keyboard.isHeldAnywhere(downKey)) {
         addWrapped(percent, -1);
         value -= 0.01f;

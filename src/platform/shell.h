@@ -26,7 +26,7 @@ public:
     virtual void createFrame() = 0;
     // The device on the viewer with a back buffer of width x height; null with a reason.
     virtual std::unique_ptr<render::GraphicsDevice> createGraphicsDevice(int width, int height,
-                                                                        std::string& error) = 0;
+                                                                         std::string& error) = 0;
     virtual void showCursor() {}
     // Waits out the rest of the display period when presenting did not wait for the refresh.
     virtual void paceFrame() {}

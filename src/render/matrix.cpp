@@ -69,11 +69,15 @@ Matrix matrixMultiply(const Matrix& a, const Matrix& b) {
 }
 
 namespace {
-app::Vec3 sub(const app::Vec3& a, const app::Vec3& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+app::Vec3 sub(const app::Vec3& a, const app::Vec3& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
 app::Vec3 cross(const app::Vec3& a, const app::Vec3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-float dot(const app::Vec3& a, const app::Vec3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+float dot(const app::Vec3& a, const app::Vec3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
 app::Vec3 normalize(const app::Vec3& v) {
     const float len = std::sqrt(dot(v, v));
     if (len == 0.0f) return v;
@@ -86,9 +90,15 @@ Matrix matrixLookAtLH(const app::Vec3& eye, const app::Vec3& at, const app::Vec3
     const app::Vec3 xaxis = normalize(cross(up, zaxis));
     const app::Vec3 yaxis = cross(zaxis, xaxis);
     Matrix r;
-    r.m[0][0] = xaxis.x; r.m[0][1] = yaxis.x; r.m[0][2] = zaxis.x;
-    r.m[1][0] = xaxis.y; r.m[1][1] = yaxis.y; r.m[1][2] = zaxis.y;
-    r.m[2][0] = xaxis.z; r.m[2][1] = yaxis.z; r.m[2][2] = zaxis.z;
+    r.m[0][0] = xaxis.x;
+    r.m[0][1] = yaxis.x;
+    r.m[0][2] = zaxis.x;
+    r.m[1][0] = xaxis.y;
+    r.m[1][1] = yaxis.y;
+    r.m[1][2] = zaxis.y;
+    r.m[2][0] = xaxis.z;
+    r.m[2][1] = yaxis.z;
+    r.m[2][2] = zaxis.z;
     r.m[3][0] = -dot(xaxis, eye);
     r.m[3][1] = -dot(yaxis, eye);
     r.m[3][2] = -dot(zaxis, eye);

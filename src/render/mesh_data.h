@@ -37,8 +37,8 @@ struct MeshVertex {
 
 struct MeshData {
     std::vector<MeshVertex> vertices;
-    std::vector<std::uint32_t> indices;      // three per triangle
-    std::vector<std::uint32_t> attributes;   // one per triangle: its material index
+    std::vector<std::uint32_t> indices;     // three per triangle
+    std::vector<std::uint32_t> attributes;  // one per triangle: its material index
     std::vector<MeshMaterial> materials;
     bool hasNormals = false;
     bool hasTextureCoords = false;

@@ -7,8 +7,7 @@
 
 namespace render {
 
-ModelObject::ModelObject(const std::string& path, GraphicsDevice& device,
-                         platform::ImageDecoder& decoder)
+ModelObject::ModelObject(const std::string& path, GraphicsDevice& device, platform::ImageDecoder& decoder)
     : device_(device) {
     XFileResult result = readXFile(path);
     if (!result.mesh) {
@@ -27,9 +26,8 @@ ModelObject::ModelObject(const std::string& path, GraphicsDevice& device,
         material.ambient = material.diffuse;
         materials_.push_back(material);
         // Names are relative to the working directory, not to the model's folder.
-        textures_.push_back(m.textureFilename.empty()
-                                ? nullptr
-                                : loadTextureFromFile(device_, decoder, m.textureFilename));
+        textures_.push_back(
+            m.textureFilename.empty() ? nullptr : loadTextureFromFile(device_, decoder, m.textureFilename));
     }
 }
 

@@ -41,9 +41,8 @@ void drawTexts(const app::AppState& s, TextFont& font) {
                                 s.ambientRedPercent, s.ambientGreenPercent, s.ambientBluePercent),
                   texts::kTextColour);
     if (s.saveCounter != 0) {
-        const std::string line = s.lastSaveFailed
-                                     ? texts::saveFailed(s.lastSavedPrefix, s.lastSavedNumber)
-                                     : texts::saved(s.lastSavedPrefix, s.lastSavedNumber);
+        const std::string line = s.lastSaveFailed ? texts::saveFailed(s.lastSavedPrefix, s.lastSavedNumber)
+                                                  : texts::saved(s.lastSavedPrefix, s.lastSavedNumber);
         font.drawText(50, 60, line, texts::kTextColour);
     }
 }
@@ -64,8 +63,7 @@ void renderFrame(app::AppState& s, Scene& scene) {
     if (scene.overlay) {
         scene.overlay->setColour(overlayColour(s));
         scene.overlay->placeAndDraw(static_cast<float>(s.overlayX), static_cast<float>(s.overlayY),
-                                    static_cast<float>(s.overlayWidth),
-                                    static_cast<float>(s.overlayHeight));
+                                    static_cast<float>(s.overlayWidth), static_cast<float>(s.overlayHeight));
     }
 
     // The camera is placed after the model is drawn, so the model shows last frame's camera.

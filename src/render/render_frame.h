@@ -9,9 +9,9 @@ namespace render {
 
 struct Scene {
     GraphicsDevice& device;
-    TextFont* textFont;        // may be null: no texts
-    ModelObject* model;        // may be null
-    OverlayQuad* overlay;      // may be null
+    TextFont* textFont;    // may be null: no texts
+    ModelObject* model;    // may be null
+    OverlayQuad* overlay;  // may be null
 };
 
 void setLight(const app::AppState& state, GraphicsDevice& device);

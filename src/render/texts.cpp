@@ -5,9 +5,9 @@ namespace render::texts {
 std::string values(int red, int green, int blue, int alpha, int ambientRed, int ambientGreen,
                    int ambientBlue) {
     using std::to_string;
-    return "　　　　　[赤 " + to_string(red) + "]　[緑 " + to_string(green) + "]　[青 " +
-           to_string(blue) + "]　　　　　　　　　　　　　　 [透明 " + to_string(alpha) + "]　　" +
-           to_string(ambientRed) + " 　 " + to_string(ambientGreen) + " 　 " + to_string(ambientBlue);
+    return "　　　　　[赤 " + to_string(red) + "]　[緑 " + to_string(green) + "]　[青 " + to_string(blue) +
+           "]　　　　　　　　　　　　　　 [透明 " + to_string(alpha) + "]　　" + to_string(ambientRed) +
+           " 　 " + to_string(ambientGreen) + " 　 " + to_string(ambientBlue);
 }
 
 std::string saved(const std::string& prefix, int number) {

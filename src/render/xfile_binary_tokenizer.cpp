@@ -25,27 +25,48 @@ enum BinaryToken : std::uint16_t {
 
 const char* otherTokenText(std::uint16_t id) {
     switch (id) {
-        case 12: return "(";
-        case 13: return ")";
-        case 14: return "[";
-        case 15: return "]";
-        case 16: return "<";
-        case 17: return ">";
-        case 18: return ".";
-        case 40: return "WORD";
-        case 41: return "DWORD";
-        case 42: return "FLOAT";
-        case 43: return "DOUBLE";
-        case 44: return "CHAR";
-        case 45: return "UCHAR";
-        case 46: return "SWORD";
-        case 47: return "SDWORD";
-        case 48: return "VOID";
-        case 49: return "LPSTR";
-        case 50: return "UNICODE";
-        case 51: return "CSTRING";
-        case 52: return "ARRAY";
-        default: return nullptr;
+        case 12:
+            return "(";
+        case 13:
+            return ")";
+        case 14:
+            return "[";
+        case 15:
+            return "]";
+        case 16:
+            return "<";
+        case 17:
+            return ">";
+        case 18:
+            return ".";
+        case 40:
+            return "WORD";
+        case 41:
+            return "DWORD";
+        case 42:
+            return "FLOAT";
+        case 43:
+            return "DOUBLE";
+        case 44:
+            return "CHAR";
+        case 45:
+            return "UCHAR";
+        case 46:
+            return "SWORD";
+        case 47:
+            return "SDWORD";
+        case 48:
+            return "VOID";
+        case 49:
+            return "LPSTR";
+        case 50:
+            return "UNICODE";
+        case 51:
+            return "CSTRING";
+        case 52:
+            return "ARRAY";
+        default:
+            return nullptr;
     }
 }
 
@@ -93,11 +114,16 @@ public:
                     listLeft_ = count;
                     continue;  // an empty list yields nothing
                 }
-                case kOpenBrace: return punctuation(token, TokenKind::OpenBrace, "{");
-                case kCloseBrace: return punctuation(token, TokenKind::CloseBrace, "}");
-                case kComma: return punctuation(token, TokenKind::Comma, ",");
-                case kSemicolon: return punctuation(token, TokenKind::Semicolon, ";");
-                case kTemplate: return punctuation(token, TokenKind::Template, "template");
+                case kOpenBrace:
+                    return punctuation(token, TokenKind::OpenBrace, "{");
+                case kCloseBrace:
+                    return punctuation(token, TokenKind::CloseBrace, "}");
+                case kComma:
+                    return punctuation(token, TokenKind::Comma, ",");
+                case kSemicolon:
+                    return punctuation(token, TokenKind::Semicolon, ";");
+                case kTemplate:
+                    return punctuation(token, TokenKind::Template, "template");
                 default:
                     if (const char* text = otherTokenText(id))
                         return punctuation(token, TokenKind::Other, text);

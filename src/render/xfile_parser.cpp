@@ -171,11 +171,14 @@ private:
         for (;;) {
             const Token& token = peek();
             switch (token.kind) {
-                case TokenKind::CloseBrace: take(); return;
+                case TokenKind::CloseBrace:
+                    take();
+                    return;
                 case TokenKind::End:
                     fail(token,
                          "the data ends inside the object that starts at " + tokens_.describePlace(start));
-                case TokenKind::Template: fail(token, "a template inside a data object");
+                case TokenKind::Template:
+                    fail(token, "a template inside a data object");
                 case TokenKind::OpenBrace: {
                     Token open = take();
                     std::string name;
@@ -193,7 +196,9 @@ private:
                     if (!onObject(type, name)) skipObjectBody();
                     break;
                 }
-                default: take(); break;  // separators and data the reader does not need
+                default:
+                    take();
+                    break;  // separators and data the reader does not need
             }
         }
     }

@@ -33,18 +33,26 @@ public:
         if (pos_ >= data_.size()) return token;
         const std::uint8_t c = data_[pos_];
         switch (c) {
-            case '{': return punctuation(token, TokenKind::OpenBrace);
-            case '}': return punctuation(token, TokenKind::CloseBrace);
-            case ',': return punctuation(token, TokenKind::Comma);
-            case ';': return punctuation(token, TokenKind::Semicolon);
+            case '{':
+                return punctuation(token, TokenKind::OpenBrace);
+            case '}':
+                return punctuation(token, TokenKind::CloseBrace);
+            case ',':
+                return punctuation(token, TokenKind::Comma);
+            case ';':
+                return punctuation(token, TokenKind::Semicolon);
             case '[':
             case ']':
             case '(':
             case ')':
-            case '>': return punctuation(token, TokenKind::Other);
-            case '"': return quoted(token);
-            case '<': return guid(token);
-            default: break;
+            case '>':
+                return punctuation(token, TokenKind::Other);
+            case '"':
+                return quoted(token);
+            case '<':
+                return guid(token);
+            default:
+                break;
         }
         const bool signedNumber = (c == '-' || c == '+') && pos_ + 1 < data_.size() &&
                                   (isDigit(data_[pos_ + 1]) || data_[pos_ + 1] == '.');
@@ -190,15 +198,21 @@ std::unique_ptr<XTokenizer> makeTextTokenizer(std::span<const std::uint8_t> body
 
 std::string describeToken(const Token& token) {
     switch (token.kind) {
-        case TokenKind::End: return "the end of the data";
-        case TokenKind::Name: return "name \"" + token.text + "\"";
-        case TokenKind::String: return "a string";
+        case TokenKind::End:
+            return "the end of the data";
+        case TokenKind::Name:
+            return "name \"" + token.text + "\"";
+        case TokenKind::String:
+            return "a string";
         case TokenKind::Integer:
         case TokenKind::Float:
             return "number " + (token.text.empty() ? std::to_string(token.number) : token.text);
-        case TokenKind::Guid: return "a GUID";
-        case TokenKind::Template: return "\"template\"";
-        default: return "'" + token.text + "'";
+        case TokenKind::Guid:
+            return "a GUID";
+        case TokenKind::Template:
+            return "\"template\"";
+        default:
+            return "'" + token.text + "'";
     }
 }
 

@@ -1,6 +1,7 @@
 #include "capture/bmp_snapshot.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,8 +9,6 @@
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include <unistd.h>
 
 namespace {
 
@@ -23,10 +22,9 @@ render::Image numberedPixels(int width, int height) {
     render::Image image(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.at(x, y) = (static_cast<std::uint32_t>(x * 37 + y) << 24) |
-                             (static_cast<std::uint32_t>(10 + x) << 16) |
-                             (static_cast<std::uint32_t>(100 + y) << 8) |
-                             static_cast<std::uint32_t>(200 + x + y);
+            image.at(x, y) =
+                (static_cast<std::uint32_t>(x * 37 + y) << 24) | (static_cast<std::uint32_t>(10 + x) << 16) |
+                (static_cast<std::uint32_t>(100 + y) << 8) | static_cast<std::uint32_t>(200 + x + y);
     return image;
 }
 
@@ -55,9 +53,9 @@ TEST(BmpSnapshot, HeaderIsByteExact) {
     const auto bytes = capture::encodeBmpSnapshot(render::Image(0x102, 0x3, 0xFFFFFFFF));
     // 0x102 * 3 = 774 bytes, padded to 776 = 0x308 per row; 3 rows = 0x918; file 0x94E.
     const std::uint8_t expected[54] = {
-        'B', 'M', 0x4E, 0x09, 0, 0,  0, 0, 0, 0, 54, 0, 0, 0,  // file header
-        40, 0, 0, 0,  0x02, 0x01, 0, 0,  3, 0, 0, 0,  1, 0,  24, 0,  0, 0, 0, 0,
-        0x18, 0x09, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0};
+        'B',  'M',  0x4E, 0x09, 0,    0,    0, 0, 0, 0, 54, 0, 0, 0,  // file header
+        40,   0,    0,    0,    0x02, 0x01, 0, 0, 3, 0, 0,  0, 1, 0, 24, 0, 0, 0, 0, 0,
+        0x18, 0x09, 0,    0,    0,    0,    0, 0, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0, 0, 0};
     ASSERT_GE(bytes.size(), 54u) << "no room for the headers";
     for (std::size_t i = 0; i < 54; ++i)
         EXPECT_EQ(bytes[i], expected[i]) << "header byte " << i << " is wrong";
@@ -104,17 +102,19 @@ TEST(BmpSnapshot, IndependentReaderSeesTheSamePicture) {
 
     const render::Image image = numberedPixels(5, 3);  // width 5: one padding byte per row
     const auto bytes = capture::encodeBmpSnapshot(image);
-    const std::filesystem::path file = std::filesystem::temp_directory_path() /
-                                       ("nukitori-bmp-" + std::to_string(::getpid()) + ".bmp");
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("nukitori-bmp-" + std::to_string(::getpid()) + ".bmp");
     {
         std::ofstream out(file, std::ios::binary);
         out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         ASSERT_TRUE(out.good()) << "could not write " << file;
     }
     const std::string command =
-        python + " -c \"import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\n"
-                 "print(*im.size)\nfor y in range(im.size[1]):\n  for x in range(im.size[0]):\n"
-                 "    print(*im.getpixel((x, y)))\" '" + file.string() + "'";
+        python +
+        " -c \"import sys\nfrom PIL import Image\nim = Image.open(sys.argv[1]).convert('RGB')\n"
+        "print(*im.size)\nfor y in range(im.size[1]):\n  for x in range(im.size[0]):\n"
+        "    print(*im.getpixel((x, y)))\" '" +
+        file.string() + "'";
     std::string output;
     if (std::FILE* pipe = ::popen(command.c_str(), "r")) {
         for (int c = std::fgetc(pipe); c != EOF; c = std::fgetc(pipe)) output += static_cast<char>(c);

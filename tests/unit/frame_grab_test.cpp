@@ -1,8 +1,7 @@
 #include "capture/frame_grab.h"
 
 #include <gtest/gtest.h>
-
-#include "fresh_directory.h"
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -13,10 +12,9 @@
 #include <system_error>
 #include <vector>
 
-#include <unistd.h>
-
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
+#include "fresh_directory.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/fake/synthetic_screen.h"
 
@@ -44,7 +42,8 @@ struct Snapshot {
     // 0x00RRGGBB of picture pixel (x, y), y counted from the top.
     std::uint32_t pixel(int x, int y) const {
         const std::size_t row = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
-        const std::size_t at = 54 + static_cast<std::size_t>(height - 1 - y) * row + static_cast<std::size_t>(x) * 3;
+        const std::size_t at =
+            54 + static_cast<std::size_t>(height - 1 - y) * row + static_cast<std::size_t>(x) * 3;
         return (static_cast<std::uint32_t>(bytes[at + 2]) << 16) | (bytes[at + 1] << 8) | bytes[at];
     }
 };
@@ -59,11 +58,17 @@ Snapshot readSnapshot(const fs::path& path) {
     return s;
 }
 
-std::uint32_t desktop(int x, int y) { return SyntheticScreen::patternAt(x, y) & 0x00FFFFFFu; }
+std::uint32_t desktop(int x, int y) {
+    return SyntheticScreen::patternAt(x, y) & 0x00FFFFFFu;
+}
 
-fs::path numbered(std::string_view name) { return pathFromUtf8(capture::kSaveFolderName) / pathFromUtf8(name); }
+fs::path numbered(std::string_view name) {
+    return pathFromUtf8(capture::kSaveFolderName) / pathFromUtf8(name);
+}
 
-fs::path grabTexture() { return pathFromUtf8(capture::kGrabTextureFileName); }
+fs::path grabTexture() {
+    return pathFromUtf8(capture::kGrabTextureFileName);
+}
 
 std::size_t entriesIn(const fs::path& folder) {
     return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
@@ -246,7 +251,8 @@ TEST_F(Grab, WriteFailuresAreReportedWithTheSystemsReason) {
     testing::internal::CaptureStderr();
     capture::frameGrab(state, shell, screen);
     const std::string textureSaid = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(textureSaid.rfind("フィルター.bmp: ", 0), 0u) << "stderr does not name the file: " << textureSaid;
+    EXPECT_EQ(textureSaid.rfind("フィルター.bmp: ", 0), 0u)
+        << "stderr does not name the file: " << textureSaid;
     EXPECT_EQ(std::count(textureSaid.begin(), textureSaid.end(), '\n'), 1) << "not one line: " << textureSaid;
     EXPECT_EQ(state.saveCounter, 1) << "a plain grab changed the counter";
 }

@@ -23,8 +23,8 @@ protected:
         fs::current_path(previous_);
         std::error_code ignored;
         // Tests may have taken write permission away from a folder; give it back to remove it.
-        for (auto it = fs::recursive_directory_iterator(dir_, ignored); it != fs::recursive_directory_iterator();
-             it.increment(ignored))
+        for (auto it = fs::recursive_directory_iterator(dir_, ignored);
+             it != fs::recursive_directory_iterator(); it.increment(ignored))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::remove_all(dir_, ignored);
     }

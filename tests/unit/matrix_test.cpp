@@ -10,7 +10,8 @@ using render::Matrix;
 
 void expectNear(const Matrix& actual, const float (&expected)[4][4], const char* what) {
     for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) EXPECT_NEAR(actual.m[i][j], expected[i][j], 1e-5f) << what << " [" << i << "][" << j << "]";
+        for (int j = 0; j < 4; ++j)
+            EXPECT_NEAR(actual.m[i][j], expected[i][j], 1e-5f) << what << " [" << i << "][" << j << "]";
 }
 
 TEST(Matrices, WorldOfZeroRotationAndPositionIsIdentityAndOrderIsRzRxRyT) {
@@ -28,9 +29,15 @@ TEST(Matrices, WorldOfZeroRotationAndPositionIsIdentityAndOrderIsRzRxRyT) {
     EXPECT_NEAR(m.m[0][1], 1.0f, 1e-6f);
     EXPECT_EQ(m.m[3][0], 5.0f);
     EXPECT_EQ(m.m[3][2], 7.0f);
-    const float rx[4][4] = {{1, 0, 0, 0}, {0, std::cos(0.3f), std::sin(0.3f), 0}, {0, -std::sin(0.3f), std::cos(0.3f), 0}, {0, 0, 0, 1}};
+    const float rx[4][4] = {{1, 0, 0, 0},
+                            {0, std::cos(0.3f), std::sin(0.3f), 0},
+                            {0, -std::sin(0.3f), std::cos(0.3f), 0},
+                            {0, 0, 0, 1}};
     expectNear(render::matrixRotationX(0.3f), rx, "rotation about x");
-    const float ry[4][4] = {{std::cos(0.3f), 0, -std::sin(0.3f), 0}, {0, 1, 0, 0}, {std::sin(0.3f), 0, std::cos(0.3f), 0}, {0, 0, 0, 1}};
+    const float ry[4][4] = {{std::cos(0.3f), 0, -std::sin(0.3f), 0},
+                            {0, 1, 0, 0},
+                            {std::sin(0.3f), 0, std::cos(0.3f), 0},
+                            {0, 0, 0, 1}};
     expectNear(render::matrixRotationY(0.3f), ry, "rotation about y");
 }
 
@@ -44,7 +51,8 @@ TEST(Matrices, LookAtWithYawZeroLooksAlongZFromTheEye) {
     const Matrix tilted = render::matrixLookAtLH({0, 3, -3}, {0, 2.4f, -1}, {0, 1, 0});
     const float p[3] = {0, 2.4f, -1};
     float out[3];
-    for (int j = 0; j < 3; ++j) out[j] = p[0] * tilted.m[0][j] + p[1] * tilted.m[1][j] + p[2] * tilted.m[2][j] + tilted.m[3][j];
+    for (int j = 0; j < 3; ++j)
+        out[j] = p[0] * tilted.m[0][j] + p[1] * tilted.m[1][j] + p[2] * tilted.m[2][j] + tilted.m[3][j];
     EXPECT_NEAR(out[0], 0.0f, 1e-5f);
     EXPECT_NEAR(out[1], 0.0f, 1e-5f);
     EXPECT_NEAR(out[2], std::sqrt(0.36f + 4.0f), 1e-5f);

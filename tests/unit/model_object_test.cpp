@@ -36,9 +36,9 @@ Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 2; 3;0,1,2;, 3;1,3,2;;
 
     device.calls.clear();
     model.draw({1, 2, 3}, {0, 0, 0});
-    const std::vector<std::string> expected = {"setTransform 256", "setMaterial", "setTexture 0 texture", "drawSubset 0",
-                                               "setMaterial", "setTexture 0 none", "drawSubset 1",
-                                               "setMaterial", "setTexture 0 none", "drawSubset 2"};
+    const std::vector<std::string> expected = {
+        "setTransform 256",  "setMaterial",  "setTexture 0 texture", "drawSubset 0",      "setMaterial",
+        "setTexture 0 none", "drawSubset 1", "setMaterial",          "setTexture 0 none", "drawSubset 2"};
     EXPECT_EQ(device.calls, expected);
     EXPECT_EQ(device.transforms[render::TransformState::World], render::matrixTranslation(1, 2, 3));
 }

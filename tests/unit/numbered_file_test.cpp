@@ -1,8 +1,8 @@
 #include "capture/numbered_file.h"
 
 #include <gtest/gtest.h>
-
-#include "fresh_directory.h"
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -12,19 +12,21 @@
 #include <system_error>
 #include <vector>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include "capture/safe_file.h"
+#include "fresh_directory.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using capture::pathFromUtf8;
 
-std::string osReason(int code) { return std::error_code(code, std::generic_category()).message(); }
+std::string osReason(int code) {
+    return std::error_code(code, std::generic_category()).message();
+}
 
-std::vector<std::uint8_t> bytesOf(std::string_view text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> bytesOf(std::string_view text) {
+    return {text.begin(), text.end()};
+}
 
 std::string contentOf(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -37,24 +39,28 @@ void writeText(const fs::path& path, std::string_view text) {
 
 std::vector<std::string> namesIn(const fs::path& folder) {
     std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     return names;
 }
-
 
 TEST(SanitizePrefix, ReplacesWhatCannotStandInAFileName) {
     EXPECT_EQ(capture::sanitizePrefix("cut"), "cut") << "a plain prefix was changed";
     EXPECT_EQ(capture::sanitizePrefix(""), "") << "the empty prefix was changed";
     EXPECT_EQ(capture::sanitizePrefix("切り抜き"), "切り抜き") << "valid UTF-8 was changed";
     EXPECT_EQ(capture::sanitizePrefix("../up/and\\over"), ".._up_and_over") << "separators survived";
-    EXPECT_EQ(capture::sanitizePrefix("a:b*c?d\"e<f>g|h"), "a_b_c_d_e_f_g_h") << "Windows-reserved characters survived";
+    EXPECT_EQ(capture::sanitizePrefix("a:b*c?d\"e<f>g|h"), "a_b_c_d_e_f_g_h")
+        << "Windows-reserved characters survived";
     EXPECT_EQ(capture::sanitizePrefix(std::string("a\0b\x01\x1f\x7f\t", 7)), "a_b____")
         << "NUL or control characters survived";
     EXPECT_EQ(capture::sanitizePrefix("."), "_") << "\".\" was kept";
     EXPECT_EQ(capture::sanitizePrefix(".."), "_") << "\"..\" was kept";
     EXPECT_EQ(capture::sanitizePrefix("..."), "...") << "dots that name nothing special were changed";
-    EXPECT_EQ(capture::sanitizePrefix("a\xff" "b"), "a_b") << "a stray byte survived";
+    EXPECT_EQ(capture::sanitizePrefix("a\xff"
+                                      "b"),
+              "a_b")
+        << "a stray byte survived";
     EXPECT_EQ(capture::sanitizePrefix("\xe5\x88"), "__") << "a truncated sequence survived";
     EXPECT_EQ(capture::sanitizePrefix("\xc0\xaf"), "__") << "an overlong '/' survived";
     EXPECT_EQ(capture::sanitizePrefix("\xed\xa0\x80"), "___") << "a surrogate survived";
@@ -67,7 +73,8 @@ TEST(SanitizePrefix, ReplacesWhatCannotStandInAFileName) {
 TEST(NumberedPath, JoinsFolderPrefixAndDecimalNumber) {
     EXPECT_EQ(capture::numberedPath("cut", 0), "抜き取り画像保存フォルダ/cut0.bmp");
     EXPECT_EQ(capture::numberedPath("", 0), "抜き取り画像保存フォルダ/0.bmp") << "empty prefix";
-    EXPECT_EQ(capture::numberedPath("a/b", 12), "抜き取り画像保存フォルダ/a_b12.bmp") << "prefix not sanitized";
+    EXPECT_EQ(capture::numberedPath("a/b", 12), "抜き取り画像保存フォルダ/a_b12.bmp")
+        << "prefix not sanitized";
     EXPECT_EQ(capture::numberedPath("x", -3), "抜き取り画像保存フォルダ/x-3.bmp") << "negative number";
 }
 
@@ -153,7 +160,8 @@ TEST_F(InFreshDirectory, FailedWritesKeepTheOldStateAndReportTheReason) {
     const auto exclusive = capture::writeFileExclusive("taken.bmp", bytesOf("new"));
     EXPECT_EQ(exclusive.status, capture::WriteStatus::AlreadyExists) << "an existing file was not noticed";
     EXPECT_EQ(contentOf("taken.bmp"), "old") << "the exclusive write replaced a file";
-    EXPECT_EQ(namesIn("."), (std::vector<std::string>{"busy", "taken.bmp"})) << "a temporary file was left behind";
+    EXPECT_EQ(namesIn("."), (std::vector<std::string>{"busy", "taken.bmp"}))
+        << "a temporary file was left behind";
 }
 
 }  // namespace

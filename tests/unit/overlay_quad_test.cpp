@@ -33,10 +33,19 @@ TEST(OverlayQuad, PlaceAndDrawUploadsTheFourCornersAndSetsTheBlendStates) {
         EXPECT_EQ(v[i].rhw, 1.0f);
         EXPECT_EQ(v[i].colour, 0xC8FAFAFAu);
     }
-    const std::vector<std::string> expectedCalls = {
-        "lock", "unlock", "setTextureStageState 0 4 4", "setTextureStageState 0 2 2", "setTextureStageState 0 3 0",
-        "setRenderState 27 1", "setRenderState 19 5", "setRenderState 20 6", "setTexture 0 none",
-        "setStreamSource 0 buffer 0 28", "setFvf 324", "drawPrimitive 5 0 2", "setRenderState 27 0"};
+    const std::vector<std::string> expectedCalls = {"lock",
+                                                    "unlock",
+                                                    "setTextureStageState 0 4 4",
+                                                    "setTextureStageState 0 2 2",
+                                                    "setTextureStageState 0 3 0",
+                                                    "setRenderState 27 1",
+                                                    "setRenderState 19 5",
+                                                    "setRenderState 20 6",
+                                                    "setTexture 0 none",
+                                                    "setStreamSource 0 buffer 0 28",
+                                                    "setFvf 324",
+                                                    "drawPrimitive 5 0 2",
+                                                    "setRenderState 27 0"};
     EXPECT_EQ(device.calls, expectedCalls);
 }
 

@@ -22,8 +22,12 @@ using Kind = RecordingActions::Kind;
 float movedBy(float start, float step, double angle, double (*wave)(double)) {
     return static_cast<float>(static_cast<double>(start) + static_cast<double>(step) * wave(angle));
 }
-double sine(double a) { return std::sin(a); }
-double cosine(double a) { return std::cos(a); }
+double sine(double a) {
+    return std::sin(a);
+}
+double cosine(double a) {
+    return std::cos(a);
+}
 
 class PollKeyboard : public ::testing::Test {
 protected:
@@ -164,9 +168,15 @@ TEST_F(PollKeyboard, SidewaysMovesUseTheOffsetHeadingInDouble) {
 
     state.yaw = 0.5f;
     const double yaw = 0.5;
-    struct Case { int key; bool eye; float step; double angle; };
-    for (const Case& c : {Case{vk::Numpad6, true, 0.03f, yaw + 1.57}, Case{vk::Numpad4, true, 0.03f, yaw - 1.57},
-                          Case{vk::Numpad7, false, 0.02f, yaw + 1.57}, Case{vk::Numpad3, false, 0.02f, yaw - 1.57}}) {
+    struct Case {
+        int key;
+        bool eye;
+        float step;
+        double angle;
+    };
+    for (const Case& c :
+         {Case{vk::Numpad6, true, 0.03f, yaw + 1.57}, Case{vk::Numpad4, true, 0.03f, yaw - 1.57},
+          Case{vk::Numpad7, false, 0.02f, yaw + 1.57}, Case{vk::Numpad3, false, 0.02f, yaw - 1.57}}) {
         state.eyePosition = {1.0f, 3.0f, -3.0f};
         state.modelPosition = {0.5f, 2.58f, 0.25f};
         const app::Vec3 before = c.eye ? state.eyePosition : state.modelPosition;
@@ -176,7 +186,8 @@ TEST_F(PollKeyboard, SidewaysMovesUseTheOffsetHeadingInDouble) {
         const app::Vec3& still = c.eye ? state.modelPosition : state.eyePosition;
         const app::Vec3 stillBefore = c.eye ? app::Vec3{0.5f, 2.58f, 0.25f} : app::Vec3{1.0f, 3.0f, -3.0f};
         EXPECT_EQ(moved.x, movedBy(before.x, c.step, c.angle, sine)) << "key " << c.key << " moved x wrongly";
-        EXPECT_EQ(moved.z, movedBy(before.z, c.step, c.angle, cosine)) << "key " << c.key << " moved z wrongly";
+        EXPECT_EQ(moved.z, movedBy(before.z, c.step, c.angle, cosine))
+            << "key " << c.key << " moved z wrongly";
         EXPECT_EQ(still.x, stillBefore.x) << "key " << c.key << " moved the wrong object";
         EXPECT_EQ(still.z, stillBefore.z) << "key " << c.key << " moved the wrong object";
     }
@@ -261,13 +272,22 @@ TEST_F(PollKeyboard, OverlaySizeHasAFloorOfTenAndWrapsAt16Bits) {
 }
 
 TEST_F(PollKeyboard, AlphaAndColourChannelsStayBetweenOneAnd255) {
-    struct Channel { const char* name; std::uint16_t app::AppState::*field; int down; int up; };
+    struct Channel {
+        const char* name;
+        std::uint16_t app::AppState::*field;
+        int down;
+        int up;
+    };
     for (const Channel& c : {Channel{"alpha", &app::AppState::overlayAlpha, vk::Digit7, vk::U},
                              Channel{"red", &app::AppState::overlayRed, vk::Digit1, vk::Digit2},
                              Channel{"green", &app::AppState::overlayGreen, vk::Digit3, vk::Digit4},
                              Channel{"blue", &app::AppState::overlayBlue, vk::Digit5, vk::Digit6}}) {
-        const struct { std::uint16_t from; int key; std::uint16_t to; } steps[] = {
-            {255, c.up, 255}, {254, c.up, 255}, {1, c.down, 1}, {2, c.down, 1}, {100, c.down, 99}, {100, c.up, 101}};
+        const struct {
+            std::uint16_t from;
+            int key;
+            std::uint16_t to;
+        } steps[] = {{255, c.up, 255}, {254, c.up, 255},  {1, c.down, 1},
+                     {2, c.down, 1},   {100, c.down, 99}, {100, c.up, 101}};
         for (const auto& s : steps) {
             state.*c.field = s.from;
             hold({s.key});
@@ -310,7 +330,12 @@ TEST_F(PollKeyboard, AmbientRedReachesItsFloorOnThe95thPollOfEight) {
 }
 
 TEST_F(PollKeyboard, AmbientCeilingStoresOneAndHundredForEachChannel) {
-    struct Channel { float app::AppState::*value; std::uint16_t app::AppState::*percent; int down; int up; };
+    struct Channel {
+        float app::AppState::*value;
+        std::uint16_t app::AppState::*percent;
+        int down;
+        int up;
+    };
     for (const Channel& c :
          {Channel{&app::AppState::ambientRed, &app::AppState::ambientRedPercent, vk::Digit8, vk::I},
           Channel{&app::AppState::ambientGreen, &app::AppState::ambientGreenPercent, vk::Digit9, vk::O},
@@ -318,12 +343,14 @@ TEST_F(PollKeyboard, AmbientCeilingStoresOneAndHundredForEachChannel) {
         state = app::AppState{};
         hold({c.up});
         poll();
-        EXPECT_EQ(state.*c.value, 1.0f) << "one press up from 0.99 must give exactly 1.0 (key " << c.up << ")";
+        EXPECT_EQ(state.*c.value, 1.0f)
+            << "one press up from 0.99 must give exactly 1.0 (key " << c.up << ")";
         EXPECT_EQ(state.*c.percent, 100);
         poll();
         EXPECT_EQ(state.*c.value, 1.0f) << "further presses must keep 1.0 (key " << c.up << ")";
         EXPECT_EQ(state.*c.percent, 100);
-        const int raised = (state.ambientRed == 1.0f) + (state.ambientGreen == 1.0f) + (state.ambientBlue == 1.0f);
+        const int raised =
+            (state.ambientRed == 1.0f) + (state.ambientGreen == 1.0f) + (state.ambientBlue == 1.0f);
         EXPECT_EQ(raised, 1) << "key " << c.up << " must raise only its own channel";
         hold({c.down});
         poll();
@@ -367,20 +394,27 @@ TEST_F(PollKeyboard, NoKeyChangesTheEyeHeight) {
 // Remembers which way each key was asked for, and answers only for the keys it was given.
 class SplitKeyboard final : public platform::Keyboard {
 public:
-    bool isHeld(int key) override { askedHere.insert(key); return here.count(key) != 0; }
-    bool isHeldAnywhere(int key) override { askedAnywhere.insert(key); return anywhere.count(key) != 0; }
+    bool isHeld(int key) override {
+        askedHere.insert(key);
+        return here.count(key) != 0;
+    }
+    bool isHeldAnywhere(int key) override {
+        askedAnywhere.insert(key);
+        return anywhere.count(key) != 0;
+    }
     std::set<int> here, anywhere, askedHere, askedAnywhere;
 };
 
 TEST(PollKeyboardReading, LettersAndDigitsActFromAnyWindowOtherKeysOnlyFromOurs) {
-    const std::set<int> focusKeys = {vk::Escape, vk::Return, vk::Numpad1, vk::Numpad2, vk::Numpad3, vk::Numpad4,
-                                     vk::Numpad5, vk::Numpad6, vk::Numpad7, vk::Numpad8, vk::Numpad9, vk::Add,
-                                     vk::Subtract, vk::LShift, vk::RShift, vk::LControl, vk::RControl, vk::Divide,
-                                     vk::Multiply, vk::Left, vk::Right, vk::Down, vk::Up, vk::Prior, vk::Next};
-    const std::set<int> anyWindowKeys = {vk::D, vk::A, vk::W, vk::S, vk::Q, vk::E, vk::Z, vk::C,
-                                         vk::Digit8, vk::I, vk::Digit9, vk::O, vk::Digit0, vk::P,
-                                         vk::Digit7, vk::U, vk::Digit1, vk::Digit2, vk::Digit3, vk::Digit4,
-                                         vk::Digit5, vk::Digit6};
+    const std::set<int> focusKeys = {vk::Escape,   vk::Return,   vk::Numpad1,  vk::Numpad2,  vk::Numpad3,
+                                     vk::Numpad4,  vk::Numpad5,  vk::Numpad6,  vk::Numpad7,  vk::Numpad8,
+                                     vk::Numpad9,  vk::Add,      vk::Subtract, vk::LShift,   vk::RShift,
+                                     vk::LControl, vk::RControl, vk::Divide,   vk::Multiply, vk::Left,
+                                     vk::Right,    vk::Down,     vk::Up,       vk::Prior,    vk::Next};
+    const std::set<int> anyWindowKeys = {
+        vk::D,      vk::A,      vk::W,      vk::S,      vk::Q,      vk::E,     vk::Z,      vk::C,
+        vk::Digit8, vk::I,      vk::Digit9, vk::O,      vk::Digit0, vk::P,     vk::Digit7, vk::U,
+        vk::Digit1, vk::Digit2, vk::Digit3, vk::Digit4, vk::Digit5, vk::Digit6};
     app::AppState state;
     RecordingActions actions;
     SplitKeyboard keys;

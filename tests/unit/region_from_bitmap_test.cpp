@@ -10,7 +10,7 @@ namespace {
 using app::Region;
 using app::RegionRect;
 
-constexpr std::uint32_t kKey = 0xFF00FF00u;     // green with alpha
+constexpr std::uint32_t kKey = 0xFF00FF00u;  // green with alpha
 constexpr std::uint32_t kSolid = 0xFF804020u;
 
 long long area(const Region& region) {
@@ -21,8 +21,8 @@ long long area(const Region& region) {
 
 // Coverage of the window area around the picture by the column scan of the original: start
 // from the whole rectangle, then cut each vertical run of key pixels, bottom row upwards.
-std::vector<std::vector<bool>> referenceCoverage(const render::Image& picture, std::uint32_t key,
-                                                 int dx, int dy, int spanX, int spanY) {
+std::vector<std::vector<bool>> referenceCoverage(const render::Image& picture, std::uint32_t key, int dx,
+                                                 int dy, int spanX, int spanY) {
     std::vector<std::vector<bool>> covered(spanY, std::vector<bool>(spanX, false));
     const int w = picture.width, h = picture.height;
     for (int y = dy; y < dy + h; ++y)
@@ -37,24 +37,28 @@ std::vector<std::vector<bool>> referenceCoverage(const render::Image& picture, s
             const bool isKey = (picture.at(x, h - 1 - r) & 0x00FFFFFFu) == key;
             if (isKey && runStart == -1) runStart = r;
             if (runStart == -1) continue;
-            if (r == h - 1 && isKey) cut(dx + x, dy + h - r - 1, dx + x + 1, dy + h - runStart);
-            else if (isKey) continue;
-            else cut(dx + x, dy + h - r, dx + x + 1, dy + h - runStart);
+            if (r == h - 1 && isKey)
+                cut(dx + x, dy + h - r - 1, dx + x + 1, dy + h - runStart);
+            else if (isKey)
+                continue;
+            else
+                cut(dx + x, dy + h - r, dx + x + 1, dy + h - runStart);
             runStart = -1;
         }
     }
     return covered;
 }
 
-void expectSameAsReference(const Region& region, const render::Image& picture, std::uint32_t key,
-                           int dx, int dy, const char* what) {
+void expectSameAsReference(const Region& region, const render::Image& picture, std::uint32_t key, int dx,
+                           int dy, const char* what) {
     const int spanX = dx + picture.width + 2, spanY = dy + picture.height + 2;
     const auto covered = referenceCoverage(picture, key, dx, dy, spanX, spanY);
     long long expectedArea = 0;
     for (int y = 0; y < spanY; ++y)
         for (int x = 0; x < spanX; ++x) {
             expectedArea += covered[y][x];
-            ASSERT_EQ(app::contains(region, x, y), covered[y][x]) << what << ": pixel (" << x << "," << y << ")";
+            ASSERT_EQ(app::contains(region, x, y), covered[y][x])
+                << what << ": pixel (" << x << "," << y << ")";
         }
     EXPECT_EQ(area(region), expectedArea) << what << ": rectangles overlap";
 }

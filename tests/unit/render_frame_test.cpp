@@ -85,14 +85,17 @@ TEST_F(RenderFrameOnRecordingDevice, TextsAreExactAndPlacedWithTheSavedMessageOn
               "テンキー　+(連写）\nテンキー　-(連キャプチャ）\n"
               "　　　テンキー  *,/   Shift 左右　Ctrl 左右   (物体回転)\n　　　←,↑,→,↓  (視点変化)");
     EXPECT_EQ(device.texts[1].y, 462) << "four fifths of 578, truncated";
-    EXPECT_EQ(device.texts[1].text, "\nA S D W  (フィルタ移動)\nQ E Z C  (フィルタ拡大縮小)\nEnter     (キャプチャ)");
+    EXPECT_EQ(device.texts[1].text,
+              "\nA S D W  (フィルタ移動)\nQ E Z C  (フィルタ拡大縮小)\nEnter     (キャプチャ)");
     EXPECT_EQ(device.texts[2].x, 20);
     EXPECT_EQ(device.texts[2].y, 6);
     EXPECT_EQ(device.texts[2].text,
-              "キーボード:　1 2　　　　3 4　　　　5 6　　　　　　　　　　　　　　　　　　7 U 　 　　8 I 　 9 O　  0 P");
+              "キーボード:　1 2　　　　3 4　　　　5 6　　　　　　　　　　　　　　　　　　7 U 　 　　8 I 　 9 "
+              "O　  0 P");
     EXPECT_EQ(device.texts[3].y, 24);
-    EXPECT_EQ(device.texts[3].text,
-              "　　　　　[赤 250]　[緑 250]　[青 250]　　　　　　　　　　　　　　 [透明 200]　　99 　 99 　 99");
+    EXPECT_EQ(
+        device.texts[3].text,
+        "　　　　　[赤 250]　[緑 250]　[青 250]　　　　　　　　　　　　　　 [透明 200]　　99 　 99 　 99");
     for (const auto& t : device.texts) EXPECT_EQ(t.colour, 0xFFC8C8C8u);
 
     device.texts.clear();

@@ -19,7 +19,7 @@ public:
     void createViewer() override;
     void createFrame() override;
     std::unique_ptr<render::GraphicsDevice> createGraphicsDevice(int width, int height,
-                                                                std::string& error) override;
+                                                                 std::string& error) override;
     void showCursor() override;
     void paceFrame() override;
     void processPendingEvents() override;

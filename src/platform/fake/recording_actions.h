@@ -14,9 +14,9 @@ public:
 
     struct Call {
         Kind kind;
-        int exitCode = 0;                 // Quit only
-        std::int32_t saveCounter = 0;     // as seen at the call, when a state is watched
-        std::uint16_t numberedSave = 0;   // as seen at the call, when a state is watched
+        int exitCode = 0;                // Quit only
+        std::int32_t saveCounter = 0;    // as seen at the call, when a state is watched
+        std::uint16_t numberedSave = 0;  // as seen at the call, when a state is watched
     };
 
     RecordingActions() = default;

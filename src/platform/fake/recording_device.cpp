@@ -22,8 +22,7 @@ private:
 
 class FakeVertexBuffer final : public render::VertexBuffer {
 public:
-    FakeVertexBuffer(RecordingDevice& device, std::uint32_t length)
-        : device_(device), bytes_(length) {}
+    FakeVertexBuffer(RecordingDevice& device, std::uint32_t length) : device_(device), bytes_(length) {}
     ~FakeVertexBuffer() override { device_.calls.push_back("releaseVertexBuffer"); }
     void* lock() override {
         if (device_.failVertexBufferLock) return nullptr;
@@ -86,7 +85,9 @@ int RecordingDevice::find(const std::string& prefix, int from) const {
     return -1;
 }
 
-void RecordingDevice::beginScene() { calls.push_back("beginScene"); }
+void RecordingDevice::beginScene() {
+    calls.push_back("beginScene");
+}
 
 void RecordingDevice::clear(std::uint32_t flags, std::uint32_t colour, float z, std::uint32_t stencil) {
     char line[96];
@@ -95,7 +96,9 @@ void RecordingDevice::clear(std::uint32_t flags, std::uint32_t colour, float z, 
     lastClearColour = colour;
 }
 
-void RecordingDevice::endScene() { calls.push_back("endScene"); }
+void RecordingDevice::endScene() {
+    calls.push_back("endScene");
+}
 
 void RecordingDevice::present() {
     calls.push_back("present");
@@ -150,7 +153,9 @@ void RecordingDevice::setStreamSource(int stream, render::VertexBuffer* buffer, 
                     std::to_string(offset) + " " + std::to_string(stride));
 }
 
-void RecordingDevice::setFvf(std::uint32_t fvf) { calls.push_back("setFvf " + std::to_string(fvf)); }
+void RecordingDevice::setFvf(std::uint32_t fvf) {
+    calls.push_back("setFvf " + std::to_string(fvf));
+}
 
 void RecordingDevice::drawPrimitive(render::PrimitiveType type, std::uint32_t startVertex,
                                     std::uint32_t primitiveCount) {

@@ -49,7 +49,8 @@ public:
     void lightEnable(int index, bool enable) override;
     void setRenderState(render::RenderState state, std::uint32_t value) override;
     void setTextureStageState(int stage, render::TextureStageState state, std::uint32_t value) override;
-    std::unique_ptr<render::VertexBuffer> createVertexBuffer(std::uint32_t length, std::uint32_t fvf) override;
+    std::unique_ptr<render::VertexBuffer> createVertexBuffer(std::uint32_t length,
+                                                             std::uint32_t fvf) override;
     void setStreamSource(int stream, render::VertexBuffer* buffer, std::uint32_t offset,
                          std::uint32_t stride) override;
     void setFvf(std::uint32_t fvf) override;

@@ -21,7 +21,8 @@ class FitsWidthValidator final : public QValidator {
 public:
     explicit FitsWidthValidator(QLineEdit* edit) : QValidator(edit), edit_(edit) {}
     State validate(QString& input, int&) const override {
-        const int room = edit_->contentsRect().width() - edit_->textMargins().left() - edit_->textMargins().right() - 4;
+        const int room =
+            edit_->contentsRect().width() - edit_->textMargins().left() - edit_->textMargins().right() - 4;
         return edit_->fontMetrics().horizontalAdvance(input) <= room ? Acceptable : Invalid;
     }
 

@@ -78,7 +78,8 @@ public:
         gl_.glBindVertexArray(vao_);
         gl_.glGenBuffers(1, &vbo_);
         gl_.glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-        gl_.glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(data.vertices.size() * sizeof(render::MeshVertex)),
+        gl_.glBufferData(GL_ARRAY_BUFFER,
+                         static_cast<GLsizeiptr>(data.vertices.size() * sizeof(render::MeshVertex)),
                          data.vertices.data(), GL_STATIC_DRAW);
         gl_.glGenBuffers(1, &ibo_);
         gl_.glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
@@ -111,7 +112,8 @@ private:
     std::size_t triangles_ = 0;
 };
 
-unsigned compile(QOpenGLFunctions_3_3_Core& gl, const char* vertex, const char* fragment, std::string& error) {
+unsigned compile(QOpenGLFunctions_3_3_Core& gl, const char* vertex, const char* fragment,
+                 std::string& error) {
     auto stage = [&](GLenum type, const char* source) -> unsigned {
         const unsigned shader = gl.glCreateShader(type);
         gl.glShaderSource(shader, 1, &source, nullptr);
@@ -139,7 +141,8 @@ unsigned compile(QOpenGLFunctions_3_3_Core& gl, const char* vertex, const char* 
     return ok ? program : 0;
 }
 
-void setColour(QOpenGLFunctions_3_3_Core& gl, unsigned program, const char* name, const render::ColourValue& c) {
+void setColour(QOpenGLFunctions_3_3_Core& gl, unsigned program, const char* name,
+               const render::ColourValue& c) {
     gl.glUniform4f(gl.glGetUniformLocation(program, name), c.r, c.g, c.b, c.a);
 }
 
@@ -151,17 +154,28 @@ void setMatrix(QOpenGLFunctions_3_3_Core& gl, unsigned program, const char* name
 
 GLenum blendFactor(std::uint32_t d3dBlend) {
     switch (d3dBlend) {
-        case 1: return GL_ZERO;
-        case 2: return GL_ONE;
-        case 3: return GL_SRC_COLOR;
-        case 4: return GL_ONE_MINUS_SRC_COLOR;
-        case 5: return GL_SRC_ALPHA;
-        case 6: return GL_ONE_MINUS_SRC_ALPHA;
-        case 7: return GL_DST_ALPHA;
-        case 8: return GL_ONE_MINUS_DST_ALPHA;
-        case 9: return GL_DST_COLOR;
-        case 10: return GL_ONE_MINUS_DST_COLOR;
-        default: return GL_ONE;
+        case 1:
+            return GL_ZERO;
+        case 2:
+            return GL_ONE;
+        case 3:
+            return GL_SRC_COLOR;
+        case 4:
+            return GL_ONE_MINUS_SRC_COLOR;
+        case 5:
+            return GL_SRC_ALPHA;
+        case 6:
+            return GL_ONE_MINUS_SRC_ALPHA;
+        case 7:
+            return GL_DST_ALPHA;
+        case 8:
+            return GL_ONE_MINUS_DST_ALPHA;
+        case 9:
+            return GL_DST_COLOR;
+        case 10:
+            return GL_ONE_MINUS_DST_COLOR;
+        default:
+            return GL_ONE;
     }
 }
 
@@ -296,23 +310,37 @@ void GlDevice::present() {
 
 void GlDevice::setTransform(render::TransformState state, const render::Matrix& matrix) {
     switch (state) {
-        case render::TransformState::World: world_ = matrix; break;
-        case render::TransformState::View: view_ = matrix; break;
-        case render::TransformState::Projection: projection_ = matrix; break;
+        case render::TransformState::World:
+            world_ = matrix;
+            break;
+        case render::TransformState::View:
+            view_ = matrix;
+            break;
+        case render::TransformState::Projection:
+            projection_ = matrix;
+            break;
     }
 }
 
-void GlDevice::setMaterial(const render::Material& material) { material_ = material; }
+void GlDevice::setMaterial(const render::Material& material) {
+    material_ = material;
+}
 
 void GlDevice::setTexture(int stage, render::Texture* texture) {
     if (stage == 0) texture_ = texture;
 }
 
-void GlDevice::setLight(int index, const render::Light& light) { lights_[index] = light; }
+void GlDevice::setLight(int index, const render::Light& light) {
+    lights_[index] = light;
+}
 
-void GlDevice::lightEnable(int index, bool enable) { lightEnabled_[index] = enable; }
+void GlDevice::lightEnable(int index, bool enable) {
+    lightEnabled_[index] = enable;
+}
 
-void GlDevice::setRenderState(render::RenderState state, std::uint32_t value) { renderStates_[state] = value; }
+void GlDevice::setRenderState(render::RenderState state, std::uint32_t value) {
+    renderStates_[state] = value;
+}
 
 void GlDevice::setTextureStageState(int stage, render::TextureStageState state, std::uint32_t value) {
     const auto index = static_cast<std::size_t>(state);
@@ -357,12 +385,14 @@ void GlDevice::applyStageUniforms(unsigned program, bool lit) {
     gl_.glUniform1i(gl_.glGetUniformLocation(program, "alphaOp"), static_cast<int>(stageStates_[4]));
     gl_.glUniform1i(gl_.glGetUniformLocation(program, "alphaArg1"), static_cast<int>(stageStates_[5]));
     gl_.glUniform1i(gl_.glGetUniformLocation(program, "alphaArg2"), static_cast<int>(stageStates_[6]));
-    gl_.glUniform1i(gl_.glGetUniformLocation(program, "addSpecular"),
-                    lit && renderStates_[RenderState::SpecularEnable] && renderStates_[RenderState::Lighting] ? 1 : 0);
+    gl_.glUniform1i(
+        gl_.glGetUniformLocation(program, "addSpecular"),
+        lit && renderStates_[RenderState::SpecularEnable] && renderStates_[RenderState::Lighting] ? 1 : 0);
     applyBlend();
 }
 
-void GlDevice::drawPrimitive(render::PrimitiveType type, std::uint32_t startVertex, std::uint32_t primitiveCount) {
+void GlDevice::drawPrimitive(render::PrimitiveType type, std::uint32_t startVertex,
+                             std::uint32_t primitiveCount) {
     auto* buffer = dynamic_cast<GlVertexBuffer*>(stream_);
     if (!buffer || streamStride_ != 28 || primitiveCount == 0) return;
     applyStageUniforms(pretransformedProgram_, false);
@@ -485,7 +515,8 @@ render::Image GlDevice::readBackBuffer() {
     gl_.glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
     for (int y = 0; y < height_; ++y)
         std::memcpy(&image.pixels[static_cast<std::size_t>(y) * width_],
-                    &rows[static_cast<std::size_t>(height_ - 1 - y) * width_], static_cast<std::size_t>(width_) * 4);
+                    &rows[static_cast<std::size_t>(height_ - 1 - y) * width_],
+                    static_cast<std::size_t>(width_) * 4);
     return image;
 }
 

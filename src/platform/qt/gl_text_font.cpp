@@ -15,9 +15,12 @@ namespace {
 constexpr std::size_t kMaxCachedTexts = 64;
 }  // namespace
 
-GlTextFont::GlTextFont(GlDevice& device, int pixelHeight) : device_(device), font_(japaneseFont(pixelHeight)) {}
+GlTextFont::GlTextFont(GlDevice& device, int pixelHeight)
+    : device_(device), font_(japaneseFont(pixelHeight)) {}
 
-GlTextFont::~GlTextFont() { forgetAll(); }
+GlTextFont::~GlTextFont() {
+    forgetAll();
+}
 
 void GlTextFont::forgetAll() {
     for (auto& [key, picture] : cache_) device_.gl().glDeleteTextures(1, &picture.texture);
@@ -49,7 +52,8 @@ GlTextFont::Picture GlTextFont::make(const std::string& text, std::uint32_t colo
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     gl.glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     gl.glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.constBits());
+    gl.glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                    rgba.constBits());
     return picture;
 }
 

@@ -8,8 +8,9 @@ namespace platform::qt {
 // family it lacks (IPAPGothic stands in for MS P Gothic).
 inline QFont japaneseFont(int pixelHeight) {
     QFont font;
-    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"), QStringLiteral("IPAGothic"),
-                      QStringLiteral("Noto Sans CJK JP"), QStringLiteral("sans-serif")});
+    font.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("IPAPGothic"),
+                      QStringLiteral("IPAGothic"), QStringLiteral("Noto Sans CJK JP"),
+                      QStringLiteral("sans-serif")});
     font.setPixelSize(pixelHeight);
     font.setWeight(QFont::Normal);
     return font;

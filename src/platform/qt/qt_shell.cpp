@@ -88,7 +88,8 @@ void QtShell::createViewer() {
 
 void QtShell::createFrame() {
     const QImage outline(QString::fromUtf8(kFrameOutline));
-    if (outline.isNull()) std::fprintf(stderr, "nukitori: the frame outline \"%s\" could not be read\n", kFrameOutline);
+    if (outline.isNull())
+        std::fprintf(stderr, "nukitori: the frame outline \"%s\" could not be read\n", kFrameOutline);
     frame_ = std::make_unique<FrameWindow>(kFrameWidth, kFrameHeight, outline);
     frame_->onMoved = [this] { app_->onFrameMoved(); };
     frame_->onResized = [this] { app_->onFrameResized(); };
@@ -100,7 +101,8 @@ void QtShell::createFrame() {
     frame_->raise();
 }
 
-std::unique_ptr<render::GraphicsDevice> QtShell::createGraphicsDevice(int width, int height, std::string& error) {
+std::unique_ptr<render::GraphicsDevice> QtShell::createGraphicsDevice(int width, int height,
+                                                                      std::string& error) {
     GlSurface& surface = viewer_->surface();
     surface.create();
     return GlDevice::create(surface, width, height, error);

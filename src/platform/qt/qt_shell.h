@@ -28,7 +28,8 @@ public:
 
     void createViewer() override;
     void createFrame() override;
-    std::unique_ptr<render::GraphicsDevice> createGraphicsDevice(int width, int height, std::string& error) override;
+    std::unique_ptr<render::GraphicsDevice> createGraphicsDevice(int width, int height,
+                                                                 std::string& error) override;
     void processPendingEvents() override;
     std::optional<Rect> frameWindowRect() override;
     std::optional<std::string> frameEditText() override;

@@ -61,7 +61,9 @@ X11Keyboard::KeycodeMap X11Keyboard::buildKeycodeMap(Display* display) {
 
 X11Keyboard::X11Keyboard(Display* display) : display_(display), keycodes_(buildKeycodeMap(display)) {}
 
-void X11Keyboard::refresh() { XQueryKeymap(display_, keymap_.data()); }
+void X11Keyboard::refresh() {
+    XQueryKeymap(display_, keymap_.data());
+}
 
 std::uint8_t X11Keyboard::keycodeOf(int virtualKey) const {
     if (virtualKey < 0 || virtualKey >= vk::Count) return 0;
@@ -84,6 +86,8 @@ void X11Keyboard::keyEvent(unsigned nativeScanCode, bool pressed) {
     downInOurWindows_.set(nativeScanCode, pressed);
 }
 
-void X11Keyboard::focusLost() { downInOurWindows_.reset(); }
+void X11Keyboard::focusLost() {
+    downInOurWindows_.reset();
+}
 
 }  // namespace platform::qt

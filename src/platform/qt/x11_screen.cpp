@@ -50,12 +50,13 @@ render::Image X11Screen::read(int x, int y, int width, int height) {
     if (!xi) return image;
     const int rs = shiftOf(xi->red_mask), gs = shiftOf(xi->green_mask), bs = shiftOf(xi->blue_mask);
     const int rb = bitsOf(xi->red_mask), gb = bitsOf(xi->green_mask), bb = bitsOf(xi->blue_mask);
-    const bool fast = xi->bits_per_pixel == 32 && rs == 16 && gs == 8 && bs == 0 && rb == 8 && gb == 8 && bb == 8 &&
-                      xi->byte_order == LSBFirst;
+    const bool fast = xi->bits_per_pixel == 32 && rs == 16 && gs == 8 && bs == 0 && rb == 8 && gb == 8 &&
+                      bb == 8 && xi->byte_order == LSBFirst;
     for (int row = top; row < bottom; ++row) {
         std::uint32_t* out = &image.at(left - x, row - y);
         if (fast) {
-            const auto* in = reinterpret_cast<const std::uint32_t*>(xi->data + (row - top) * xi->bytes_per_line);
+            const auto* in =
+                reinterpret_cast<const std::uint32_t*>(xi->data + (row - top) * xi->bytes_per_line);
             for (int col = 0; col < right - left; ++col) out[col] = 0xFF000000u | (in[col] & 0x00FFFFFFu);
             continue;
         }
