@@ -1,6 +1,6 @@
 // Speed of the X file reader: the shipped model (read on every grab, so it must stay far below
-// a frame) and a big generated text mesh, with Assimp's X importer on the same bytes as the
-// yardstick when Assimp is installed.
+// a frame) and a big generated mesh in the text and the binary form, with Assimp's X importer
+// on the same bytes as the yardstick when Assimp is installed.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../tests/unit/xfile_test_files.h"
 #include "render/xfile_reader.h"
 
 #ifdef NUKITORI_WITH_ASSIMP
@@ -83,6 +84,47 @@ std::vector<std::uint8_t> gridXFile(int side) {
     return {text.begin(), text.end()};
 }
 
+// The same grid as gridXFile in the binary form ("xof 0303bin 0032"): token records with
+// 32-bit floats, each list one integer or float record as exporters write them.
+std::vector<std::uint8_t> gridXFileBinary(int side) {
+    const int vertices = side * side;
+    const int faces = (side - 1) * (side - 1) * 2;
+    std::vector<std::uint32_t> faceList;
+    faceList.reserve(static_cast<std::size_t>(faces) * 4 + 1);
+    faceList.push_back(static_cast<std::uint32_t>(faces));
+    for (int y = 0; y + 1 < side; ++y)
+        for (int x = 0; x + 1 < side; ++x) {
+            const auto a = static_cast<std::uint32_t>(y * side + x), b = a + 1, c = a + static_cast<std::uint32_t>(side),
+                       d = c + 1;
+            faceList.insert(faceList.end(), {3, a, c, b, 3, b, c, d});
+        }
+    std::vector<double> positions, normals, uvs;
+    positions.reserve(static_cast<std::size_t>(vertices) * 3);
+    normals.reserve(static_cast<std::size_t>(vertices) * 3);
+    uvs.reserve(static_cast<std::size_t>(vertices) * 2);
+    for (int y = 0; y < side; ++y)
+        for (int x = 0; x < side; ++x) {
+            positions.insert(positions.end(), {x * 0.01, (x * 7 + y * 3) % 11 * 0.001, y * 0.01});
+            normals.insert(normals.end(), {0.0, 1.0, 0.0});
+            uvs.insert(uvs.end(), {static_cast<double>(x) / (side - 1), static_cast<double>(y) / (side - 1)});
+        }
+    std::vector<std::uint32_t> materialList{2, static_cast<std::uint32_t>(faces)};
+    for (int f = 0; f < faces; ++f) materialList.push_back(static_cast<std::uint32_t>((f / 2) % 2));
+
+    xfile_test::BinaryWriter w("xof 0303bin 0032", 4);
+    w.name("Mesh").name("Grid").open().integers({static_cast<std::uint32_t>(vertices)}).floats(positions);
+    w.integers(faceList);
+    w.name("MeshNormals").open().integers({static_cast<std::uint32_t>(vertices)}).floats(normals);
+    w.integers(faceList).close();
+    w.name("MeshTextureCoords").open().integers({static_cast<std::uint32_t>(vertices)}).floats(uvs).close();
+    w.name("MeshMaterialList").open().integers(materialList);
+    w.name("Material").name("Light").open().floats({1, 1, 1, 1, 20, 0.3, 0.3, 0.3, 0, 0, 0});
+    w.name("TextureFilename").open().string("grid.bmp").close().close();
+    w.name("Material").name("Dark").open().floats({0.2, 0.2, 0.25, 1, 10, 0.1, 0.1, 0.1, 0, 0, 0}).close();
+    w.close().close();
+    return w.bytes();
+}
+
 void setCounters(benchmark::State& bench, std::size_t bytes, std::size_t vertices, std::size_t triangles) {
     bench.SetBytesProcessed(bench.iterations() * static_cast<std::int64_t>(bytes));
     bench.counters["vertices"] = static_cast<double>(vertices);
@@ -120,7 +162,8 @@ void parseShippedModel(benchmark::State& bench) {
 }
 BENCHMARK(parseShippedModel)->Unit(benchmark::kMicrosecond);
 
-// Argument: grid side; 317 gives 100,489 vertices and 199,712 triangles (about 18 MB of text).
+// Argument: grid side; 225 gives 100,352 triangles, 317 gives 100,489 vertices and 199,712
+// triangles (about 18 MB of text).
 void parseGeneratedGrid(benchmark::State& bench) {
     const std::vector<std::uint8_t> data = gridXFile(static_cast<int>(bench.range(0)));
     render::XFileResult result;
@@ -134,7 +177,23 @@ void parseGeneratedGrid(benchmark::State& bench) {
     }
     setCounters(bench, data.size(), result.mesh->vertices.size(), result.mesh->triangleCount());
 }
-BENCHMARK(parseGeneratedGrid)->Arg(100)->Arg(317)->Unit(benchmark::kMillisecond);
+BENCHMARK(parseGeneratedGrid)->Arg(100)->Arg(225)->Arg(317)->Unit(benchmark::kMillisecond);
+
+// The binary form of the same grid: 317 is about 10.4 MB of token records.
+void parseGeneratedBinaryGrid(benchmark::State& bench) {
+    const std::vector<std::uint8_t> data = gridXFileBinary(static_cast<int>(bench.range(0)));
+    render::XFileResult result;
+    for (auto _ : bench) {
+        result = render::parseXFile(data);
+        benchmark::DoNotOptimize(result);
+    }
+    if (!result.mesh) {
+        bench.SkipWithError(("generated binary grid: " + result.error).c_str());
+        return;
+    }
+    setCounters(bench, data.size(), result.mesh->vertices.size(), result.mesh->triangleCount());
+}
+BENCHMARK(parseGeneratedBinaryGrid)->Arg(100)->Arg(225)->Arg(317)->Unit(benchmark::kMillisecond);
 
 #ifdef NUKITORI_WITH_ASSIMP
 // Assimp's X importer on the same bytes, with no post-processing steps asked for; the scene is
@@ -165,7 +224,12 @@ BENCHMARK(assimpShippedModel)->Unit(benchmark::kMicrosecond);
 void assimpGeneratedGrid(benchmark::State& bench) {
     assimpImport(bench, gridXFile(static_cast<int>(bench.range(0))));
 }
-BENCHMARK(assimpGeneratedGrid)->Arg(100)->Arg(317)->Unit(benchmark::kMillisecond);
+BENCHMARK(assimpGeneratedGrid)->Arg(100)->Arg(225)->Arg(317)->Unit(benchmark::kMillisecond);
+
+void assimpGeneratedBinaryGrid(benchmark::State& bench) {
+    assimpImport(bench, gridXFileBinary(static_cast<int>(bench.range(0))));
+}
+BENCHMARK(assimpGeneratedBinaryGrid)->Arg(100)->Arg(225)->Arg(317)->Unit(benchmark::kMillisecond);
 #endif
 
 }  // namespace
