@@ -50,15 +50,23 @@ void* operator new(std::size_t size) {
     heap::note(static_cast<std::int64_t>(malloc_usable_size(p)));
     return p;
 }
-void* operator new[](std::size_t size) { return ::operator new(size); }
+void* operator new[](std::size_t size) {
+    return ::operator new(size);
+}
 void operator delete(void* p) noexcept {
     if (!p) return;
     heap::note(-static_cast<std::int64_t>(malloc_usable_size(p)));
     std::free(p);
 }
-void operator delete[](void* p) noexcept { ::operator delete(p); }
-void operator delete(void* p, std::size_t) noexcept { ::operator delete(p); }
-void operator delete[](void* p, std::size_t) noexcept { ::operator delete(p); }
+void operator delete[](void* p) noexcept {
+    ::operator delete(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    ::operator delete(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    ::operator delete(p);
+}
 
 namespace {
 
@@ -124,7 +132,8 @@ render::Image gradient(int width, int height) {
     render::Image image(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            image.at(x, y) = 0xFF000000u | static_cast<std::uint32_t>((x & 0xFF) << 16 | (y & 0xFF) << 8 | ((x ^ y) & 0xFF));
+            image.at(x, y) = 0xFF000000u | static_cast<std::uint32_t>((x & 0xFF) << 16 | (y & 0xFF) << 8 |
+                                                                      ((x ^ y) & 0xFF));
     return image;
 }
 
@@ -132,7 +141,8 @@ render::Image gradient(int width, int height) {
 // every vertical run of key pixels away from every rectangle of the shape, splitting the
 // rectangles it cuts, as one region difference per run would. The shape is a list of
 // disjoint rectangles, so each run costs a pass over the whole list.
-void subtract(std::vector<app::RegionRect>& region, const app::RegionRect& cut, std::vector<app::RegionRect>& next) {
+void subtract(std::vector<app::RegionRect>& region, const app::RegionRect& cut,
+              std::vector<app::RegionRect>& next) {
     next.clear();
     for (const app::RegionRect& r : region) {
         if (cut.right <= r.left || r.right <= cut.left || cut.bottom <= r.top || r.bottom <= cut.top) {
@@ -205,10 +215,14 @@ void literal(benchmark::State& state, const render::Image& picture) {
         sameShape(app::regionFromBitmap(picture, -1, 0, 0), region, picture.width, picture.height);
 }
 
-void regionOfFramePicture(benchmark::State& state) { ours(state, framePicture(177, 152)); }
+void regionOfFramePicture(benchmark::State& state) {
+    ours(state, framePicture(177, 152));
+}
 BENCHMARK(regionOfFramePicture)->Unit(benchmark::kMicrosecond);
 
-void literalRegionOfFramePicture(benchmark::State& state) { literal(state, framePicture(177, 152)); }
+void literalRegionOfFramePicture(benchmark::State& state) {
+    literal(state, framePicture(177, 152));
+}
 BENCHMARK(literalRegionOfFramePicture)->Unit(benchmark::kMicrosecond);
 
 // The picture the frame window is really cut from.
@@ -223,7 +237,9 @@ void regionOfPerforatedPicture(benchmark::State& state) {
 }
 BENCHMARK(regionOfPerforatedPicture)->Arg(500)->Arg(1000)->Arg(2000)->Unit(benchmark::kMillisecond);
 
-void regionOfCheckerboard(benchmark::State& state) { ours(state, checkerboard(static_cast<int>(state.range(0)))); }
+void regionOfCheckerboard(benchmark::State& state) {
+    ours(state, checkerboard(static_cast<int>(state.range(0))));
+}
 BENCHMARK(regionOfCheckerboard)->RangeMultiplier(2)->Range(64, 2048)->Unit(benchmark::kMillisecond);
 
 // Grows with the square of the pixels; 256 already takes about a second per build here.
@@ -244,7 +260,8 @@ BENCHMARK(encodeSnapshot)->Args({138, 111})->Args({594, 578})->Args({4000, 300})
 void writeGrabTextureFile(benchmark::State& state) {
     const std::vector<std::uint8_t> bytes = capture::encodeBmpSnapshot(gradient(138, 111));
     capture::FileWriteResult result;
-    for (auto _ : state) result = capture::writeFileAtomically(capture::pathFromUtf8(capture::kGrabTextureFileName), bytes);
+    for (auto _ : state)
+        result = capture::writeFileAtomically(capture::pathFromUtf8(capture::kGrabTextureFileName), bytes);
     if (!result.ok()) state.SkipWithError(result.error.c_str());
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
@@ -256,8 +273,8 @@ void removeNumberedCaptures() {
 }
 
 void writeNumberedFile(benchmark::State& state) {
-    const std::vector<std::uint8_t> bytes =
-        capture::encodeBmpSnapshot(gradient(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
+    const std::vector<std::uint8_t> bytes = capture::encodeBmpSnapshot(
+        gradient(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
     removeNumberedCaptures();
     std::int32_t number = 0;
     capture::SaveResult result;
@@ -308,11 +325,15 @@ void overlayCapturePeakHeap(benchmark::State& state) {
     state.counters["peak_heap_bytes"] = static_cast<double>(peakAbove);
     state.counters["peak_per_pixel"] = static_cast<double>(peakAbove) / pixels;
     state.counters["image_bytes"] = pixels * 4;
-    state.counters["file_bytes"] = static_cast<double>(capture::kBmpHeaderSize +
-                                                       capture::bmpRowLength(static_cast<int>(state.range(0))) *
-                                                           static_cast<std::size_t>(state.range(1)));
+    state.counters["file_bytes"] = static_cast<double>(
+        capture::kBmpHeaderSize +
+        capture::bmpRowLength(static_cast<int>(state.range(0))) * static_cast<std::size_t>(state.range(1)));
 }
-BENCHMARK(overlayCapturePeakHeap)->Args({297, 289})->Args({594, 578})->Args({1188, 1156})->Unit(benchmark::kMicrosecond);
+BENCHMARK(overlayCapturePeakHeap)
+    ->Args({297, 289})
+    ->Args({594, 578})
+    ->Args({1188, 1156})
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

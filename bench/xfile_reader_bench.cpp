@@ -54,14 +54,16 @@ std::vector<std::uint8_t> gridXFile(int side) {
                 ++written;
                 add(std::snprintf(line, sizeof line, "  3;%d,%d,%d;,\n", a, c, b));
                 ++written;
-                add(std::snprintf(line, sizeof line, "  3;%d,%d,%d;%s\n", b, c, d, written == faces ? ";" : ","));
+                add(std::snprintf(line, sizeof line, "  3;%d,%d,%d;%s\n", b, c, d,
+                                  written == faces ? ";" : ","));
             }
     };
     writeFaces();
     text += "\n  MeshNormals {\n";
     add(std::snprintf(line, sizeof line, "  %d;\n", vertices));
     for (int i = 0; i < vertices; ++i)
-        add(std::snprintf(line, sizeof line, "  %f;%f;%f;%s\n", 0.0, 1.0, 0.0, i + 1 == vertices ? ";" : ","));
+        add(std::snprintf(line, sizeof line, "  %f;%f;%f;%s\n", 0.0, 1.0, 0.0,
+                          i + 1 == vertices ? ";" : ","));
     writeFaces();
     text += "  }\n\n  MeshTextureCoords {\n";
     add(std::snprintf(line, sizeof line, "  %d;\n", vertices));
@@ -94,8 +96,8 @@ std::vector<std::uint8_t> gridXFileBinary(int side) {
     faceList.push_back(static_cast<std::uint32_t>(faces));
     for (int y = 0; y + 1 < side; ++y)
         for (int x = 0; x + 1 < side; ++x) {
-            const auto a = static_cast<std::uint32_t>(y * side + x), b = a + 1, c = a + static_cast<std::uint32_t>(side),
-                       d = c + 1;
+            const auto a = static_cast<std::uint32_t>(y * side + x), b = a + 1,
+                       c = a + static_cast<std::uint32_t>(side), d = c + 1;
             faceList.insert(faceList.end(), {3, a, c, b, 3, b, c, d});
         }
     std::vector<double> positions, normals, uvs;
@@ -218,7 +220,9 @@ void assimpImport(benchmark::State& bench, const std::vector<std::uint8_t>& data
     setCounters(bench, data.size(), vertices, triangles);
 }
 
-void assimpShippedModel(benchmark::State& bench) { assimpImport(bench, fileBytes(kModelPath)); }
+void assimpShippedModel(benchmark::State& bench) {
+    assimpImport(bench, fileBytes(kModelPath));
+}
 BENCHMARK(assimpShippedModel)->Unit(benchmark::kMicrosecond);
 
 void assimpGeneratedGrid(benchmark::State& bench) {

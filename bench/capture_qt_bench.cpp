@@ -1,0 +1,393 @@
+// Grabs and captures on the real X server: the overlay capture and the frame grab should cost
+// little more than reading their rectangle from the server (at most 1.5x a bare XGetImage of
+// the same rectangle), and a frame grab with the model reload that follows it should fit in
+// one 60 Hz frame (16 ms).
+// Needs an X server in DISPLAY (bench/run_all starts a private Xvfb); skips without one.
+// Times are wall time: much of a capture is waiting for the server's reply. The "vs_raw"
+// counter is the capture's time over a bare XGetImage of the same rectangle, both measured in
+// the same benchmark run, one right after the other.
+// Everything runs in a fresh temporary folder holding copies of the assets, so the captures
+// and the grab texture never land in the repository; it is removed at the end.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QWindow>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "app/app.h"
+#include "capture/frame_grab.h"
+#include "capture/numbered_file.h"
+#include "capture/overlay_capture.h"
+#include "platform/fake/fake_shell.h"
+#include "platform/qt/gl_device.h"
+#include "platform/qt/qt_image_decoder.h"
+#include "platform/qt/qt_shell.h"
+#include "platform/qt/x11_keyboard.h"
+#include "platform/qt/x11_screen.h"
+#include "render/model_object.h"
+
+// Xlib last: its macros clash with Qt's names.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#ifdef NUKITORI_WITH_XSHM
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#endif
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+Display* display = nullptr;
+std::string problem;  // why the benches skip; empty when ready
+fs::path workFolder;
+
+bool ready(benchmark::State& bench) {
+    if (!problem.empty()) {
+        bench.SkipWithError(problem.c_str());
+        return false;
+    }
+    return true;
+}
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A bare read of the rectangle: the server round trip and the copy into Xlib's image, which
+// any capture has to pay.
+void rawRead(int x, int y, int width, int height) {
+    XImage* image = XGetImage(display, DefaultRootWindow(display), x, y, static_cast<unsigned>(width),
+                              static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    benchmark::DoNotOptimize(image);
+    if (image) XDestroyImage(image);
+}
+
+// Seconds per bare read, over `count` reads.
+double rawReadSeconds(int x, int y, int width, int height, std::int64_t count) {
+    for (int i = 0; i < 3; ++i) rawRead(x, y, width, height);
+    const Clock::time_point start = Clock::now();
+    for (std::int64_t i = 0; i < count; ++i) rawRead(x, y, width, height);
+    return secondsSince(start) / static_cast<double>(count);
+}
+
+void setRatio(benchmark::State& bench, double secondsPerCapture, int x, int y, int width, int height) {
+    const std::int64_t count = std::max<std::int64_t>(20, std::min<std::int64_t>(bench.iterations(), 2000));
+    const double raw = rawReadSeconds(x, y, width, height, count);
+    bench.counters["raw_us"] = raw * 1e6;
+    bench.counters["vs_raw"] = raw > 0 ? secondsPerCapture / raw : 0;
+    bench.SetItemsProcessed(bench.iterations() * static_cast<std::int64_t>(width) * height);
+}
+
+void removeNumberedCaptures() {
+    std::error_code ec;
+    fs::remove_all(capture::pathFromUtf8(capture::kSaveFolderName), ec);
+}
+
+// Arguments: the rectangle's width and height.
+void readBareRectangle(benchmark::State& bench) {
+    if (!ready(bench)) return;
+    const int width = static_cast<int>(bench.range(0)), height = static_cast<int>(bench.range(1));
+    for (auto _ : bench) rawRead(10, 20, width, height);
+    bench.SetItemsProcessed(bench.iterations() * static_cast<std::int64_t>(width) * height);
+}
+BENCHMARK(readBareRectangle)
+    ->Args({50, 50})
+    ->Args({138, 111})
+    ->Args({594, 578})
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
+
+#ifdef NUKITORI_WITH_XSHM
+// For comparison only: the same read into a shared-memory image made once, which skips the
+// copy through the socket and the fresh buffer of every plain read.
+void readBareRectangleShared(benchmark::State& bench) {
+    if (!ready(bench)) return;
+    if (!XShmQueryExtension(display)) {
+        bench.SkipWithError("the X server has no MIT-SHM");
+        return;
+    }
+    const int width = static_cast<int>(bench.range(0)), height = static_cast<int>(bench.range(1));
+    const int screen = DefaultScreen(display);
+    XShmSegmentInfo segment{};
+    XImage* image = XShmCreateImage(display, DefaultVisual(display, screen),
+                                    static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap, nullptr,
+                                    &segment, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    if (!image) {
+        bench.SkipWithError("XShmCreateImage failed");
+        return;
+    }
+    segment.shmid = shmget(IPC_PRIVATE,
+                           static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height),
+                           IPC_CREAT | 0600);
+    segment.shmaddr = image->data = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
+    if (segment.shmid < 0 || segment.shmaddr == reinterpret_cast<char*>(-1)) {
+        XDestroyImage(image);
+        bench.SkipWithError("no shared memory segment");
+        return;
+    }
+    segment.readOnly = False;
+    shmctl(segment.shmid, IPC_RMID, nullptr);  // gone once both sides detach, even after a crash
+    XShmAttach(display, &segment);
+    XSync(display, False);
+    for (auto _ : bench) {
+        if (!XShmGetImage(display, DefaultRootWindow(display), image, 10, 20, AllPlanes)) {
+            bench.SkipWithError("XShmGetImage failed");
+            break;
+        }
+        benchmark::DoNotOptimize(image->data);
+    }
+    XShmDetach(display, &segment);
+    XSync(display, False);
+    XDestroyImage(image);
+    shmdt(segment.shmaddr);
+    bench.SetItemsProcessed(bench.iterations() * static_cast<std::int64_t>(width) * height);
+}
+BENCHMARK(readBareRectangleShared)
+    ->Args({50, 50})
+    ->Args({138, 111})
+    ->Args({594, 578})
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
+#endif
+
+// The screen read alone: the bare read plus the conversion into our picture.
+void x11ScreenRead(benchmark::State& bench) {
+    if (!ready(bench)) return;
+    platform::qt::X11Screen screen(display);
+    const int width = static_cast<int>(bench.range(0)), height = static_cast<int>(bench.range(1));
+    for (auto _ : bench) benchmark::DoNotOptimize(screen.read(10, 20, width, height));
+    bench.SetItemsProcessed(bench.iterations() * static_cast<std::int64_t>(width) * height);
+}
+BENCHMARK(x11ScreenRead)
+    ->Args({50, 50})
+    ->Args({138, 111})
+    ->Args({594, 578})
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
+
+// Arguments: the overlay's width and height. Each capture writes a new numbered file, as the
+// capture button does; the files are deleted every 64 captures outside the timing.
+void overlayCapture(benchmark::State& bench) {
+    if (!ready(bench)) return;
+    platform::qt::X11Screen screen(display);
+    platform::fake::FakeShell shell;
+    shell.clientOrigin = {4, 20};
+    app::AppState state;
+    state.overlayX = 6;
+    state.overlayY = 0;
+    state.overlayWidth = static_cast<std::uint16_t>(bench.range(0));
+    state.overlayHeight = static_cast<std::uint16_t>(bench.range(1));
+    shell.editText = "bench";
+    removeNumberedCaptures();
+    double paused = 0;
+    std::int64_t sinceCleanUp = 0;
+    const Clock::time_point start = Clock::now();
+    for (auto _ : bench) {
+        capture::overlayCapture(state, shell, screen);
+        ++state.saveCounter;  // as after the capture button
+        if (++sinceCleanUp == 64) {
+            bench.PauseTiming();
+            const Clock::time_point cleanUp = Clock::now();
+            removeNumberedCaptures();
+            state.saveCounter = 0;
+            sinceCleanUp = 0;
+            paused += secondsSince(cleanUp);
+            bench.ResumeTiming();
+        }
+    }
+    const double perCapture = (secondsSince(start) - paused) / static_cast<double>(bench.iterations());
+    if (state.lastSaveFailed) bench.SkipWithError("the last capture was not saved");
+    removeNumberedCaptures();
+    setRatio(bench, perCapture, 10, 20, state.overlayWidth, state.overlayHeight);
+}
+BENCHMARK(overlayCapture)->Args({50, 50})->Args({594, 578})->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// The grab of the default 177 x 152 frame: its 138 x 111 hole goes to the grab texture file,
+// rewritten in place on every grab (numberedSave 0). The model reload is not included.
+void frameGrab(benchmark::State& bench) {
+    if (!ready(bench)) return;
+    platform::qt::X11Screen screen(display);
+    platform::fake::FakeShell shell;
+    shell.frameRect = platform::Rect{10 - 35, 20 - 37, 10 - 35 + 177, 20 - 37 + 152};  // hole at (10, 20)
+    app::AppState state;
+    const Clock::time_point start = Clock::now();
+    for (auto _ : bench) {
+        state.numberedSave = 0;
+        capture::frameGrab(state, shell, screen);
+    }
+    const double perGrab = secondsSince(start) / static_cast<double>(bench.iterations());
+    std::error_code ec;
+    if (fs::file_size(capture::pathFromUtf8(capture::kGrabTextureFileName), ec) != 54 + 111 * 416)
+        bench.SkipWithError("the grab texture file was not written at 138 x 111");
+    setRatio(bench, perGrab, 10, 20, 138, 111);
+}
+BENCHMARK(frameGrab)->UseRealTime()->Unit(benchmark::kMicrosecond);
+
+// The program with the Qt backend, started up once in the temporary folder, for the grab as
+// the program runs it: the grab, then the model reload from model.x and its texture (which
+// is the grab texture file just written).
+struct Program {
+    std::unique_ptr<QApplication> application;
+    std::unique_ptr<platform::qt::QtShell> shell;
+    std::unique_ptr<platform::qt::X11Keyboard> keyboard;
+    std::unique_ptr<platform::qt::X11Screen> screen;
+    std::unique_ptr<platform::qt::QtImageDecoder> decoder;
+    std::unique_ptr<app::App> app;
+    std::string problem;
+
+    platform::qt::GlDevice& device() { return static_cast<platform::qt::GlDevice&>(*app->device()); }
+};
+
+int fakeArgc = 1;
+char fakeName[] = "capture_qt_bench";
+char* fakeArgv[] = {fakeName, nullptr};
+
+std::unique_ptr<Program> started;
+
+// Started on first use, so that the benches above run without any window.
+Program& program() {
+    if (!started) {
+        started = std::make_unique<Program>();
+        Program& s = *started;
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+        s.application = std::make_unique<QApplication>(fakeArgc, fakeArgv);
+        QApplication::setQuitOnLastWindowClosed(false);
+        s.shell = std::make_unique<platform::qt::QtShell>(display);
+        s.keyboard = std::make_unique<platform::qt::X11Keyboard>(display);
+        s.screen = std::make_unique<platform::qt::X11Screen>(display);
+        s.decoder = std::make_unique<platform::qt::QtImageDecoder>();
+        s.app = std::make_unique<app::App>(app::Platform{*s.shell, *s.keyboard, *s.screen, *s.decoder});
+        s.shell->attach(*s.app, *s.keyboard);
+        std::string error;
+        if (!s.app->startUp(error)) {
+            s.problem = "start-up failed: " + error;
+            return s;
+        }
+        QElapsedTimer waited;
+        waited.start();
+        while (!s.shell->frameWindowRect() && waited.elapsed() < 10000) s.shell->processPendingEvents();
+        for (int i = 0; i < 10; ++i) {
+            s.shell->processPendingEvents();
+            s.app->idlePass();
+        }
+        const std::optional<platform::Rect> frame = s.shell->frameWindowRect();
+        if (!frame)
+            s.problem = "the capture frame has no rectangle";
+        else if (!s.app->currentModel() || !s.app->currentModel()->hasMesh())
+            s.problem = "model.x was not loaded";
+        else {
+            const auto* renderer = reinterpret_cast<const char*>(s.device().gl().glGetString(GL_RENDERER));
+            std::fprintf(stderr, "capture_qt_bench: OpenGL renderer %s\n", renderer ? renderer : "unknown");
+        }
+    }
+    return *started;
+}
+
+bool programReady(benchmark::State& bench) {
+    if (!ready(bench)) return false;
+    Program& p = program();
+    if (!p.problem.empty()) {
+        bench.SkipWithError(p.problem.c_str());
+        return false;
+    }
+    return true;
+}
+
+// App::frameGrab as a drag, resize or drop runs it, finished on the GPU side as well
+// (glFinish), so uploads the driver defers are counted here and not in the next frame.
+void appFrameGrabWithModelReload(benchmark::State& bench) {
+    if (!programReady(bench)) return;
+    Program& p = program();
+    for (auto _ : bench) {
+        p.app->state.numberedSave = 0;
+        p.app->frameGrab();
+        p.device().gl().glFinish();
+    }
+    if (!p.app->currentModel() || !p.app->currentModel()->hasMesh())
+        bench.SkipWithError("the model was lost in a reload");
+    const platform::Rect frame = *p.shell->frameWindowRect();
+    bench.counters["hole_w"] = frame.right - frame.left - 39;
+    bench.counters["hole_h"] = frame.bottom - frame.top - 41;
+}
+BENCHMARK(appFrameGrabWithModelReload)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Its two parts: the grab through the program's own windows, and the model reload alone.
+void appGrabOnly(benchmark::State& bench) {
+    if (!programReady(bench)) return;
+    Program& p = program();
+    for (auto _ : bench) {
+        p.app->state.numberedSave = 0;
+        capture::frameGrab(p.app->state, *p.shell, *p.screen);
+    }
+}
+BENCHMARK(appGrabOnly)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMillisecond);
+
+void modelReloadOnly(benchmark::State& bench) {
+    if (!programReady(bench)) return;
+    Program& p = program();
+    for (auto _ : bench) {
+        render::ModelObject model(p.app->state.modelPath, *p.app->device(), *p.decoder);
+        p.device().gl().glFinish();
+        benchmark::DoNotOptimize(model.hasMesh());
+    }
+}
+BENCHMARK(modelReloadOnly)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// The assets the program reads at start-up and on every grab.
+bool copyAssets(const fs::path& to, std::string& error) {
+    const fs::path assets = fs::path(NUKITORI_SOURCE_DIR) / "assets";
+    for (const char* name : {"model.x", "フィルター.bmp", "フィルター画像.jpg", "枠.bmp"}) {
+        std::error_code ec;
+        fs::copy_file(assets / capture::pathFromUtf8(name), to / capture::pathFromUtf8(name), ec);
+        if (ec) {
+            error = std::string("cannot copy assets/") + name + ": " + ec.message();
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    std::string folder = (fs::temp_directory_path() / "capture_qt_bench.XXXXXX").string();
+    if (!std::getenv("DISPLAY"))
+        problem = "DISPLAY is not set: this bench needs an X server (bench/run_all starts Xvfb)";
+    else if (!(display = XOpenDisplay(nullptr)))
+        problem = "cannot open the X display";
+    else if (!mkdtemp(folder.data()))
+        problem = "cannot make a temporary folder";
+    else {
+        workFolder = folder;
+        std::error_code ec;
+        if (copyAssets(workFolder, problem)) fs::current_path(workFolder, ec);
+        if (ec) problem = "cannot enter the temporary folder: " + ec.message();
+    }
+    if (!problem.empty()) std::fprintf(stderr, "capture_qt_bench: %s\n", problem.c_str());
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (started) {
+        if (started->app) started->app->shutdown();
+        started.reset();
+    }
+    if (!workFolder.empty()) {
+        std::error_code ec;
+        fs::current_path(fs::temp_directory_path(), ec);
+        fs::remove_all(workFolder, ec);
+    }
+    return 0;
+}
