@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "fresh_directory.h"
+#include "platform/fake/recording_device.h"
+#include "platform/qt/qt_image_decoder.h"
+#include "render/texture_loader.h"
+
+namespace {
+
+class ImageDecoderInFreshDirectory : public InFreshDirectory {
+protected:
+    static std::string asset(const char* name) {
+        return std::string(NUKITORI_SOURCE_DIR) + "/assets/" + name;
+    }
+    platform::qt::QtImageDecoder decoder;
+    std::string error;
+};
+
+TEST_F(ImageDecoderInFreshDirectory, ReadsTheShippedJpegAndTheBmpNukitoriWrites) {
+    const auto jpeg = decoder.decode(asset("フィルター画像.jpg"), error);
+    ASSERT_TRUE(jpeg) << error;
+    EXPECT_EQ(jpeg->width, 128);
+    EXPECT_EQ(jpeg->height, 128);
+    EXPECT_EQ(jpeg->at(5, 5) >> 24, 0xFFu) << "a JPEG has no alpha and must read as opaque";
+
+    // A 24-bit bottom-up BMP: 2 x 1, a blue then a red pixel, rows padded to 8 bytes.
+    const unsigned char bmp[] = {'B', 'M', 62, 0, 0, 0, 0, 0,  0, 0, 54, 0, 0,   0, 40, 0, 0, 0,   2, 0, 0,
+                                 0,   1,   0,  0, 0, 1, 0, 24, 0, 0, 0,  0, 0,   8, 0,  0, 0, 0,   0, 0, 0,
+                                 0,   0,   0,  0, 0, 0, 0, 0,  0, 0, 0,  0, 255, 0, 0,  0, 0, 255, 0, 0};
+    writeFile("two.bmp", std::string(reinterpret_cast<const char*>(bmp), sizeof bmp));
+    const auto picture = decoder.decode("two.bmp", error);
+    ASSERT_TRUE(picture) << error;
+    EXPECT_EQ(picture->at(0, 0), 0xFF0000FFu) << "first pixel should be blue";
+    EXPECT_EQ(picture->at(1, 0), 0xFFFF0000u) << "second pixel should be red";
+}
+
+TEST_F(ImageDecoderInFreshDirectory, WhatIsNotAPictureGivesNoTextureAndAReason) {
+    std::filesystem::create_directory("folder.bmp");
+    writeFile("text.jpg", "this is not a picture");
+    writeFile("empty.png", "");
+    for (const char* name : {"missing.bmp", "folder.bmp", "text.jpg", "empty.png"}) {
+        error.clear();
+        EXPECT_FALSE(decoder.decode(name, error)) << name << " was decoded";
+        EXPECT_FALSE(error.empty()) << name << " failed without a reason";
+        platform::fake::RecordingDevice device;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(render::loadTextureFromFile(device, decoder, name), nullptr) << name;
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_NE(said.find(name), std::string::npos) << "stderr should name " << name << ", said: " << said;
+        EXPECT_EQ(device.count("createTexture"), 0) << name;
+    }
+}
+
+}  // namespace
