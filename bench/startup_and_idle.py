@@ -13,22 +13,17 @@ import ctypes
 import ctypes.util
 import json
 import os
-import shutil
-import signal
 import statistics
-import subprocess
 import sys
-import tempfile
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
-ASSETS = os.path.join(ROOT, "assets")
-SAMPLES = ["model.x", "枠.bmp", "フィルター画像.jpg", "フィルター.bmp"]
-SAVE_FOLDER = "抜き取り画像保存フォルダ"
+# The end-to-end harness starts the X server and the program the same way for tests and here.
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+from harness import CLEAR_COLOUR, Nukitori, XServer, near  # noqa: E402
+
 VIEWER_TITLE = "ビューア"
-CLEAR_COLOUR = (60, 163, 185)
-TOLERANCE = 8  # a 5-6-5 back buffer loses up to 8 levels a channel
 # A point of the viewer's client area that the model, overlay, texts and button leave alone.
 PROBE = (585, 570)
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
@@ -71,76 +66,24 @@ class Xlib:
         self.lib.XCloseDisplay(self.display)
 
 
-def near(colour, expected, tolerance=TOLERANCE):
-    return colour is not None and all(abs(a - b) <= tolerance for a, b in zip(colour, expected))
-
-
-class XServer:
-    """Xvfb on a display it picks itself (-displayfd), never a fixed number."""
-
-    def __init__(self, width=1280, height=1024):
-        read_fd, write_fd = os.pipe()
-        self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24", "-noreset",
-             "-nolisten", "tcp"],
-            pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        os.close(write_fd)
-        number = b""
-        with os.fdopen(read_fd, "rb") as pipe:
-            while not number.endswith(b"\n"):
-                chunk = pipe.read(1)
-                if not chunk:
-                    raise RuntimeError("Xvfb did not start")
-                number += chunk
-        self.display = ":" + number.decode().strip()
-        self.runtime_dir = tempfile.mkdtemp(prefix="nukitori-bench-xdg-")
-        os.chmod(self.runtime_dir, 0o700)
-        self.env = dict(os.environ, DISPLAY=self.display, XDG_RUNTIME_DIR=self.runtime_dir)
-        self.env.pop("WAYLAND_DISPLAY", None)
-
-    def xdotool(self, *args):
-        result = subprocess.run(["xdotool", *map(str, args)], env=self.env, capture_output=True, text=True)
-        return result.stdout.strip()
-
-    def close(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-        shutil.rmtree(self.runtime_dir, ignore_errors=True)
-
-
 class Program:
-    """nukitori in a fresh working directory holding the samples, as a user would run it."""
+    """nukitori in a fresh working directory holding the samples, timed from just before exec."""
 
     def __init__(self, server, binary):
-        self.workdir = tempfile.mkdtemp(prefix="nukitori-bench-")
-        for name in SAMPLES:
-            shutil.copy(os.path.join(ASSETS, name), self.workdir)
-        os.mkdir(os.path.join(self.workdir, SAVE_FOLDER))
-        self.stderr = open(os.path.join(self.workdir, "stderr.txt"), "wb")
-        self.started = time.monotonic()
-        self.process = subprocess.Popen([binary], cwd=self.workdir, env=server.env,
-                                        stdout=subprocess.DEVNULL, stderr=self.stderr)
+        os.environ["NUKITORI_BIN"] = binary
+        self.app = Nukitori(server)
+        self.started = self.app.started
+        self.process = self.app.process
 
     def stderr_text(self):
-        self.stderr.flush()
-        with open(self.stderr.name, encoding="utf-8", errors="replace") as f:
-            return f.read()
+        return self.app.stderr()
 
     def close(self):
-        if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-        self.stderr.close()
-        shutil.rmtree(self.workdir, ignore_errors=True)
+        self.app.close()
+
+
+def near_clear(colour):
+    return colour is not None and near(colour, CLEAR_COLOUR)
 
 
 def cpu_seconds(pid):
@@ -177,7 +120,7 @@ def time_to_first_frame(xlib, process, probe, timeout=20.0, interval=0.0005):
     """Seconds from exec to the clear colour at the probe, polled about every half millisecond."""
     deadline = process.started + timeout
     while time.monotonic() < deadline:
-        if near(xlib.pixel(*probe), CLEAR_COLOUR):
+        if near_clear(xlib.pixel(*probe)):
             return time.monotonic() - process.started
         if process.process.poll() is not None:
             raise RuntimeError(f"nukitori ended with {process.process.returncode}: {process.stderr_text()}")
@@ -188,7 +131,7 @@ def time_to_first_frame(xlib, process, probe, timeout=20.0, interval=0.0005):
 def wait_gone(xlib, probe, timeout=5.0):
     """The last run's picture must be off the screen before the next start is timed."""
     deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline and near(xlib.pixel(*probe), CLEAR_COLOUR):
+    while time.monotonic() < deadline and near_clear(xlib.pixel(*probe)):
         time.sleep(0.005)
 
 

@@ -129,7 +129,8 @@ class Nukitori:
             os.mkdir(os.path.join(self.workdir, SAVE_FOLDER))
         self.stderr_path = os.path.join(self.workdir, "stderr.txt")
         self._stderr = open(self.stderr_path, "wb")
-        self.process = subprocess.Popen([os.path.abspath(BIN)], cwd=self.workdir,
+        self.started = time.monotonic()
+        self.process = subprocess.Popen([os.path.abspath(os.environ.get("NUKITORI_BIN", BIN))], cwd=self.workdir,
                                         env=env if env is not None else server.env,
                                         stdout=subprocess.DEVNULL, stderr=self._stderr)
 
