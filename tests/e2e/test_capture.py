@@ -11,7 +11,7 @@ import unittest
 
 from PIL import Image
 
-from harness import (SAVE_FOLDER, Nukitori, XServer, click_at, crop, drag, file_stamp, hold, load_bmp, near,
+from harness import (CLEAR_COLOUR, SAVE_FOLDER, Nukitori, XServer, click_at, crop, drag, file_stamp, hold, load_bmp, near,
                      screen_geometry, stable_screenshot, wait_for_file, wait_until)
 
 HOLE = (35, 37, 138, 111)          # left, top, width, height within the frame
@@ -143,6 +143,10 @@ class CaptureTestCase(unittest.TestCase):
         """Moves the frame off the viewer so that the overlay shows the view, not the frame."""
         vx, vy, vw, vh = self.geometry(self.viewer)
         self.move_frame(vx + vw + 60, vy + vh - 100)
+        # A busy program (first start on a fresh machine) repaints late, and a still screen is
+        # not yet a repainted one: wait until the frame's old place shows the view again.
+        wait_until(lambda: near(self.server.screenshot().getpixel((vx + 5, vy + 100)), CLEAR_COLOUR),
+                   what="the viewer to repaint where the frame was")
 
     def assert_snapshot(self, path, width, height):
         """Checks the 24-bit bottom-up BMP layout byte by byte and returns the picture."""
