@@ -63,6 +63,7 @@ X11Keyboard::X11Keyboard(Display* display) : display_(display), keycodes_(buildK
 
 void X11Keyboard::refresh() {
     XQueryKeymap(display_, keymap_.data());
+    ownWindows_.startPoll();
 }
 
 std::uint8_t X11Keyboard::keycodeOf(int virtualKey) const {
@@ -78,16 +79,15 @@ bool X11Keyboard::isHeldAnywhere(int virtualKey) {
 
 bool X11Keyboard::isHeld(int virtualKey) {
     const std::uint8_t code = keycodeOf(virtualKey);
-    return code != 0 && downInOurWindows_.test(code);
+    return code != 0 && ownWindows_.isHeld(code);
 }
 
 void X11Keyboard::keyEvent(unsigned nativeScanCode, bool pressed) {
-    if (nativeScanCode == 0 || nativeScanCode >= downInOurWindows_.size()) return;
-    downInOurWindows_.set(nativeScanCode, pressed);
+    ownWindows_.keyEvent(nativeScanCode, pressed);
 }
 
 void X11Keyboard::focusLost() {
-    downInOurWindows_.reset();
+    ownWindows_.focusLost();
 }
 
 }  // namespace platform::qt

@@ -2,10 +2,10 @@
 // Key state on X11. Physical state comes from one keymap query per poll; the state "as our
 // windows saw it" is kept from the key events that reach our own windows.
 #include <array>
-#include <bitset>
 #include <cstdint>
 
 #include "platform/keyboard.h"
+#include "platform/own_window_keys.h"
 
 // Xlib's own declaration, so this header does not drag Xlib's macros into Qt code.
 struct _XDisplay;
@@ -39,7 +39,7 @@ private:
     Display* display_;
     KeycodeMap keycodes_{};
     std::array<char, 32> keymap_{};  // one bit per keycode, as XQueryKeymap returns it
-    std::bitset<256> downInOurWindows_;
+    OwnWindowKeys ownWindows_;
 };
 
 }  // namespace platform::qt
