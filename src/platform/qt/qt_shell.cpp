@@ -109,7 +109,7 @@ std::unique_ptr<render::GraphicsDevice> QtShell::createGraphicsDevice(int width,
 }
 
 void QtShell::processPendingEvents() {
-    QCoreApplication::sendPostedEvents();
+    // Posted and window-system events alike, without waiting for more.
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
