@@ -154,6 +154,16 @@ def parse_faces(nums, nfaces):
     return faces, nums
 
 
+
+def vectors_and_faces(nums):
+    """A counted list of 3-vectors followed by a counted face list, as Mesh and MeshNormals hold."""
+    (count,), nums = take(nums, 1)
+    flat, nums = take(nums, 3 * int(count))
+    vectors = [tuple(flat[i:i + 3]) for i in range(0, len(flat), 3)]
+    (face_count,), nums = take(nums, 1)
+    faces, _ = parse_faces(nums, int(face_count))
+    return vectors, faces
+
 def sub(a, b):
     return tuple(x - y for x, y in zip(a, b))
 
@@ -198,19 +208,9 @@ def check_model(folder):
     if not re.search(r"\bFrame\b[^{]*\{\s*FrameTransformMatrix\s*\{", text):
         fail("model.x: no Frame starting with a FrameTransformMatrix")
     try:
-        nums = block_numbers(text, "Mesh")
-        (nv,), nums = take(nums, 1)
-        flat, nums = take(nums, 3 * int(nv))
-        verts = [tuple(flat[i:i + 3]) for i in range(0, len(flat), 3)]
-        (nf,), nums = take(nums, 1)
-        faces, nums = parse_faces(nums, int(nf))
-
-        nums = block_numbers(text, "MeshNormals")
-        (nn,), nums = take(nums, 1)
-        flat, nums = take(nums, 3 * int(nn))
-        normals = [tuple(flat[i:i + 3]) for i in range(0, len(flat), 3)]
-        (nnf,), nums = take(nums, 1)
-        nfaces, nums = parse_faces(nums, int(nnf))
+        verts, faces = vectors_and_faces(block_numbers(text, "Mesh"))
+        normals, nfaces = vectors_and_faces(block_numbers(text, "MeshNormals"))
+        nv, nf, nn = len(verts), len(faces), len(normals)
 
         nums = block_numbers(text, "MeshTextureCoords")
         (nt,), nums = take(nums, 1)
