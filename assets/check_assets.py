@@ -154,7 +154,6 @@ def parse_faces(nums, nfaces):
     return faces, nums
 
 
-
 def vectors_and_faces(nums):
     """A counted list of 3-vectors followed by a counted face list, as Mesh and MeshNormals hold."""
     (count,), nums = take(nums, 1)
@@ -163,6 +162,7 @@ def vectors_and_faces(nums):
     (face_count,), nums = take(nums, 1)
     faces, _ = parse_faces(nums, int(face_count))
     return vectors, faces
+
 
 def sub(a, b):
     return tuple(x - y for x, y in zip(a, b))
