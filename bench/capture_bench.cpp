@@ -21,14 +21,14 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/region_from_bitmap.h"
+#include "base/image.h"
+#include "base/region_from_bitmap.h"
 #include "capture/bmp_snapshot.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
 #include "capture/safe_file.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/fake/synthetic_screen.h"
-#include "render/image.h"
 
 // Heap bytes held through operator new, and the most held since the last reset: enough to
 // see every picture and file buffer of a capture (all std::vector).
@@ -77,8 +77,8 @@ constexpr std::uint32_t kOutline = 0xFF404040u;
 
 // A capture frame picture: the outline with a key-coloured hole 35 px in from the left and
 // 37 px down, 4 px inside the right and bottom edges, and a key corner to take the key from.
-render::Image framePicture(int width, int height) {
-    render::Image picture(width, height, kOutline);
+base::Image framePicture(int width, int height) {
+    base::Image picture(width, height, kOutline);
     for (int y = 37; y < height - 4; ++y)
         for (int x = 35; x < width - 4; ++x) picture.at(x, y) = kKey;
     picture.at(0, height - 1) = kKey;
@@ -87,7 +87,7 @@ render::Image framePicture(int width, int height) {
 
 // An uncompressed 24-bit BMP (bottom-up BGR rows padded to four bytes), as the shipped frame
 // picture is stored; anything else gives an empty picture.
-render::Image readBmp24(const std::string& path) {
+base::Image readBmp24(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     const std::vector<std::uint8_t> d{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     auto le = [&](std::size_t at, int size) {
@@ -99,7 +99,7 @@ render::Image readBmp24(const std::string& path) {
     const auto width = static_cast<std::int32_t>(le(18, 4)), height = static_cast<std::int32_t>(le(22, 4));
     const std::size_t offset = le(10, 4), row = (static_cast<std::size_t>(width) * 3 + 3) / 4 * 4;
     if (width <= 0 || height <= 0 || offset + row * static_cast<std::size_t>(height) > d.size()) return {};
-    render::Image picture(width, height);
+    base::Image picture(width, height);
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* in = d.data() + offset + row * static_cast<std::size_t>(height - 1 - y);
         for (int x = 0; x < width; ++x, in += 3)
@@ -109,8 +109,8 @@ render::Image readBmp24(const std::string& path) {
 }
 
 // Many small holes on a grid: the worst kind of picture for merging runs into rectangles.
-render::Image perforatedPicture(int size) {
-    render::Image picture(size, size, kOutline);
+base::Image perforatedPicture(int size) {
+    base::Image picture(size, size, kOutline);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x)
             if ((x % 7 < 3 && y % 5 < 2) || (x + y) % 23 == 0) picture.at(x, y) = kKey;
@@ -120,16 +120,16 @@ render::Image perforatedPicture(int size) {
 
 // One-pixel squares, the bottom-left one key-coloured: every other pixel is a rectangle of
 // its own and every key pixel a run of its own, the worst case there is.
-render::Image checkerboard(int size) {
-    render::Image picture(size, size, kOutline);
+base::Image checkerboard(int size) {
+    base::Image picture(size, size, kOutline);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x)
             if ((x + y) % 2 == (size - 1) % 2) picture.at(x, y) = kKey;
     return picture;
 }
 
-render::Image gradient(int width, int height) {
-    render::Image image(width, height);
+base::Image gradient(int width, int height) {
+    base::Image image(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             image.at(x, y) = 0xFF000000u | static_cast<std::uint32_t>((x & 0xFF) << 16 | (y & 0xFF) << 8 |
@@ -141,10 +141,10 @@ render::Image gradient(int width, int height) {
 // every vertical run of key pixels away from every rectangle of the shape, splitting the
 // rectangles it cuts, as one region difference per run would. The shape is a list of
 // disjoint rectangles, so each run costs a pass over the whole list.
-void subtract(std::vector<app::RegionRect>& region, const app::RegionRect& cut,
-              std::vector<app::RegionRect>& next) {
+void subtract(std::vector<base::RegionRect>& region, const base::RegionRect& cut,
+              std::vector<base::RegionRect>& next) {
     next.clear();
-    for (const app::RegionRect& r : region) {
+    for (const base::RegionRect& r : region) {
         if (cut.right <= r.left || r.right <= cut.left || cut.bottom <= r.top || r.bottom <= cut.top) {
             next.push_back(r);
             continue;
@@ -158,9 +158,9 @@ void subtract(std::vector<app::RegionRect>& region, const app::RegionRect& cut,
     region.swap(next);
 }
 
-app::Region literalRegion(const render::Image& picture) {
+base::Region literalRegion(const base::Image& picture) {
     const std::uint32_t key = picture.at(0, picture.height - 1) & 0x00FFFFFFu;
-    std::vector<app::RegionRect> region{{0, 0, picture.width, picture.height}}, next;
+    std::vector<base::RegionRect> region{{0, 0, picture.width, picture.height}}, next;
     for (int x = 0; x < picture.width; ++x)
         for (int y = 0; y < picture.height;) {
             if ((picture.at(x, y) & 0x00FFFFFFu) != key) {
@@ -175,10 +175,10 @@ app::Region literalRegion(const render::Image& picture) {
 }
 
 // 1 when both regions cover exactly the same pixels, each once.
-double sameShape(const app::Region& a, const app::Region& b, int width, int height) {
-    auto cover = [&](const app::Region& region) {
+double sameShape(const base::Region& a, const base::Region& b, int width, int height) {
+    auto cover = [&](const base::Region& region) {
         std::vector<int> count(static_cast<std::size_t>(width) * static_cast<std::size_t>(height), 0);
-        for (const app::RegionRect& r : region)
+        for (const base::RegionRect& r : region)
             for (int y = r.top; y < r.bottom; ++y)
                 for (int x = r.left; x < r.right; ++x) ++count[static_cast<std::size_t>(y) * width + x];
         return count;
@@ -189,22 +189,22 @@ double sameShape(const app::Region& a, const app::Region& b, int width, int heig
     return 1;
 }
 
-void ours(benchmark::State& state, const render::Image& picture) {
+void ours(benchmark::State& state, const base::Image& picture) {
     if (picture.empty()) {
         state.SkipWithError("no picture");
         return;
     }
-    app::Region region;
+    base::Region region;
     for (auto _ : state) {
-        region = app::regionFromBitmap(picture, -1, 0, 0);
+        region = base::regionFromBitmap(picture, -1, 0, 0);
         benchmark::DoNotOptimize(region);
     }
     state.SetItemsProcessed(state.iterations() * picture.width * picture.height);
     state.counters["rects"] = static_cast<double>(region.size());
 }
 
-void literal(benchmark::State& state, const render::Image& picture) {
-    app::Region region;
+void literal(benchmark::State& state, const base::Image& picture) {
+    base::Region region;
     for (auto _ : state) {
         region = literalRegion(picture);
         benchmark::DoNotOptimize(region);
@@ -212,7 +212,7 @@ void literal(benchmark::State& state, const render::Image& picture) {
     state.SetItemsProcessed(state.iterations() * picture.width * picture.height);
     state.counters["rects"] = static_cast<double>(region.size());
     state.counters["same_shape"] =
-        sameShape(app::regionFromBitmap(picture, -1, 0, 0), region, picture.width, picture.height);
+        sameShape(base::regionFromBitmap(picture, -1, 0, 0), region, picture.width, picture.height);
 }
 
 void regionOfFramePicture(benchmark::State& state) {
@@ -249,7 +249,7 @@ void literalRegionOfCheckerboard(benchmark::State& state) {
 BENCHMARK(literalRegionOfCheckerboard)->RangeMultiplier(2)->Range(32, 256)->Unit(benchmark::kMillisecond);
 
 void encodeSnapshot(benchmark::State& state) {
-    const render::Image image = gradient(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
+    const base::Image image = gradient(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
     for (auto _ : state) benchmark::DoNotOptimize(capture::encodeBmpSnapshot(image));
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(image.pixels.size()) * 3);
 }
@@ -301,25 +301,25 @@ void overlayCapturePeakHeap(benchmark::State& state) {
     platform::fake::FakeShell shell;
     shell.editText = "bench";
     app::AppState appState;
-    appState.overlayX = 0;
-    appState.overlayY = 0;
-    appState.overlayWidth = static_cast<std::uint16_t>(state.range(0));
-    appState.overlayHeight = static_cast<std::uint16_t>(state.range(1));
+    appState.view.overlayX = 0;
+    appState.view.overlayY = 0;
+    appState.view.overlayWidth = static_cast<std::uint16_t>(state.range(0));
+    appState.view.overlayHeight = static_cast<std::uint16_t>(state.range(1));
     removeNumberedCaptures();
     std::int64_t peakAbove = 0;
     for (auto _ : state) {
         const std::int64_t before = heap::current.load();
         heap::peak.store(before);
-        capture::overlayCapture(appState, shell, screen);
+        capture::overlayCapture(appState.view, appState.save, shell, screen);
         peakAbove = std::max(peakAbove, heap::peak.load() - before);
-        if (++appState.saveCounter == 64) {
+        if (++appState.save.saveCounter == 64) {
             state.PauseTiming();
             removeNumberedCaptures();
-            appState.saveCounter = 0;
+            appState.save.saveCounter = 0;
             state.ResumeTiming();
         }
     }
-    if (appState.lastSaveFailed) state.SkipWithError("the last capture was not saved");
+    if (appState.save.lastSaveFailed) state.SkipWithError("the last capture was not saved");
     removeNumberedCaptures();
     const double pixels = static_cast<double>(state.range(0) * state.range(1));
     state.counters["peak_heap_bytes"] = static_cast<double>(peakAbove);

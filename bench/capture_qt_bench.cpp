@@ -23,15 +23,17 @@
 #include <system_error>
 
 #include "app/app.h"
+#include "app/app_state.h"
 #include "capture/frame_grab.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
 #include "platform/fake/fake_shell.h"
-#include "platform/qt/gl_device.h"
+#include "platform/gl/gl_api.h"
+#include "platform/gl/gl_device.h"
 #include "platform/qt/qt_image_decoder.h"
 #include "platform/qt/qt_shell.h"
-#include "platform/qt/x11_keyboard.h"
-#include "platform/qt/x11_screen.h"
+#include "platform/x11/x11_keyboard.h"
+#include "platform/x11/x11_screen.h"
 #include "render/model_object.h"
 
 // Xlib last: its macros clash with Qt's names.
@@ -164,7 +166,7 @@ BENCHMARK(readBareRectangleShared)
 // The screen read alone: the bare read plus the conversion into our picture.
 void x11ScreenRead(benchmark::State& bench) {
     if (!ready(bench)) return;
-    platform::qt::X11Screen screen(display);
+    platform::x11::X11Screen screen(display);
     const int width = static_cast<int>(bench.range(0)), height = static_cast<int>(bench.range(1));
     for (auto _ : bench) benchmark::DoNotOptimize(screen.read(10, 20, width, height));
     bench.SetItemsProcessed(bench.iterations() * static_cast<std::int64_t>(width) * height);
@@ -180,36 +182,36 @@ BENCHMARK(x11ScreenRead)
 // capture button does; the files are deleted every 64 captures outside the timing.
 void overlayCapture(benchmark::State& bench) {
     if (!ready(bench)) return;
-    platform::qt::X11Screen screen(display);
+    platform::x11::X11Screen screen(display);
     platform::fake::FakeShell shell;
     shell.clientOrigin = {4, 20};
     app::AppState state;
-    state.overlayX = 6;
-    state.overlayY = 0;
-    state.overlayWidth = static_cast<std::uint16_t>(bench.range(0));
-    state.overlayHeight = static_cast<std::uint16_t>(bench.range(1));
+    state.view.overlayX = 6;
+    state.view.overlayY = 0;
+    state.view.overlayWidth = static_cast<std::uint16_t>(bench.range(0));
+    state.view.overlayHeight = static_cast<std::uint16_t>(bench.range(1));
     shell.editText = "bench";
     removeNumberedCaptures();
     double paused = 0;
     std::int64_t sinceCleanUp = 0;
     const Clock::time_point start = Clock::now();
     for (auto _ : bench) {
-        capture::overlayCapture(state, shell, screen);
-        ++state.saveCounter;  // as after the capture button
+        capture::overlayCapture(state.view, state.save, shell, screen);
+        ++state.save.saveCounter;  // as after the capture button
         if (++sinceCleanUp == 64) {
             bench.PauseTiming();
             const Clock::time_point cleanUp = Clock::now();
             removeNumberedCaptures();
-            state.saveCounter = 0;
+            state.save.saveCounter = 0;
             sinceCleanUp = 0;
             paused += secondsSince(cleanUp);
             bench.ResumeTiming();
         }
     }
     const double perCapture = (secondsSince(start) - paused) / static_cast<double>(bench.iterations());
-    if (state.lastSaveFailed) bench.SkipWithError("the last capture was not saved");
+    if (state.save.lastSaveFailed) bench.SkipWithError("the last capture was not saved");
     removeNumberedCaptures();
-    setRatio(bench, perCapture, 10, 20, state.overlayWidth, state.overlayHeight);
+    setRatio(bench, perCapture, 10, 20, state.view.overlayWidth, state.view.overlayHeight);
 }
 BENCHMARK(overlayCapture)->Args({50, 50})->Args({594, 578})->UseRealTime()->Unit(benchmark::kMicrosecond);
 
@@ -217,14 +219,14 @@ BENCHMARK(overlayCapture)->Args({50, 50})->Args({594, 578})->UseRealTime()->Unit
 // rewritten in place on every grab (numberedSave 0). The model reload is not included.
 void frameGrab(benchmark::State& bench) {
     if (!ready(bench)) return;
-    platform::qt::X11Screen screen(display);
+    platform::x11::X11Screen screen(display);
     platform::fake::FakeShell shell;
-    shell.frameRect = platform::Rect{10 - 35, 20 - 37, 10 - 35 + 177, 20 - 37 + 152};  // hole at (10, 20)
+    shell.frameRect = base::Rect{10 - 35, 20 - 37, 10 - 35 + 177, 20 - 37 + 152};  // hole at (10, 20)
     app::AppState state;
     const Clock::time_point start = Clock::now();
     for (auto _ : bench) {
-        state.numberedSave = 0;
-        capture::frameGrab(state, shell, screen);
+        state.save.numberedSave = 0;
+        capture::frameGrab(state.save, shell, screen);
     }
     const double perGrab = secondsSince(start) / static_cast<double>(bench.iterations());
     std::error_code ec;
@@ -239,14 +241,15 @@ BENCHMARK(frameGrab)->UseRealTime()->Unit(benchmark::kMicrosecond);
 // is the grab texture file just written).
 struct Program {
     std::unique_ptr<QApplication> application;
+    platform::OwnWindowKeys ownKeys;
     std::unique_ptr<platform::qt::QtShell> shell;
-    std::unique_ptr<platform::qt::X11Keyboard> keyboard;
-    std::unique_ptr<platform::qt::X11Screen> screen;
+    std::unique_ptr<platform::x11::X11Keyboard> keyboard;
+    std::unique_ptr<platform::x11::X11Screen> screen;
     std::unique_ptr<platform::qt::QtImageDecoder> decoder;
     std::unique_ptr<app::App> app;
     std::string problem;
 
-    platform::qt::GlDevice& device() { return static_cast<platform::qt::GlDevice&>(*app->device()); }
+    platform::gl::GlDevice& device() { return static_cast<platform::gl::GlDevice&>(*app->device()); }
 };
 
 int fakeArgc = 1;
@@ -264,15 +267,14 @@ Program& program() {
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
         s.application = std::make_unique<QApplication>(fakeArgc, fakeArgv);
         QApplication::setQuitOnLastWindowClosed(false);
-        s.shell = std::make_unique<platform::qt::QtShell>(display);
-        s.keyboard = std::make_unique<platform::qt::X11Keyboard>(display);
-        s.screen = std::make_unique<platform::qt::X11Screen>(display);
+        s.shell = std::make_unique<platform::qt::QtShell>(display, s.ownKeys);
+        s.keyboard = std::make_unique<platform::x11::X11Keyboard>(display, s.ownKeys);
+        s.screen = std::make_unique<platform::x11::X11Screen>(display);
         s.decoder = std::make_unique<platform::qt::QtImageDecoder>();
         s.app = std::make_unique<app::App>(app::Platform{*s.shell, *s.keyboard, *s.screen, *s.decoder});
-        s.shell->attach(*s.app, *s.keyboard);
-        std::string error;
-        if (!s.app->startUp(error)) {
-            s.problem = "start-up failed: " + error;
+        const auto started = s.app->startUp();
+        if (!started) {
+            s.problem = "start-up failed: " + started.error();
             return s;
         }
         QElapsedTimer waited;
@@ -282,13 +284,13 @@ Program& program() {
             s.shell->processPendingEvents();
             s.app->idlePass();
         }
-        const std::optional<platform::Rect> frame = s.shell->frameWindowRect();
+        const std::optional<base::Rect> frame = s.shell->frameWindowRect();
         if (!frame)
             s.problem = "the capture frame has no rectangle";
         else if (!s.app->currentModel() || !s.app->currentModel()->hasMesh())
             s.problem = "model.x was not loaded";
         else {
-            const auto* renderer = reinterpret_cast<const char*>(s.device().gl().glGetString(GL_RENDERER));
+            const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
             std::fprintf(stderr, "capture_qt_bench: OpenGL renderer %s\n", renderer ? renderer : "unknown");
         }
     }
@@ -311,13 +313,13 @@ void appFrameGrabWithModelReload(benchmark::State& bench) {
     if (!programReady(bench)) return;
     Program& p = program();
     for (auto _ : bench) {
-        p.app->state.numberedSave = 0;
+        p.app->state.save.numberedSave = 0;
         p.app->frameGrab();
-        p.device().gl().glFinish();
+        glFinish();
     }
     if (!p.app->currentModel() || !p.app->currentModel()->hasMesh())
         bench.SkipWithError("the model was lost in a reload");
-    const platform::Rect frame = *p.shell->frameWindowRect();
+    const base::Rect frame = *p.shell->frameWindowRect();
     bench.counters["hole_w"] = frame.right - frame.left - 39;
     bench.counters["hole_h"] = frame.bottom - frame.top - 41;
 }
@@ -328,8 +330,8 @@ void appGrabOnly(benchmark::State& bench) {
     if (!programReady(bench)) return;
     Program& p = program();
     for (auto _ : bench) {
-        p.app->state.numberedSave = 0;
-        capture::frameGrab(p.app->state, *p.shell, *p.screen);
+        p.app->state.save.numberedSave = 0;
+        capture::frameGrab(p.app->state.save, *p.shell, *p.screen);
     }
 }
 BENCHMARK(appGrabOnly)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMillisecond);
@@ -339,7 +341,7 @@ void modelReloadOnly(benchmark::State& bench) {
     Program& p = program();
     for (auto _ : bench) {
         render::ModelObject model(p.app->state.modelPath, *p.app->device(), *p.decoder);
-        p.device().gl().glFinish();
+        glFinish();
         benchmark::DoNotOptimize(model.hasMesh());
     }
 }

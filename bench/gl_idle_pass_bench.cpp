@@ -5,6 +5,7 @@
 // so the rasteriser threads of a software OpenGL are included. The X server's own work (the
 // picture sent at present) is not in either figure.
 #include <benchmark/benchmark.h>
+#include <time.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -16,15 +17,15 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <time.h>
 
 #include "app/app.h"
-#include "platform/qt/gl_device.h"
+#include "platform/gl/gl_api.h"
+#include "platform/gl/gl_device.h"
 #include "platform/qt/qt_image_decoder.h"
 #include "platform/qt/qt_shell.h"
 #include "platform/qt/viewer_window.h"
-#include "platform/qt/x11_keyboard.h"
-#include "platform/qt/x11_screen.h"
+#include "platform/x11/x11_keyboard.h"
+#include "platform/x11/x11_screen.h"
 #include "render/render_frame.h"
 
 // Xlib last: its macros clash with Qt's names.
@@ -41,19 +42,20 @@ public:
     explicit UnpacedShell(platform::qt::QtShell& inner) : inner_(inner) {}
     bool pace = false;
 
-    void createViewer() override { inner_.createViewer(); }
-    void createFrame() override { inner_.createFrame(); }
-    std::unique_ptr<render::GraphicsDevice> createGraphicsDevice(int width, int height, std::string& error) override {
-        return inner_.createGraphicsDevice(width, height, error);
+    void createViewer(app::WindowEvents& events) override { inner_.createViewer(events); }
+    void createFrame(app::WindowEvents& events) override { inner_.createFrame(events); }
+    base::Result<std::unique_ptr<render::GraphicsDevice>> createGraphicsDevice(int width,
+                                                                               int height) override {
+        return inner_.createGraphicsDevice(width, height);
     }
     void showCursor() override { inner_.showCursor(); }
     void paceFrame() override {
         if (pace) inner_.paceFrame();
     }
     void processPendingEvents() override { inner_.processPendingEvents(); }
-    std::optional<platform::Rect> frameWindowRect() override { return inner_.frameWindowRect(); }
+    std::optional<base::Rect> frameWindowRect() override { return inner_.frameWindowRect(); }
     std::optional<std::string> frameEditText() override { return inner_.frameEditText(); }
-    platform::Point viewerClientOrigin() override { return inner_.viewerClientOrigin(); }
+    base::Point viewerClientOrigin() override { return inner_.viewerClientOrigin(); }
 
 private:
     platform::qt::QtShell& inner_;
@@ -63,16 +65,17 @@ private:
 struct Program {
     Display* display = nullptr;
     std::unique_ptr<QApplication> application;
+    platform::OwnWindowKeys ownKeys;
     std::unique_ptr<platform::qt::QtShell> qtShell;
     std::unique_ptr<UnpacedShell> shell;
-    std::unique_ptr<platform::qt::X11Keyboard> keyboard;
-    std::unique_ptr<platform::qt::X11Screen> screen;
+    std::unique_ptr<platform::x11::X11Keyboard> keyboard;
+    std::unique_ptr<platform::x11::X11Screen> screen;
     std::unique_ptr<platform::qt::QtImageDecoder> decoder;
     std::unique_ptr<app::App> app;
     std::unique_ptr<render::TextFont> font;  // the benches' own, as the app's is private
     std::string problem;                     // why the benches skip; empty when ready
 
-    platform::qt::GlDevice* device() { return static_cast<platform::qt::GlDevice*>(app->device()); }
+    platform::gl::GlDevice* device() { return static_cast<platform::gl::GlDevice*>(app->device()); }
 };
 
 Program* program = nullptr;
@@ -107,16 +110,15 @@ void startProgram(Program& p) {
     }
     p.application = std::make_unique<QApplication>(fakeArgc, fakeArgv);
     QApplication::setQuitOnLastWindowClosed(false);
-    p.qtShell = std::make_unique<platform::qt::QtShell>(p.display);
+    p.qtShell = std::make_unique<platform::qt::QtShell>(p.display, p.ownKeys);
     p.shell = std::make_unique<UnpacedShell>(*p.qtShell);
-    p.keyboard = std::make_unique<platform::qt::X11Keyboard>(p.display);
-    p.screen = std::make_unique<platform::qt::X11Screen>(p.display);
+    p.keyboard = std::make_unique<platform::x11::X11Keyboard>(p.display, p.ownKeys);
+    p.screen = std::make_unique<platform::x11::X11Screen>(p.display);
     p.decoder = std::make_unique<platform::qt::QtImageDecoder>();
     p.app = std::make_unique<app::App>(app::Platform{*p.shell, *p.keyboard, *p.screen, *p.decoder});
-    p.qtShell->attach(*p.app, *p.keyboard);
-    std::string error;
-    if (!p.app->startUp(error)) {
-        p.problem = "start-up failed: " + error;
+    const auto started = p.app->startUp();
+    if (!started) {
+        p.problem = "start-up failed: " + started.error();
         return;
     }
     if (!p.app->currentModel() || !p.app->currentModel()->hasMesh()) {
@@ -133,7 +135,7 @@ void startProgram(Program& p) {
     }
     p.font = p.device()->createTextFont(14);
     // Which OpenGL did the work: a software rasteriser and a GPU give very different figures.
-    const auto* renderer = reinterpret_cast<const char*>(p.device()->gl().glGetString(GL_RENDERER));
+    const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     benchmark::AddCustomContext("gl_renderer", renderer ? renderer : "unknown");
     // A few passes first: the text pictures and the shader variants are made on first use.
     for (int i = 0; i < 10; ++i) {
@@ -159,14 +161,15 @@ bool ready(benchmark::State& bench) {
 // 1 when the viewer's bottom-right corner shows the clear colour on the X server, i.e. the
 // timed frames really reached the screen.
 double clearColourOnScreen(Program& p) {
-    const platform::Point origin = p.shell->viewerClientOrigin();
-    const render::Image pixel = p.screen->read(origin.x + 585, origin.y + 570, 1, 1);
+    const base::Point origin = p.shell->viewerClientOrigin();
+    const base::Image pixel = p.screen->read(origin.x + 585, origin.y + 570, 1, 1);
     const std::uint32_t c = pixel.at(0, 0);
     auto near = [](std::uint32_t a, std::uint32_t b) {
         const int d = static_cast<int>(a & 0xFF) - static_cast<int>(b & 0xFF);
         return d >= -8 && d <= 8;
     };
-    return near(c >> 16, kClearColour >> 16) && near(c >> 8, kClearColour >> 8) && near(c, kClearColour) ? 1 : 0;
+    return near(c >> 16, kClearColour >> 16) && near(c >> 8, kClearColour >> 8) && near(c, kClearColour) ? 1
+                                                                                                         : 0;
 }
 
 // What the main loop does once per frame: drain the window events, then the idle pass
@@ -183,7 +186,11 @@ void glIdlePass(benchmark::State& bench) {
     bench.counters["on_screen"] = clearColourOnScreen(p);
 }
 BENCHMARK(glIdlePass)->Name("glIdlePass/threadCPU")->Unit(benchmark::kMicrosecond);
-BENCHMARK(glIdlePass)->Name("glIdlePass/processCPU")->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(glIdlePass)
+    ->Name("glIdlePass/processCPU")
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 // The device's part only: scene bracket, clear, the frame, present.
 void glDeviceFrame(benchmark::State& bench) {
@@ -194,7 +201,7 @@ void glDeviceFrame(benchmark::State& bench) {
     for (auto _ : bench) {
         device.beginScene();
         device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
-        render::renderFrame(p.app->state, scene);
+        render::renderFrame(p.app->state.view, p.app->state.save, scene);
         device.endScene();
         device.present();
     }
@@ -207,14 +214,14 @@ BENCHMARK(glDeviceFrame)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark
 void glFrameWithoutPresent(benchmark::State& bench) {
     if (!ready(bench)) return;
     Program& p = *program;
-    platform::qt::GlDevice& device = *p.device();
+    platform::gl::GlDevice& device = *p.device();
     render::Scene scene{device, p.font.get(), p.app->currentModel(), p.app->currentOverlay()};
     for (auto _ : bench) {
         device.beginScene();
         device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
-        render::renderFrame(p.app->state, scene);
+        render::renderFrame(p.app->state.view, p.app->state.save, scene);
         device.endScene();
-        device.gl().glFinish();
+        glFinish();
     }
 }
 BENCHMARK(glFrameWithoutPresent)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMicrosecond);
@@ -222,7 +229,7 @@ BENCHMARK(glFrameWithoutPresent)->MeasureProcessCPUTime()->UseRealTime()->Unit(b
 // The floor under any frame: only the clear, finished; then the clear and present.
 void glClearOnly(benchmark::State& bench, bool withPresent) {
     if (!ready(bench)) return;
-    platform::qt::GlDevice& device = *program->device();
+    platform::gl::GlDevice& device = *program->device();
     for (auto _ : bench) {
         device.beginScene();
         device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
@@ -230,11 +237,17 @@ void glClearOnly(benchmark::State& bench, bool withPresent) {
         if (withPresent)
             device.present();
         else
-            device.gl().glFinish();
+            glFinish();
     }
 }
-BENCHMARK_CAPTURE(glClearOnly, finished, false)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMicrosecond);
-BENCHMARK_CAPTURE(glClearOnly, presented, true)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(glClearOnly, finished, false)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK_CAPTURE(glClearOnly, presented, true)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMicrosecond);
 
 // The paced pass as the program runs it: wall time should be one 60 Hz period and the CPU a
 // small share of it (CPU / Time is the idle load).
@@ -254,7 +267,11 @@ void glPacedIdlePass(benchmark::State& bench) {
     // The share of one core the running program takes while idle.
     bench.counters["cpu_share"] = wall > 0 ? cpu / wall : 0;
 }
-BENCHMARK(glPacedIdlePass)->MeasureProcessCPUTime()->UseRealTime()->MinTime(2.0)->Unit(benchmark::kMillisecond);
+BENCHMARK(glPacedIdlePass)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->MinTime(2.0)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -13,7 +13,7 @@
 #include "app/actions.h"
 #include "app/app_state.h"
 #include "input/poll_keyboard.h"
-#include "platform/qt/x11_keyboard.h"
+#include "platform/x11/x11_keyboard.h"
 
 // Xlib last: its macros clash with names in the headers above.
 #include <X11/Xlib.h>
@@ -42,11 +42,12 @@ bool ready(benchmark::State& bench) {
 // One poll as the idle pass runs it.
 void pollX11Keyboard(benchmark::State& bench) {
     if (!ready(bench)) return;
-    platform::qt::X11Keyboard keyboard(display);
+    platform::OwnWindowKeys ownKeys;
+    platform::x11::X11Keyboard keyboard(display, ownKeys);
     app::AppState state;
     NoActions actions;
     for (auto _ : bench) {
-        input::pollKeyboard(state, keyboard, actions);
+        input::pollKeyboard(state.view, state.save, keyboard, actions);
         benchmark::DoNotOptimize(state);
     }
 }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "app/app_state.h"
 #include "platform/fake/fake_image_decoder.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/fake/recording_device.h"
@@ -36,8 +37,8 @@ bool enterAssets(benchmark::State& state) {
 
 // Pictures for the textures, so the textured paths run as they do with the samples.
 void registerPictures(platform::fake::FakeImageDecoder& decoder) {
-    decoder.pictures[kOverlayTexture] = render::Image(64, 64, 0xFFFFFFFFu);
-    decoder.pictures[kModelTexture] = render::Image(138, 111, 0xFF808080u);
+    decoder.pictures[kOverlayTexture] = base::Image(64, 64, 0xFFFFFFFFu);
+    decoder.pictures[kModelTexture] = base::Image(138, 111, 0xFF808080u);
 }
 
 // Only the calls of the frame itself are wanted; the double would otherwise grow without end.
@@ -62,13 +63,13 @@ void renderFrameWithModel(benchmark::State& bench) {
     std::unique_ptr<render::TextFont> font = device.createTextFont(14);
     app::AppState state;
     // A model turning every frame, as when a spin key is held.
-    state.modelSpinY = 0.01f;
+    state.view.modelSpinY = 0.01f;
     render::Scene scene{device, font.get(), &model, &overlay};
 
     std::size_t callsPerFrame = 0;
     for (auto _ : bench) {
         forgetFrame(device);
-        render::renderFrame(state, scene);
+        render::renderFrame(state.view, state.save, scene);
         callsPerFrame = device.calls.size();
         benchmark::ClobberMemory();
     }
@@ -90,7 +91,7 @@ void renderFrameWithModelNoTexts(benchmark::State& bench) {
     render::Scene scene{device, nullptr, &model, &overlay};
     for (auto _ : bench) {
         forgetFrame(device);
-        render::renderFrame(state, scene);
+        render::renderFrame(state.view, state.save, scene);
         benchmark::ClobberMemory();
     }
 }
@@ -106,15 +107,15 @@ void idlePassOnDoubles(benchmark::State& bench) {
     platform::fake::FakeImageDecoder decoder;
     registerPictures(decoder);
     RecordingDevice* device = nullptr;
-    shell.deviceFactory = [&device](int, int, std::string&) -> std::unique_ptr<render::GraphicsDevice> {
+    shell.deviceFactory = [&device](int, int) -> std::unique_ptr<render::GraphicsDevice> {
         auto made = std::make_unique<RecordingDevice>();
         device = made.get();
         return made;
     };
     app::App app({shell, keyboard, screen, decoder});
-    std::string error;
-    if (!app.startUp(error) || !device) {
-        bench.SkipWithError(("start-up failed: " + error).c_str());
+    const auto started = app.startUp();
+    if (!started || !device) {
+        bench.SkipWithError(("start-up failed: " + started.error()).c_str());
         return;
     }
     if (!app.currentModel() || !app.currentModel()->hasMesh()) {

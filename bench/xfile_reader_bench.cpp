@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "../tests/unit/xfile_test_files.h"
-#include "render/xfile_reader.h"
+#include "xfile/xfile_reader.h"
 
 #ifdef NUKITORI_WITH_ASSIMP
 #include <assimp/cimport.h>
@@ -136,31 +136,31 @@ void setCounters(benchmark::State& bench, std::size_t bytes, std::size_t vertice
 // From the path, as the model object reads it on start-up and after every grab.
 void readShippedModel(benchmark::State& bench) {
     const std::size_t bytes = fileBytes(kModelPath).size();
-    render::XFileResult result;
+    xfile::XFileResult result = base::Failure{"not read"};
     for (auto _ : bench) {
-        result = render::readXFile(kModelPath);
+        result = xfile::readXFile(kModelPath);
         benchmark::DoNotOptimize(result);
     }
-    if (!result.mesh) {
-        bench.SkipWithError(("assets/model.x: " + result.error).c_str());
+    if (!result) {
+        bench.SkipWithError(("assets/model.x: " + result.error()).c_str());
         return;
     }
-    setCounters(bench, bytes, result.mesh->vertices.size(), result.mesh->triangleCount());
+    setCounters(bench, bytes, result->vertices.size(), result->triangleCount());
 }
 BENCHMARK(readShippedModel)->Unit(benchmark::kMicrosecond);
 
 void parseShippedModel(benchmark::State& bench) {
     const std::vector<std::uint8_t> data = fileBytes(kModelPath);
-    render::XFileResult result;
+    xfile::XFileResult result = base::Failure{"not read"};
     for (auto _ : bench) {
-        result = render::parseXFile(data);
+        result = xfile::parseXFile(data);
         benchmark::DoNotOptimize(result);
     }
-    if (!result.mesh) {
-        bench.SkipWithError(("assets/model.x: " + result.error).c_str());
+    if (!result) {
+        bench.SkipWithError(("assets/model.x: " + result.error()).c_str());
         return;
     }
-    setCounters(bench, data.size(), result.mesh->vertices.size(), result.mesh->triangleCount());
+    setCounters(bench, data.size(), result->vertices.size(), result->triangleCount());
 }
 BENCHMARK(parseShippedModel)->Unit(benchmark::kMicrosecond);
 
@@ -168,32 +168,32 @@ BENCHMARK(parseShippedModel)->Unit(benchmark::kMicrosecond);
 // triangles (about 18 MB of text).
 void parseGeneratedGrid(benchmark::State& bench) {
     const std::vector<std::uint8_t> data = gridXFile(static_cast<int>(bench.range(0)));
-    render::XFileResult result;
+    xfile::XFileResult result = base::Failure{"not read"};
     for (auto _ : bench) {
-        result = render::parseXFile(data);
+        result = xfile::parseXFile(data);
         benchmark::DoNotOptimize(result);
     }
-    if (!result.mesh) {
-        bench.SkipWithError(("generated grid: " + result.error).c_str());
+    if (!result) {
+        bench.SkipWithError(("generated grid: " + result.error()).c_str());
         return;
     }
-    setCounters(bench, data.size(), result.mesh->vertices.size(), result.mesh->triangleCount());
+    setCounters(bench, data.size(), result->vertices.size(), result->triangleCount());
 }
 BENCHMARK(parseGeneratedGrid)->Arg(100)->Arg(225)->Arg(317)->Unit(benchmark::kMillisecond);
 
 // The binary form of the same grid: 317 is about 10.4 MB of token records.
 void parseGeneratedBinaryGrid(benchmark::State& bench) {
     const std::vector<std::uint8_t> data = gridXFileBinary(static_cast<int>(bench.range(0)));
-    render::XFileResult result;
+    xfile::XFileResult result = base::Failure{"not read"};
     for (auto _ : bench) {
-        result = render::parseXFile(data);
+        result = xfile::parseXFile(data);
         benchmark::DoNotOptimize(result);
     }
-    if (!result.mesh) {
-        bench.SkipWithError(("generated binary grid: " + result.error).c_str());
+    if (!result) {
+        bench.SkipWithError(("generated binary grid: " + result.error()).c_str());
         return;
     }
-    setCounters(bench, data.size(), result.mesh->vertices.size(), result.mesh->triangleCount());
+    setCounters(bench, data.size(), result->vertices.size(), result->triangleCount());
 }
 BENCHMARK(parseGeneratedBinaryGrid)->Arg(100)->Arg(225)->Arg(317)->Unit(benchmark::kMillisecond);
 

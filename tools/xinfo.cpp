@@ -6,18 +6,18 @@
 #include <sstream>
 #include <string>
 
-#include "render/xfile_reader.h"
+#include "xfile/xfile_reader.h"
 
 namespace {
 
-std::string colour(const render::ColourValue& c, bool withAlpha) {
+std::string colour(const base::ColourValue& c, bool withAlpha) {
     std::ostringstream out;
     out << c.r << ' ' << c.g << ' ' << c.b;
     if (withAlpha) out << ' ' << c.a;
     return out.str();
 }
 
-void printMesh(const std::string& path, const render::MeshData& mesh) {
+void printMesh(const std::string& path, const base::MeshData& mesh) {
     std::cout << "file: " << path << '\n'
               << "vertices: " << mesh.vertices.size() << '\n'
               << "triangles: " << mesh.triangleCount() << '\n'
@@ -25,7 +25,7 @@ void printMesh(const std::string& path, const render::MeshData& mesh) {
               << "texture coordinates: " << (mesh.hasTextureCoords ? "yes" : "no") << '\n'
               << "materials: " << mesh.materials.size() << '\n';
     for (std::size_t i = 0; i < mesh.materials.size(); ++i) {
-        const render::Material& m = mesh.materials[i].material;
+        const base::Material& m = mesh.materials[i].material;
         const auto used =
             std::count(mesh.attributes.begin(), mesh.attributes.end(), static_cast<std::uint32_t>(i));
         std::cout << "material " << i << ": diffuse " << colour(m.diffuse, true) << " power " << m.power
@@ -39,7 +39,7 @@ void printMesh(const std::string& path, const render::MeshData& mesh) {
                         std::numeric_limits<float>::max()};
         float high[3] = {std::numeric_limits<float>::lowest(), std::numeric_limits<float>::lowest(),
                          std::numeric_limits<float>::lowest()};
-        for (const render::MeshVertex& v : mesh.vertices) {
+        for (const base::MeshVertex& v : mesh.vertices) {
             const float p[3] = {v.x, v.y, v.z};
             for (int k = 0; k < 3; ++k) {
                 low[k] = std::min(low[k], p[k]);
@@ -59,11 +59,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string path = argv[1];
-    const render::XFileResult result = render::readXFile(path);
-    if (!result.mesh) {
-        std::cerr << path << ": " << result.error << '\n';
+    const xfile::XFileResult result = xfile::readXFile(path);
+    if (!result) {
+        std::cerr << path << ": " << result.error() << '\n';
         return 1;
     }
-    printMesh(path, *result.mesh);
+    printMesh(path, *result);
     return 0;
 }

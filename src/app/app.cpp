@@ -17,22 +17,21 @@ App::App(Platform platform) : platform_(platform) {}
 
 App::~App() = default;
 
-bool App::startUp(std::string& error) {
-    platform_.shell.createViewer();
-    platform_.shell.createFrame();
+base::Status App::startUp() {
+    platform_.shell.createViewer(*this);
+    platform_.shell.createFrame(*this);
     state.modelPath = "model.x";
-    render::Graphics graphics;
-    if (!render::startGraphics(platform_.shell, state.backBufferWidth, state.backBufferHeight, graphics,
-                               error))
-        return false;
-    device_ = std::move(graphics.device);
-    textFont_ = std::move(graphics.textFont);
+    auto graphics =
+        render::startGraphics(platform_.shell, state.view.backBufferWidth, state.view.backBufferHeight);
+    if (!graphics) return base::Failure{graphics.error()};
+    device_ = std::move(graphics->device);
+    textFont_ = std::move(graphics->textFont);
     platform_.shell.showCursor();
     currentOverlay_ = std::make_unique<render::OverlayQuad>(*device_);
     currentOverlay_->loadTexture(platform_.decoder, kOverlayTexture);
     currentModel_ = std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
-    render::setLight(state, *device_);
-    return true;
+    render::setLight(state.view, *device_);
+    return base::Done{};
 }
 
 int App::run() {
@@ -46,12 +45,12 @@ int App::run() {
 }
 
 void App::idlePass() {
-    state.numberedSave = 0;
-    input::pollKeyboard(state, platform_.keyboard, *this);
+    state.save.numberedSave = 0;
+    input::pollKeyboard(state.view, state.save, platform_.keyboard, *this);
     device_->beginScene();
     device_->clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
     render::Scene scene{*device_, textFont_.get(), currentModel_.get(), currentOverlay_.get()};
-    render::renderFrame(state, scene);
+    render::renderFrame(state.view, state.save, scene);
     device_->endScene();
     device_->present();
     platform_.shell.paceFrame();
@@ -68,12 +67,12 @@ void App::requestQuit(int exitCode) {
 }
 
 void App::frameGrab() {
-    capture::frameGrab(state, platform_.shell, platform_.screen);
+    capture::frameGrab(state.save, platform_.shell, platform_.screen);
     refreshModel();
 }
 
 void App::overlayCapture() {
-    capture::overlayCapture(state, platform_.shell, platform_.screen);
+    capture::overlayCapture(state.view, state.save, platform_.shell, platform_.screen);
 }
 
 void App::refreshModel() {
@@ -85,7 +84,7 @@ void App::refreshModel() {
 
 void App::onCaptureButton() {
     overlayCapture();
-    ++state.saveCounter;
+    advanceSaveCounter(state.save);
 }
 
 void App::onFileDropped(const std::string& path) {
@@ -107,7 +106,7 @@ void App::onFrameMoved() {
 }
 
 void App::onShootButton() {
-    state.numberedSave = 1;
+    state.save.numberedSave = 1;
     frameGrab();
 }
 
@@ -116,8 +115,8 @@ void App::onExitButton() {
 }
 
 void App::onPrefixChanged(const std::string& text) {
-    state.filePrefix = text;
-    state.saveCounter = 0;
+    state.save.filePrefix = text;
+    state.save.saveCounter = 0;
 }
 
 }  // namespace app

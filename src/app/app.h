@@ -1,11 +1,13 @@
 #pragma once
-// Start-up, the main loop and shutdown, and the handlers the window backends call.
+// Start-up, the main loop and shutdown, and what the window events set off.
 #include <memory>
 #include <optional>
 #include <string>
 
 #include "app/actions.h"
 #include "app/app_state.h"
+#include "app/window_events.h"
+#include "base/result.h"
 #include "platform/image_decoder.h"
 #include "platform/keyboard.h"
 #include "platform/screen.h"
@@ -23,16 +25,15 @@ struct Platform {
     platform::ImageDecoder& decoder;
 };
 
-class App final : public Actions {
+class App final : public Actions, public WindowEvents {
 public:
     explicit App(Platform platform);
     ~App() override;
     App(const App&) = delete;
     App& operator=(const App&) = delete;
 
-    // Creates the windows, the graphics, the overlay and the model. On failure returns false
-    // with the reason in `error`.
-    bool startUp(std::string& error);
+    // Creates the windows, the graphics, the overlay and the model; or says what failed.
+    base::Status startUp();
     // Drains events and runs idle passes until a quit is requested; then shuts down and
     // returns the exit code.
     int run();
@@ -44,22 +45,21 @@ public:
     void frameGrab() override;
     void overlayCapture() override;
 
-    // Window handlers (called by the backends from their events).
-    void onCaptureButton();  // viewer button 1000
-    void onFileDropped(const std::string& path);
-    void onViewerClosed();
-    void onFrameResized();
-    void onFrameMoved();                            // the modal move of a drag has ended
-    void onShootButton();                           // frame button 1002
-    void onExitButton();                            // frame button 1001
-    void onPrefixChanged(const std::string& text);  // edit box 1003
+    // WindowEvents.
+    void onCaptureButton() override;
+    void onFileDropped(const std::string& path) override;
+    void onViewerClosed() override;
+    void onFrameResized() override;
+    void onFrameMoved() override;
+    void onExitButton() override;
+    void onShootButton() override;
+    void onPrefixChanged(const std::string& text) override;
 
     AppState state;
     std::optional<int> quitCode() const { return quitCode_; }
     render::GraphicsDevice* device() { return device_.get(); }
     render::ModelObject* currentModel() { return currentModel_.get(); }
     render::OverlayQuad* currentOverlay() { return currentOverlay_.get(); }
-    Platform& platform() { return platform_; }
 
 private:
     void refreshModel();

@@ -1,16 +1,16 @@
 #include "capture/bmp_snapshot.h"
 
+#include "base/byte_order.h"
+
 namespace capture {
 namespace {
 
 void put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    out[at] = static_cast<std::uint8_t>(value & 0xFF);
-    out[at + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
+    base::writeLittleEndian(out.data(), at, value, 2);
 }
 
 void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
-    put16(out, at, value & 0xFFFF);
-    put16(out, at + 2, value >> 16);
+    base::writeLittleEndian(out.data(), at, value, 4);
 }
 
 }  // namespace
@@ -25,7 +25,7 @@ bool snapshotSizeAllowed(int width, int height) {
            static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= kMaxSnapshotPixels;
 }
 
-std::vector<std::uint8_t> encodeBmpSnapshot(const render::Image& image) {
+std::vector<std::uint8_t> encodeBmpSnapshot(const base::Image& image) {
     if (image.empty()) return {};
     const std::size_t rowLength = bmpRowLength(image.width);
     const std::size_t imageSize = rowLength * static_cast<std::size_t>(image.height);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "render/image.h"
+#include "base/image.h"
 
 namespace capture {
 
@@ -22,6 +22,6 @@ bool snapshotSizeAllowed(int width, int height);
 
 // The whole file for `image` (0xAARRGGBB, top row first; alpha is dropped). An empty image,
 // or one too large for the format's 32-bit sizes, gives no bytes.
-std::vector<std::uint8_t> encodeBmpSnapshot(const render::Image& image);
+std::vector<std::uint8_t> encodeBmpSnapshot(const base::Image& image);
 
 }  // namespace capture

@@ -1,8 +1,8 @@
 #include "capture/frame_grab.h"
 
 #include <cstdint>
-#include <iostream>
 
+#include "base/log.h"
 #include "capture/bmp_snapshot.h"
 #include "capture/grab_geometry.h"
 #include "capture/numbered_file.h"
@@ -10,7 +10,7 @@
 
 namespace capture {
 
-void saveNumberedSnapshot(app::AppState& state, platform::Shell& shell, const render::Image& image,
+void saveNumberedSnapshot(app::SaveState& state, platform::Shell& shell, const base::Image& image,
                           std::string_view emptyReason) {
     if (std::optional<std::string> text = shell.frameEditText()) state.filePrefix = std::move(*text);
     const std::string prefix = sanitizePrefix(state.filePrefix);
@@ -19,24 +19,24 @@ void saveNumberedSnapshot(app::AppState& state, platform::Shell& shell, const re
     state.lastSaveFailed = true;
 
     if (image.empty()) {
-        std::cerr << numberedPath(prefix, state.saveCounter) << ": " << emptyReason << '\n';
+        base::logLine(numberedPath(prefix, state.saveCounter) + ": " + std::string(emptyReason));
         return;
     }
     const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(image);
     if (bytes.empty()) {
-        std::cerr << numberedPath(prefix, state.saveCounter) << ": picture too large for a BMP file\n";
+        base::logLine(numberedPath(prefix, state.saveCounter) + ": picture too large for a BMP file");
         return;
     }
     const SaveResult result = saveNumbered(bytes, prefix, state.saveCounter);
     state.lastSavedNumber = result.numberUsed;
     state.lastSaveFailed = !result.ok;
-    if (!result.ok) std::cerr << result.path << ": " << result.error << '\n';
+    if (!result.ok) base::logLine(result.path + ": " + result.error);
 }
 
-void frameGrab(app::AppState& state, platform::Shell& shell, platform::Screen& screen) {
-    render::Image image;
+void frameGrab(app::SaveState& state, platform::Shell& shell, platform::Screen& screen) {
+    base::Image image;
     std::string_view emptyReason = "the capture frame is closed";
-    if (const std::optional<platform::Rect> window = shell.frameWindowRect()) {
+    if (const std::optional<base::Rect> window = shell.frameWindowRect()) {
         const GrabRect hole = frameHoleRect(*window);
         emptyReason = hole.empty() ? "the capture frame is too small to have a hole"
                                    : "the capture frame is too large to save";
@@ -48,7 +48,7 @@ void frameGrab(app::AppState& state, platform::Shell& shell, platform::Screen& s
     if (state.numberedSave != 0) {
         saveNumberedSnapshot(state, shell, image, emptyReason);
         // One number per numbered grab, written or not, so the counter tracks the presses.
-        state.saveCounter = static_cast<std::int32_t>(static_cast<std::uint32_t>(state.saveCounter) + 1u);
+        app::advanceSaveCounter(state);
         return;
     }
 
@@ -58,7 +58,7 @@ void frameGrab(app::AppState& state, platform::Shell& shell, platform::Screen& s
     const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(image);
     if (bytes.empty()) return;
     const FileWriteResult result = writeFileAtomically(pathFromUtf8(kGrabTextureFileName), bytes);
-    if (!result.ok()) std::cerr << kGrabTextureFileName << ": " << result.error << '\n';
+    if (!result.ok()) base::logLine(std::string(kGrabTextureFileName) + ": " + result.error);
 }
 
 }  // namespace capture

@@ -3,21 +3,21 @@
 // or to the next numbered file while numberedSave is set. The caller reloads the model.
 #include <string_view>
 
-#include "app/app_state.h"
+#include "app/save_state.h"
+#include "base/image.h"
 #include "platform/screen.h"
 #include "platform/shell.h"
-#include "render/image.h"
 
 namespace capture {
 
-void frameGrab(app::AppState& state, platform::Shell& shell, platform::Screen& screen);
+void frameGrab(app::SaveState& save, platform::Shell& shell, platform::Screen& screen);
 
 // Shared with the overlay capture: takes the prefix from the frame's edit box (the last one
 // once the frame is closed), writes `image` to the next free numbered file from saveCounter
 // on, and records the outcome in lastSavedPrefix (the sanitized prefix, as in the file's
 // name), lastSavedNumber and lastSaveFailed. An empty image writes nothing and counts as a
-// failure for `emptyReason`. Reports failures on stderr; leaves saveCounter alone.
-void saveNumberedSnapshot(app::AppState& state, platform::Shell& shell, const render::Image& image,
+// failure for `emptyReason`. Logs failures; leaves saveCounter alone.
+void saveNumberedSnapshot(app::SaveState& save, platform::Shell& shell, const base::Image& image,
                           std::string_view emptyReason);
 
 }  // namespace capture

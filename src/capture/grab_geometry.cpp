@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "app/window_layout.h"
+
 namespace capture {
 namespace {
 
@@ -14,13 +16,15 @@ int saturate(std::int64_t value) {
 
 }  // namespace
 
-GrabRect frameHoleRect(const platform::Rect& frameWindow) {
+GrabRect frameHoleRect(const base::Rect& frameWindow) {
+    constexpr app::frame::Inset inset = app::frame::kHoleInset;
     const std::int64_t left = frameWindow.left, top = frameWindow.top;
-    return {saturate(left + 35), saturate(top + 37), saturate(frameWindow.right - left - 39),
-            saturate(frameWindow.bottom - top - 41)};
+    return {saturate(left + inset.left), saturate(top + inset.top),
+            saturate(frameWindow.right - left - inset.left - inset.right),
+            saturate(frameWindow.bottom - top - inset.top - inset.bottom)};
 }
 
-GrabRect overlayRect(platform::Point viewerClientOrigin, std::int16_t overlayX, std::int16_t overlayY,
+GrabRect overlayRect(base::Point viewerClientOrigin, std::int16_t overlayX, std::int16_t overlayY,
                      std::uint16_t overlayWidth, std::uint16_t overlayHeight) {
     return {saturate(std::int64_t{viewerClientOrigin.x} + overlayX),
             saturate(std::int64_t{viewerClientOrigin.y} + overlayY), overlayWidth, overlayHeight};

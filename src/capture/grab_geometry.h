@@ -3,7 +3,7 @@
 // left of or above the screen reads black there instead of wrapping to the far side.
 #include <cstdint>
 
-#include "platform/shell.h"
+#include "base/geometry.h"
 
 namespace capture {
 
@@ -16,12 +16,12 @@ struct GrabRect {
     friend bool operator==(const GrabRect&, const GrabRect&) = default;
 };
 
-// The hole of the capture frame: 35 px in from the window's left edge, 37 px down from its
-// top, ending 4 px inside its right and bottom edges. Empty for a frame under 40 x 42.
-GrabRect frameHoleRect(const platform::Rect& frameWindow);
+// The hole of the capture frame, inset into the window's outer rectangle as the frame's layout
+// says. Empty for a frame too small to have one.
+GrabRect frameHoleRect(const base::Rect& frameWindow);
 
 // The overlay's rectangle on the screen, from the viewer's client origin.
-GrabRect overlayRect(platform::Point viewerClientOrigin, std::int16_t overlayX, std::int16_t overlayY,
+GrabRect overlayRect(base::Point viewerClientOrigin, std::int16_t overlayX, std::int16_t overlayY,
                      std::uint16_t overlayWidth, std::uint16_t overlayHeight);
 
 }  // namespace capture

@@ -3,42 +3,11 @@
 #include <limits>
 #include <system_error>
 
+#include "base/utf8.h"
 #include "capture/safe_file.h"
 
 namespace capture {
 namespace {
-
-bool isContinuation(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
-
-// Length of the well-formed UTF-8 sequence at text[i], or 0 when it is broken (overlong
-// forms, surrogates and values past U+10FFFF count as broken).
-std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // allowed range of the second byte
-    if (lead < 0x80) return 1;
-    if (lead >= 0xC2 && lead <= 0xDF)
-        length = 2;
-    else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (i + length > text.size()) return 0;
-    const auto second = static_cast<unsigned char>(text[i + 1]);
-    if (second < low || second > high) return 0;
-    for (std::size_t k = 2; k < length; ++k)
-        if (!isContinuation(static_cast<unsigned char>(text[i + k]))) return 0;
-    return length;
-}
 
 bool forbiddenAscii(unsigned char c) {
     if (c < 0x20 || c == 0x7F) return true;
@@ -79,7 +48,7 @@ std::string sanitizePrefix(std::string_view prefix) {
     std::string out;
     out.reserve(prefix.size());
     for (std::size_t i = 0; i < prefix.size();) {
-        const std::size_t length = utf8SequenceLength(prefix, i);
+        const std::size_t length = base::utf8SequenceLength(prefix, i);
         if (length == 0) {
             out += '_';
             ++i;

@@ -6,16 +6,17 @@
 
 namespace capture {
 
-void overlayCapture(app::AppState& state, platform::Shell& shell, platform::Screen& screen) {
-    const GrabRect rect = overlayRect(shell.viewerClientOrigin(), state.overlayX, state.overlayY,
-                                      state.overlayWidth, state.overlayHeight);
-    render::Image image;
+void overlayCapture(const app::ViewState& view, app::SaveState& save, platform::Shell& shell,
+                    platform::Screen& screen) {
+    const GrabRect rect = overlayRect(shell.viewerClientOrigin(), view.overlayX, view.overlayY,
+                                      view.overlayWidth, view.overlayHeight);
+    base::Image image;
     if (!snapshotSizeAllowed(rect.width, rect.height)) {
-        saveNumberedSnapshot(state, shell, image, "the overlay is too large to save");
+        saveNumberedSnapshot(save, shell, image, "the overlay is too large to save");
         return;
     }
     image = screen.read(rect.x, rect.y, rect.width, rect.height);
-    saveNumberedSnapshot(state, shell, image, "the overlay has no area");
+    saveNumberedSnapshot(save, shell, image, "the overlay has no area");
 }
 
 }  // namespace capture

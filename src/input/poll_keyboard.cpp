@@ -3,9 +3,11 @@
 #include <cmath>
 #include <cstdint>
 
-#include "input/virtual_keys.h"
+#include "platform/virtual_keys.h"
 
 namespace input {
+
+namespace vk = platform::vk;
 
 namespace {
 
@@ -15,11 +17,6 @@ void addWrapped(std::uint16_t& value, int delta) {
 }
 void addWrapped(std::int16_t& value, int delta) {
     value = static_cast<std::int16_t>(value + delta);
-}
-
-// Counters that reach their end wrap rather than trap.
-void advance(std::int32_t& counter) {
-    counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(counter) + 1u);
 }
 
 void clampSigned(std::int16_t& value, std::int16_t low, std::int16_t high) {
@@ -62,18 +59,13 @@ void stepAmbient(platform::Keyboard& keyboard, int downKey, int upKey, float& va
     }
 }
 
-// Sideways move: angle in double, product and sum in double, stored back as float.
-void moveAlong(app::Vec3& position, float step, double angle) {
-    position.x = static_cast<float>(position.x + step * std::sin(angle));
-    position.z = static_cast<float>(position.z + step * std::cos(angle));
-}
-
 // Not pi/2: the sideways direction is deliberately a little off square.
 constexpr double sideOffset = 1.57;
 
 }  // namespace
 
-void pollKeyboard(app::AppState& state, platform::Keyboard& keyboard, app::Actions& actions) {
+void pollKeyboard(app::ViewState& state, app::SaveState& save, platform::Keyboard& keyboard,
+                  app::Actions& actions) {
     keyboard.refresh();
     // Our own windows' view of a key, and the physical view that ignores the focus.
     const auto held = [&keyboard](int key) { return keyboard.isHeld(key); };
@@ -83,13 +75,13 @@ void pollKeyboard(app::AppState& state, platform::Keyboard& keyboard, app::Actio
 
     // One capture per press: only the first poll of a hold sees the count below 3.
     if (held(vk::Return)) {
-        addWrapped(state.enterHoldCount, 2);
-        if (state.enterHoldCount < 3) {
+        addWrapped(save.enterHoldCount, 2);
+        if (save.enterHoldCount < 3) {
             actions.overlayCapture();
-            advance(state.saveCounter);
+            app::advanceSaveCounter(save);
         }
     } else {
-        state.enterHoldCount = 0;
+        save.enterHoldCount = 0;
     }
 
     state.eyeWalkStep = 0.0f;
@@ -113,13 +105,13 @@ void pollKeyboard(app::AppState& state, platform::Keyboard& keyboard, app::Actio
     // Uses the heading from before this poll's arrow keys.
     const double heading = state.yaw;
     if (held(vk::Numpad6))
-        moveAlong(state.eyePosition, 0.03f, heading + sideOffset);
+        base::moveAlong(state.eyePosition, 0.03f, heading + sideOffset);
     else if (held(vk::Numpad4))
-        moveAlong(state.eyePosition, 0.03f, heading - sideOffset);
+        base::moveAlong(state.eyePosition, 0.03f, heading - sideOffset);
     else if (held(vk::Numpad7))
-        moveAlong(state.modelPosition, 0.02f, heading + sideOffset);
+        base::moveAlong(state.modelPosition, 0.02f, heading + sideOffset);
     else if (held(vk::Numpad3))
-        moveAlong(state.modelPosition, 0.02f, heading - sideOffset);
+        base::moveAlong(state.modelPosition, 0.02f, heading - sideOffset);
 
     // Letters and digits act whichever window has the focus, even while typing a prefix.
     if (heldAnywhere(vk::D)) addWrapped(state.overlayX, +3);
@@ -148,12 +140,12 @@ void pollKeyboard(app::AppState& state, platform::Keyboard& keyboard, app::Actio
 
     // The grab itself advances saveCounter when it writes a numbered file.
     if (held(vk::Add)) {
-        state.numberedSave = 1;
+        save.numberedSave = 1;
         actions.frameGrab();
     }
     if (held(vk::Subtract)) {
         actions.overlayCapture();
-        advance(state.saveCounter);
+        app::advanceSaveCounter(save);
     }
 
     if (held(vk::LShift))
@@ -191,8 +183,7 @@ void pollKeyboard(app::AppState& state, platform::Keyboard& keyboard, app::Actio
 
     // Walks along the heading after this poll's arrow keys.
     const double walked = state.yaw;
-    state.eyePosition.x = static_cast<float>(state.eyePosition.x + state.eyeWalkStep * std::sin(walked));
-    state.eyePosition.z = static_cast<float>(state.eyePosition.z + state.eyeWalkStep * std::cos(walked));
+    base::moveAlong(state.eyePosition, state.eyeWalkStep, walked);
 }
 
 }  // namespace input

@@ -1,17 +1,17 @@
 #pragma once
-// Decodes picture files (BMP, JPEG, PNG) for textures.
-#include <optional>
+// Decodes picture files (BMP, JPEG, PNG) for textures and the frame's outline.
 #include <string>
 
-#include "render/image.h"
+#include "base/image.h"
+#include "base/result.h"
 
 namespace platform {
 
 class ImageDecoder {
 public:
     virtual ~ImageDecoder() = default;
-    // The picture, or nothing with a reason in `error`.
-    virtual std::optional<render::Image> decode(const std::string& path, std::string& error) = 0;
+    // The picture at `path` (UTF-8), or why it cannot be read.
+    virtual base::Result<base::Image> decode(const std::string& path) = 0;
 };
 
 }  // namespace platform

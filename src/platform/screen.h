@@ -1,6 +1,6 @@
 #pragma once
 // Desktop pixels. Cost grows with the rectangle read, not with the screen.
-#include "render/image.h"
+#include "base/image.h"
 
 namespace platform {
 
@@ -9,7 +9,7 @@ public:
     virtual ~Screen() = default;
     // The rectangle at (x, y) in screen coordinates, top row first; pixels outside the screen
     // read as black. Width and height are at least 1.
-    virtual render::Image read(int x, int y, int width, int height) = 0;
+    virtual base::Image read(int x, int y, int width, int height) = 0;
 };
 
 }  // namespace platform

@@ -1,43 +1,39 @@
 #pragma once
-// What the core needs of the windows: where they are and what the frame's edit box holds.
-// The backend owns the windows and calls the core's handlers (app/handlers.h) from its events.
+// What the core needs of the windows: to make them, where they are, and what the frame's edit
+// box holds. The backend owns the windows and reports their events to the WindowEvents it is
+// given when it makes them.
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "app/window_events.h"
+#include "base/geometry.h"
+#include "base/result.h"
 #include "render/graphics_device.h"
 
 namespace platform {
 
-struct Rect {
-    int left = 0, top = 0, right = 0, bottom = 0;
-    friend bool operator==(const Rect&, const Rect&) = default;
-};
-
-struct Point {
-    int x = 0, y = 0;
-};
-
 class Shell {
 public:
     virtual ~Shell() = default;
-    // Start-up creates the viewer first, then the capture frame.
-    virtual void createViewer() = 0;
-    virtual void createFrame() = 0;
-    // The device on the viewer with a back buffer of width x height; null with a reason.
-    virtual std::unique_ptr<render::GraphicsDevice> createGraphicsDevice(int width, int height,
-                                                                         std::string& error) = 0;
+    // Start-up makes the viewer first, then the capture frame, as the window layout describes
+    // them. Their events go to `events`, which outlives the windows.
+    virtual void createViewer(app::WindowEvents& events) = 0;
+    virtual void createFrame(app::WindowEvents& events) = 0;
+    // The device on the viewer with a back buffer of width x height.
+    virtual base::Result<std::unique_ptr<render::GraphicsDevice>> createGraphicsDevice(int width,
+                                                                                       int height) = 0;
     virtual void showCursor() {}
     // Waits out the rest of the display period when presenting did not wait for the refresh.
     virtual void paceFrame() {}
     // Runs every pending window event (the handlers run inside), without waiting.
     virtual void processPendingEvents() = 0;
     // The capture frame's outer rectangle in screen coordinates; nothing once it is closed.
-    virtual std::optional<Rect> frameWindowRect() = 0;
+    virtual std::optional<base::Rect> frameWindowRect() = 0;
     // The current text of the frame's edit box (UTF-8); nothing once the frame is closed.
     virtual std::optional<std::string> frameEditText() = 0;
     // The viewer's client-area origin in screen coordinates.
-    virtual Point viewerClientOrigin() = 0;
+    virtual base::Point viewerClientOrigin() = 0;
 };
 
 }  // namespace platform

@@ -1,14 +1,14 @@
 #pragma once
-// The graphics operations the rendering calls, in Direct3D 9 terms. The OpenGL backend
-// emulates the fixed-function pipeline behind this interface; the Direct3D 9 backend passes
-// the calls through; the recording device of the tests keeps every call.
+// The graphics operations the rendering calls, in Direct3D 9 terms, so that a device can
+// pass them straight to Direct3D 9 or emulate its fixed-function pipeline (the OpenGL device
+// does); the recording device of the tests keeps every call.
 #include <cstdint>
 #include <memory>
 #include <string>
 
-#include "render/image.h"
-#include "render/matrix.h"
-#include "render/mesh_data.h"
+#include "base/image.h"
+#include "base/matrix.h"
+#include "base/mesh_data.h"
 
 namespace render {
 
@@ -21,24 +21,46 @@ enum class RenderState : std::uint32_t {
     SpecularEnable = 29,
     Lighting = 137,
 };
-enum class TextureStageState : std::uint32_t { ColorOp = 1, ColorArg1 = 2, ColorArg2 = 3, AlphaOp = 4 };
+enum class TextureStageState : std::uint32_t {
+    ColorOp = 1,
+    ColorArg1 = 2,
+    ColorArg2 = 3,
+    AlphaOp = 4,
+    AlphaArg1 = 5,
+    AlphaArg2 = 6,
+};
 enum class PrimitiveType : std::uint32_t { TriangleList = 4, TriangleStrip = 5 };
 
 constexpr std::uint32_t kClearTarget = 1;
 constexpr std::uint32_t kClearZBuffer = 2;
-constexpr std::uint32_t kTopModulate = 4;
+// Texture-stage operations and arguments.
+constexpr std::uint32_t kTopDisable = 1;
 constexpr std::uint32_t kTopSelectArg1 = 2;
+constexpr std::uint32_t kTopSelectArg2 = 3;
+constexpr std::uint32_t kTopModulate = 4;
 constexpr std::uint32_t kTaDiffuse = 0;
+constexpr std::uint32_t kTaCurrent = 1;
 constexpr std::uint32_t kTaTexture = 2;
+// Blend factors.
+constexpr std::uint32_t kBlendZero = 1;
+constexpr std::uint32_t kBlendOne = 2;
+constexpr std::uint32_t kBlendSrcColor = 3;
+constexpr std::uint32_t kBlendInvSrcColor = 4;
 constexpr std::uint32_t kBlendSrcAlpha = 5;
 constexpr std::uint32_t kBlendInvSrcAlpha = 6;
+constexpr std::uint32_t kBlendDestAlpha = 7;
+constexpr std::uint32_t kBlendInvDestAlpha = 8;
+constexpr std::uint32_t kBlendDestColor = 9;
+constexpr std::uint32_t kBlendInvDestColor = 10;
 constexpr std::uint32_t kFvfXyzrhwDiffuseTex1 = 0x144;
 
+enum class LightType : std::uint32_t { None = 0, Point = 1, Spot = 2, Directional = 3 };
+
 struct Light {
-    std::uint32_t type = 0;  // 3: directional
-    ColourValue diffuse;
-    ColourValue specular;
-    ColourValue ambient;
+    LightType type = LightType::None;
+    base::ColourValue diffuse;
+    base::ColourValue specular;
+    base::ColourValue ambient;
     float position[3]{};
     float direction[3]{};
     friend bool operator==(const Light&, const Light&) = default;
@@ -47,8 +69,6 @@ struct Light {
 class Texture {
 public:
     virtual ~Texture() = default;
-    virtual int width() const = 0;
-    virtual int height() const = 0;
 };
 
 class VertexBuffer {
@@ -57,13 +77,11 @@ public:
     // A writable view of the whole buffer, or null when it cannot be locked.
     virtual void* lock() = 0;
     virtual void unlock() = 0;
-    virtual std::uint32_t length() const = 0;
 };
 
 class Mesh {
 public:
     virtual ~Mesh() = default;
-    virtual std::size_t triangleCount() const = 0;
 };
 
 class TextFont {
@@ -82,8 +100,8 @@ public:
     virtual void endScene() = 0;
     virtual void present() = 0;
 
-    virtual void setTransform(TransformState state, const Matrix& matrix) = 0;
-    virtual void setMaterial(const Material& material) = 0;
+    virtual void setTransform(TransformState state, const base::Matrix& matrix) = 0;
+    virtual void setMaterial(const base::Material& material) = 0;
     virtual void setTexture(int stage, Texture* texture) = 0;
     virtual void setLight(int index, const Light& light) = 0;
     virtual void lightEnable(int index, bool enable) = 0;
@@ -97,11 +115,11 @@ public:
     virtual void drawPrimitive(PrimitiveType type, std::uint32_t startVertex,
                                std::uint32_t primitiveCount) = 0;
 
-    virtual std::unique_ptr<Mesh> createMesh(const MeshData& data) = 0;
+    virtual std::unique_ptr<Mesh> createMesh(const base::MeshData& data) = 0;
     virtual void drawSubset(Mesh& mesh, std::uint32_t attributeId) = 0;
 
     // Null when the picture cannot become a texture.
-    virtual std::unique_ptr<Texture> createTexture(const Image& image) = 0;
+    virtual std::unique_ptr<Texture> createTexture(const base::Image& image) = 0;
     // Null when no font can be made.
     virtual std::unique_ptr<TextFont> createTextFont(int height) = 0;
 };

@@ -4,11 +4,8 @@
 
 namespace render {
 
-Matrix Matrix::identity() {
-    Matrix r;
-    for (int i = 0; i < 4; ++i) r.m[i][i] = 1.0f;
-    return r;
-}
+using base::Matrix;
+using base::Vec3;
 
 Matrix matrixRotationX(float angle) {
     Matrix r = Matrix::identity();
@@ -57,38 +54,27 @@ Matrix matrixScaling(float x, float y, float z) {
     return r;
 }
 
-Matrix matrixMultiply(const Matrix& a, const Matrix& b) {
-    Matrix r;
-    for (int i = 0; i < 4; ++i)
-        for (int j = 0; j < 4; ++j) {
-            float sum = 0.0f;
-            for (int k = 0; k < 4; ++k) sum += a.m[i][k] * b.m[k][j];
-            r.m[i][j] = sum;
-        }
-    return r;
-}
-
 namespace {
-app::Vec3 sub(const app::Vec3& a, const app::Vec3& b) {
+base::Vec3 sub(const base::Vec3& a, const base::Vec3& b) {
     return {a.x - b.x, a.y - b.y, a.z - b.z};
 }
-app::Vec3 cross(const app::Vec3& a, const app::Vec3& b) {
+base::Vec3 cross(const base::Vec3& a, const base::Vec3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-float dot(const app::Vec3& a, const app::Vec3& b) {
+float dot(const base::Vec3& a, const base::Vec3& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
-app::Vec3 normalize(const app::Vec3& v) {
+base::Vec3 normalize(const base::Vec3& v) {
     const float len = std::sqrt(dot(v, v));
     if (len == 0.0f) return v;
     return {v.x / len, v.y / len, v.z / len};
 }
 }  // namespace
 
-Matrix matrixLookAtLH(const app::Vec3& eye, const app::Vec3& at, const app::Vec3& up) {
-    const app::Vec3 zaxis = normalize(sub(at, eye));
-    const app::Vec3 xaxis = normalize(cross(up, zaxis));
-    const app::Vec3 yaxis = cross(zaxis, xaxis);
+Matrix matrixLookAtLH(const base::Vec3& eye, const base::Vec3& at, const base::Vec3& up) {
+    const base::Vec3 zaxis = normalize(sub(at, eye));
+    const base::Vec3 xaxis = normalize(cross(up, zaxis));
+    const base::Vec3 yaxis = cross(zaxis, xaxis);
     Matrix r;
     r.m[0][0] = xaxis.x;
     r.m[0][1] = yaxis.x;

@@ -1,28 +1,28 @@
 #include "render/model_object.h"
 
-#include <iostream>
-
+#include "base/log.h"
+#include "render/matrix.h"
 #include "render/texture_loader.h"
-#include "render/xfile_reader.h"
+#include "xfile/xfile_reader.h"
 
 namespace render {
 
 ModelObject::ModelObject(const std::string& path, GraphicsDevice& device, platform::ImageDecoder& decoder)
     : device_(device) {
-    XFileResult result = readXFile(path);
-    if (!result.mesh) {
-        std::cerr << "nukitori: model \"" << path << "\" not loaded: " << result.error << '\n';
+    const xfile::XFileResult result = xfile::readXFile(path);
+    if (!result) {
+        base::logLine("nukitori: model \"" + path + "\" not loaded: " + result.error());
         return;
     }
-    mesh_ = device_.createMesh(*result.mesh);
+    mesh_ = device_.createMesh(*result);
     if (!mesh_) {
-        std::cerr << "nukitori: model \"" << path << "\" could not be handed to the device\n";
+        base::logLine("nukitori: model \"" + path + "\" could not be handed to the device");
         return;
     }
-    materials_.reserve(result.mesh->materials.size());
-    textures_.reserve(result.mesh->materials.size());
-    for (const MeshMaterial& m : result.mesh->materials) {
-        Material material = m.material;
+    materials_.reserve(result->materials.size());
+    textures_.reserve(result->materials.size());
+    for (const base::MeshMaterial& m : result->materials) {
+        base::Material material = m.material;
         material.ambient = material.diffuse;
         materials_.push_back(material);
         // Names are relative to the working directory, not to the model's folder.
@@ -31,7 +31,7 @@ ModelObject::ModelObject(const std::string& path, GraphicsDevice& device, platfo
     }
 }
 
-void ModelObject::draw(const app::Vec3& position, const app::Vec3& rotation) {
+void ModelObject::draw(const base::Vec3& position, const base::Vec3& rotation) {
     const Matrix rx = matrixRotationX(rotation.x);
     const Matrix ry = matrixRotationY(rotation.y);
     const Matrix rz = matrixRotationZ(rotation.z);

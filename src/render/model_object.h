@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/app_state.h"
+#include "base/vec3.h"
 #include "platform/image_decoder.h"
 #include "render/graphics_device.h"
 
@@ -12,24 +12,24 @@ namespace render {
 
 class ModelObject {
 public:
-    // Loads `path`; a file that cannot be loaded leaves no mesh and no materials (one line on
-    // stderr says why). Texture names are resolved against the working directory.
+    // Loads `path`; a file that cannot be loaded leaves no mesh and no materials (one logged
+    // line says why). Texture names are resolved against the working directory.
     ModelObject(const std::string& path, GraphicsDevice& device, platform::ImageDecoder& decoder);
     ModelObject(const ModelObject&) = delete;
     ModelObject& operator=(const ModelObject&) = delete;
 
     // World = Rz * Rx * Ry * T * S, then every subset with its material and texture.
-    void draw(const app::Vec3& position, const app::Vec3& rotation);
+    void draw(const base::Vec3& position, const base::Vec3& rotation);
 
     std::uint32_t materialCount() const { return static_cast<std::uint32_t>(materials_.size()); }
-    const std::vector<Material>& materials() const { return materials_; }
+    const std::vector<base::Material>& materials() const { return materials_; }
     Texture* texture(std::size_t i) const { return textures_[i].get(); }
     bool hasMesh() const { return mesh_ != nullptr; }
 
 private:
     GraphicsDevice& device_;
     std::unique_ptr<Mesh> mesh_;
-    std::vector<Material> materials_;
+    std::vector<base::Material> materials_;
     std::vector<std::unique_ptr<Texture>> textures_;
 };
 

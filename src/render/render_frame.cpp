@@ -2,13 +2,14 @@
 
 #include <cmath>
 
+#include "render/matrix.h"
 #include "render/texts.h"
 
 namespace render {
 
-void setLight(const app::AppState& state, GraphicsDevice& device) {
+void setLight(const app::ViewState& state, GraphicsDevice& device) {
     Light light;
-    light.type = 3;  // directional
+    light.type = LightType::Directional;
     light.diffuse = {0.2f, 0.2f, 0.2f, 0.2f};
     light.specular = {0.3f, 0.3f, 0.3f, 0.3f};
     light.ambient = {state.ambientRed, state.ambientGreen, state.ambientBlue, 1.0f};
@@ -23,14 +24,14 @@ void setLight(const app::AppState& state, GraphicsDevice& device) {
 
 namespace {
 
-std::uint32_t overlayColour(const app::AppState& s) {
+std::uint32_t overlayColour(const app::ViewState& s) {
     return (static_cast<std::uint32_t>(s.overlayAlpha & 0xFF) << 24) |
            (static_cast<std::uint32_t>(s.overlayRed & 0xFF) << 16) |
            (static_cast<std::uint32_t>(s.overlayGreen & 0xFF) << 8) |
            static_cast<std::uint32_t>(s.overlayBlue & 0xFF);
 }
 
-void drawTexts(const app::AppState& s, TextFont& font) {
+void drawTexts(const app::ViewState& s, const app::SaveState& save, TextFont& font) {
     font.drawText(50, 340, texts::kHelpKeys, texts::kTextColour);
     // Four fifths of the back-buffer height, divided in floating point and truncated.
     const int helpY = static_cast<int>(static_cast<double>(s.backBufferHeight * 4) / 5.0);
@@ -40,22 +41,22 @@ void drawTexts(const app::AppState& s, TextFont& font) {
                   texts::values(s.overlayRed, s.overlayGreen, s.overlayBlue, s.overlayAlpha,
                                 s.ambientRedPercent, s.ambientGreenPercent, s.ambientBluePercent),
                   texts::kTextColour);
-    if (s.saveCounter != 0) {
-        const std::string line = s.lastSaveFailed ? texts::saveFailed(s.lastSavedPrefix, s.lastSavedNumber)
-                                                  : texts::saved(s.lastSavedPrefix, s.lastSavedNumber);
+    if (save.saveCounter != 0) {
+        const std::string line = save.lastSaveFailed
+                                     ? texts::saveFailed(save.lastSavedPrefix, save.lastSavedNumber)
+                                     : texts::saved(save.lastSavedPrefix, save.lastSavedNumber);
         font.drawText(50, 60, line, texts::kTextColour);
     }
 }
 
 }  // namespace
 
-void renderFrame(app::AppState& s, Scene& scene) {
+void renderFrame(app::ViewState& s, const app::SaveState& save, Scene& scene) {
     setLight(s, scene.device);
 
     s.modelRotation.z += s.modelSpinZ;
     s.modelRotation.x += s.modelSpinX;
-    s.modelPosition.x = static_cast<float>(s.modelPosition.x + std::sin(double{s.yaw}) * s.modelWalkStep);
-    s.modelPosition.z = static_cast<float>(s.modelPosition.z + std::cos(double{s.yaw}) * s.modelWalkStep);
+    base::moveAlong(s.modelPosition, s.modelWalkStep, s.yaw);
     s.modelRotation.y += s.modelSpinY;
 
     if (scene.model) scene.model->draw(s.modelPosition, s.modelRotation);
@@ -71,11 +72,11 @@ void renderFrame(app::AppState& s, Scene& scene) {
     s.lookAtPoint.x = static_cast<float>(s.eyePosition.x + 2.0 * std::sin(double{s.yaw}));
     s.lookAtPoint.z = static_cast<float>(s.eyePosition.z + 2.0 * std::cos(double{s.yaw}));
     scene.device.setTransform(TransformState::View,
-                              matrixLookAtLH(s.eyePosition, s.lookAtPoint, app::Vec3{0.0f, 1.0f, 0.0f}));
+                              matrixLookAtLH(s.eyePosition, s.lookAtPoint, base::Vec3{0.0f, 1.0f, 0.0f}));
     scene.device.setTransform(TransformState::Projection,
                               matrixPerspectiveFovLH(1.0471976f, 1.0f, 0.01f, 2000.0f));
 
-    if (scene.textFont) drawTexts(s, *scene.textFont);
+    if (scene.textFont) drawTexts(s, save, *scene.textFont);
 }
 
 }  // namespace render

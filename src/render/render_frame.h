@@ -1,6 +1,7 @@
 #pragma once
 // One frame of the viewer: light, model motion, model, overlay, camera, texts.
-#include "app/app_state.h"
+#include "app/save_state.h"
+#include "app/view_state.h"
 #include "render/graphics_device.h"
 #include "render/model_object.h"
 #include "render/overlay_quad.h"
@@ -14,7 +15,9 @@ struct Scene {
     OverlayQuad* overlay;  // may be null
 };
 
-void setLight(const app::AppState& state, GraphicsDevice& device);
-void renderFrame(app::AppState& state, Scene& scene);
+void setLight(const app::ViewState& view, GraphicsDevice& device);
+// Moves the model and the camera by the steps of this pass's key poll, then draws; the saved
+// file line comes from `save`.
+void renderFrame(app::ViewState& view, const app::SaveState& save, Scene& scene);
 
 }  // namespace render

@@ -2,18 +2,17 @@
 
 namespace render {
 
-bool startGraphics(platform::Shell& shell, int width, int height, Graphics& out, std::string& error) {
-    out.device = shell.createGraphicsDevice(width, height, error);
-    if (!out.device) {
-        if (error.empty()) error = "the graphics device could not be created";
-        return false;
+base::Result<Graphics> startGraphics(platform::Shell& shell, int width, int height) {
+    auto device = shell.createGraphicsDevice(width, height);
+    if (!device) {
+        return base::Failure{device.error().empty() ? "the graphics device could not be created"
+                                                    : device.error()};
     }
-    out.textFont = out.device->createTextFont(14);
-    if (!out.textFont) {
-        error = "the text font could not be created";
-        return false;
-    }
-    return true;
+    Graphics graphics;
+    graphics.device = std::move(*device);
+    graphics.textFont = graphics.device->createTextFont(14);
+    if (!graphics.textFont) return base::Failure{"the text font could not be created"};
+    return graphics;
 }
 
 }  // namespace render

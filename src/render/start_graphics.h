@@ -1,8 +1,8 @@
 #pragma once
 // Creates the device on the viewer, then the text font; stops at the first failure.
 #include <memory>
-#include <string>
 
+#include "base/result.h"
 #include "platform/shell.h"
 #include "render/graphics_device.h"
 
@@ -13,7 +13,7 @@ struct Graphics {
     std::unique_ptr<TextFont> textFont;
 };
 
-// True when both exist; otherwise false with what failed in `error`.
-bool startGraphics(platform::Shell& shell, int width, int height, Graphics& out, std::string& error);
+// Both, or what failed.
+base::Result<Graphics> startGraphics(platform::Shell& shell, int width, int height);
 
 }  // namespace render

@@ -1,19 +1,18 @@
 #include "render/texture_loader.h"
 
-#include <iostream>
+#include "base/log.h"
 
 namespace render {
 
 std::unique_ptr<Texture> loadTextureFromFile(GraphicsDevice& device, platform::ImageDecoder& decoder,
                                              const std::string& path) {
-    std::string error;
-    auto image = decoder.decode(path, error);
+    const base::Result<base::Image> image = decoder.decode(path);
     if (!image) {
-        std::cerr << "nukitori: texture \"" << path << "\" not loaded: " << error << '\n';
+        base::logLine("nukitori: texture \"" + path + "\" not loaded: " + image.error());
         return nullptr;
     }
     auto texture = device.createTexture(*image);
-    if (!texture) std::cerr << "nukitori: texture \"" << path << "\" could not be created\n";
+    if (!texture) base::logLine("nukitori: texture \"" + path + "\" could not be created");
     return texture;
 }
 

@@ -7,7 +7,7 @@
 
 namespace render {
 
-// The texture of a picture file, or null (with one line on stderr) when it cannot be read.
+// The texture of a picture file, or null (with one logged line) when it cannot be read.
 std::unique_ptr<Texture> loadTextureFromFile(GraphicsDevice& device, platform::ImageDecoder& decoder,
                                              const std::string& path);
 

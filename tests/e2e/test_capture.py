@@ -266,6 +266,18 @@ class WithoutWindowManager(CaptureTestCase):
         self.assertEqual(set(os.listdir(self.app.workdir)), before, "a shot wrote beside the save folder")
         self.assertEqual(set(os.listdir(parent)) - parent_before, set(), "a shot wrote above the working folder")
 
+    def test_the_prefix_box_takes_only_the_start_of_a_prefix_wider_than_itself(self):
+        typed = "longprefix" * 4
+        self.type_prefix(typed)
+        click_at(self.server, *self.frame_point(SHOOT_BUTTON))
+        # The file appears under a temporary name first.
+        files = wait_until(lambda: [n for n in self.app.saved_files() if n.endswith(".bmp")], what="the shot's file")
+        self.assertEqual(len(files), 1, files)
+        self.assertTrue(files[0].endswith("0.bmp"), files)
+        kept = files[0][:-len("0.bmp")]
+        self.assertTrue(kept and len(kept) < len(typed) and typed.startswith(kept),
+                        f"the box kept {kept!r} of {typed!r}, not a shorter, non-empty start of it")
+
     def test_keypad_5_grabs_and_keypad_plus_and_minus_save_a_numbered_file_every_frame_while_held(self):
         picture, origin = self.show_picture(650, 420)
         grab_file = self.app.path(GRAB_FILE)

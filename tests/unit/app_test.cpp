@@ -30,8 +30,8 @@ protected:
     void SetUp() override {
         InFreshDirectory::SetUp();
         writeFile("model.x", kCube);
-        decoder.pictures["フィルター画像.jpg"] = render::Image(8, 4, 0xFFFFFFFF);
-        shell.deviceFactory = [this](int w, int h, std::string&) -> std::unique_ptr<render::GraphicsDevice> {
+        decoder.pictures["フィルター画像.jpg"] = base::Image(8, 4, 0xFFFFFFFF);
+        shell.deviceFactory = [this](int w, int h) -> std::unique_ptr<render::GraphicsDevice> {
             auto made = std::make_unique<RecordingDevice>();
             made->failTextFont = failFont;
             device = made.get();
@@ -50,8 +50,8 @@ protected:
 };
 
 TEST_F(AppOnDoubles, StartUpCreatesWindowsThenGraphicsThenOverlayThenModelThenLight) {
-    std::string error;
-    ASSERT_TRUE(app.startUp(error)) << error;
+    const auto started = app.startUp();
+    ASSERT_TRUE(started) << started.error();
     const std::vector<std::string> windows(shell.log.begin(), shell.log.begin() + 2);
     EXPECT_EQ(windows, (std::vector<std::string>{"createViewer", "createFrame"}));
     EXPECT_NE(std::find(shell.log.begin(), shell.log.end(), "device 594x578"), shell.log.end());
@@ -74,30 +74,30 @@ TEST_F(AppOnDoubles, StartUpCreatesWindowsThenGraphicsThenOverlayThenModelThenLi
 
 TEST_F(AppOnDoubles, StartUpFailsWithAReasonWhenTheGraphicsCannotStart) {
     shell.deviceFactory = nullptr;  // the double's default: no device
-    std::string error;
-    EXPECT_FALSE(app.startUp(error));
-    EXPECT_FALSE(error.empty());
+    const auto started = app.startUp();
+    EXPECT_FALSE(started);
+    EXPECT_FALSE(started.error().empty()) << "a failed start-up must say why";
     EXPECT_EQ(app.currentModel(), nullptr) << "nothing is built without a device";
 
     failFont = true;
     app::App second{{shell, keyboard, screen, decoder}};
-    shell.deviceFactory = [this](int, int, std::string&) -> std::unique_ptr<render::GraphicsDevice> {
+    shell.deviceFactory = [](int, int) -> std::unique_ptr<render::GraphicsDevice> {
         auto made = std::make_unique<RecordingDevice>();
         made->failTextFont = true;
         return made;
     };
-    error.clear();
-    EXPECT_FALSE(second.startUp(error));
-    EXPECT_NE(error.find("font"), std::string::npos) << error;
+    const auto secondStarted = second.startUp();
+    EXPECT_FALSE(secondStarted);
+    EXPECT_NE(secondStarted.error().find("font"), std::string::npos) << secondStarted.error();
 }
 
 TEST_F(AppOnDoubles, IdlePassClearsNumberedSavePollsAndDrawsOneFrameInOrder) {
-    std::string error;
-    ASSERT_TRUE(app.startUp(error)) << error;
+    const auto started = app.startUp();
+    ASSERT_TRUE(started) << started.error();
     device->calls.clear();
-    app.state.numberedSave = 1;
+    app.state.save.numberedSave = 1;
     app.idlePass();
-    EXPECT_EQ(app.state.numberedSave, 0);
+    EXPECT_EQ(app.state.save.numberedSave, 0);
     EXPECT_EQ(keyboard.refreshCount, 1) << "the keys are polled once per pass";
     ASSERT_GE(device->calls.size(), 4u);
     EXPECT_EQ(device->calls[0], "beginScene");
@@ -109,8 +109,8 @@ TEST_F(AppOnDoubles, IdlePassClearsNumberedSavePollsAndDrawsOneFrameInOrder) {
 }
 
 TEST_F(AppOnDoubles, EscapeEndsTheLoopAfterItsPassWithExitCode0AndShutsDownOverlayFirst) {
-    std::string error;
-    ASSERT_TRUE(app.startUp(error)) << error;
+    const auto started = app.startUp();
+    ASSERT_TRUE(started) << started.error();
     int passes = 0;
     shell.pendingEvents = [&] {
         if (++passes == 3) keyboard.press(0x1B);
@@ -126,8 +126,8 @@ TEST_F(AppOnDoubles, EscapeEndsTheLoopAfterItsPassWithExitCode0AndShutsDownOverl
 }
 
 TEST_F(AppOnDoubles, EveryQuitPathGivesExitCode0AndTheFirstRequestWins) {
-    std::string error;
-    ASSERT_TRUE(app.startUp(error)) << error;
+    const auto started = app.startUp();
+    ASSERT_TRUE(started) << started.error();
     shell.pendingEvents = [&] { app.onViewerClosed(); };
     EXPECT_EQ(app.run(), 0);
     EXPECT_EQ(device->presentCount, 0) << "a quit seen while draining events ends before the next pass";
@@ -142,8 +142,8 @@ TEST_F(AppOnDoubles, EveryQuitPathGivesExitCode0AndTheFirstRequestWins) {
 }
 
 TEST_F(AppOnDoubles, FrameSizeCountGrabsFromTheSecondResizeAndDropsReplaceTheModelPath) {
-    std::string error;
-    ASSERT_TRUE(app.startUp(error)) << error;
+    const auto started = app.startUp();
+    ASSERT_TRUE(started) << started.error();
     device->calls.clear();
     app.onFrameResized();
     EXPECT_EQ(device->count("createMesh"), 0) << "the first resize never grabs";
@@ -159,19 +159,19 @@ TEST_F(AppOnDoubles, FrameSizeCountGrabsFromTheSecondResizeAndDropsReplaceTheMod
 }
 
 TEST_F(AppOnDoubles, ButtonsAndPrefixFollowTheCounterRules) {
-    std::string error;
-    ASSERT_TRUE(app.startUp(error)) << error;
+    const auto started = app.startUp();
+    ASSERT_TRUE(started) << started.error();
     app.onCaptureButton();
     app.onCaptureButton();
-    EXPECT_EQ(app.state.saveCounter, 2) << "each capture button press advances the counter";
+    EXPECT_EQ(app.state.save.saveCounter, 2) << "each capture button press advances the counter";
     app.onPrefixChanged("cut");
-    EXPECT_EQ(app.state.saveCounter, 0) << "a new prefix restarts the numbering";
+    EXPECT_EQ(app.state.save.saveCounter, 0) << "a new prefix restarts the numbering";
     shell.editText = "cut";
     app.onShootButton();
-    EXPECT_EQ(app.state.numberedSave, 1);
-    EXPECT_EQ(app.state.saveCounter, 1) << "the shoot button's numbered grab advances the counter";
+    EXPECT_EQ(app.state.save.numberedSave, 1);
+    EXPECT_EQ(app.state.save.saveCounter, 1) << "the shoot button's numbered grab advances the counter";
     app.idlePass();
-    EXPECT_EQ(app.state.numberedSave, 0) << "the next pass clears the numbered flag";
+    EXPECT_EQ(app.state.save.numberedSave, 0) << "the next pass clears the numbered flag";
 }
 
 }  // namespace

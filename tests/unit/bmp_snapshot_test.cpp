@@ -18,8 +18,8 @@ std::uint32_t read32(const std::vector<std::uint8_t>& bytes, std::size_t at) {
 }
 
 // Every pixel different, alpha varying, so a swapped channel or row shows.
-render::Image numberedPixels(int width, int height) {
-    render::Image image(width, height);
+base::Image numberedPixels(int width, int height) {
+    base::Image image(width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
             image.at(x, y) =
@@ -41,7 +41,7 @@ TEST(BmpSnapshot, FileAndRowSizesFollowTheRoundingRule) {
         {8, 1, 24, 24, 78},
     };
     for (const Case& c : cases) {
-        const auto bytes = capture::encodeBmpSnapshot(render::Image(c.width, c.height));
+        const auto bytes = capture::encodeBmpSnapshot(base::Image(c.width, c.height));
         EXPECT_EQ(capture::bmpRowLength(c.width), c.row) << "row length for width " << c.width;
         ASSERT_EQ(bytes.size(), c.fileSize) << "file length for " << c.width << "x" << c.height;
         EXPECT_EQ(read32(bytes, 2), c.fileSize) << "bfSize for " << c.width << "x" << c.height;
@@ -50,7 +50,7 @@ TEST(BmpSnapshot, FileAndRowSizesFollowTheRoundingRule) {
 }
 
 TEST(BmpSnapshot, HeaderIsByteExact) {
-    const auto bytes = capture::encodeBmpSnapshot(render::Image(0x102, 0x3, 0xFFFFFFFF));
+    const auto bytes = capture::encodeBmpSnapshot(base::Image(0x102, 0x3, 0xFFFFFFFF));
     // 0x102 * 3 = 774 bytes, padded to 776 = 0x308 per row; 3 rows = 0x918; file 0x94E.
     const std::uint8_t expected[54] = {
         'B',  'M',  0x4E, 0x09, 0,    0,    0, 0, 0, 0, 54, 0, 0, 0,  // file header
@@ -63,7 +63,7 @@ TEST(BmpSnapshot, HeaderIsByteExact) {
 }
 
 TEST(BmpSnapshot, RowsAreStoredBottomUpAsBgrWithZeroPadding) {
-    const render::Image image = numberedPixels(3, 2);  // 9 pixel bytes + 3 padding per row
+    const base::Image image = numberedPixels(3, 2);  // 9 pixel bytes + 3 padding per row
     const auto bytes = capture::encodeBmpSnapshot(image);
     ASSERT_EQ(bytes.size(), 54u + 2 * 12) << "unexpected file length";
     for (int stored = 0; stored < 2; ++stored) {
@@ -82,8 +82,8 @@ TEST(BmpSnapshot, RowsAreStoredBottomUpAsBgrWithZeroPadding) {
 }
 
 TEST(BmpSnapshot, EmptyImageEncodesToNothing) {
-    EXPECT_TRUE(capture::encodeBmpSnapshot(render::Image()).empty()) << "0x0 image produced bytes";
-    render::Image negative;
+    EXPECT_TRUE(capture::encodeBmpSnapshot(base::Image()).empty()) << "0x0 image produced bytes";
+    base::Image negative;
     negative.width = -3;
     negative.height = 2;
     EXPECT_TRUE(capture::encodeBmpSnapshot(negative).empty()) << "negative width produced bytes";
@@ -100,7 +100,7 @@ TEST(BmpSnapshot, IndependentReaderSeesTheSamePicture) {
     const std::string python = pythonWithPillow();
     if (python.empty()) GTEST_SKIP() << "python3 with Pillow is not installed";
 
-    const render::Image image = numberedPixels(5, 3);  // width 5: one padding byte per row
+    const base::Image image = numberedPixels(5, 3);  // width 5: one padding byte per row
     const auto bytes = capture::encodeBmpSnapshot(image);
     const std::filesystem::path file =
         std::filesystem::temp_directory_path() / ("nukitori-bmp-" + std::to_string(::getpid()) + ".bmp");

@@ -12,9 +12,11 @@
 #include <system_error>
 #include <vector>
 
+#include "app/app_state.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
 #include "fresh_directory.h"
+#include "log_capture.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/fake/synthetic_screen.h"
 
@@ -79,16 +81,17 @@ class Grab : public InFreshDirectory {
 protected:
     void SetUp() override {
         InFreshDirectory::SetUp();
-        shell.frameRect = platform::Rect{100, 200, 277, 352};
+        shell.frameRect = base::Rect{100, 200, 277, 352};
         shell.clientOrigin = {4, 30};
     }
     app::AppState state;
     platform::fake::FakeShell shell;
     SyntheticScreen screen{1024, 768};
+    LogCapture log;
 };
 
 TEST_F(Grab, FrameGrabStoresTheHoleInTheGrabTextureFile) {
-    capture::frameGrab(state, shell, screen);
+    capture::frameGrab(state.save, shell, screen);
     const Snapshot s = readSnapshot(grabTexture());
     ASSERT_EQ(s.fileSize(), 46230u) << "grab texture file missing or of the wrong size";
     EXPECT_EQ(s.width, 138);
@@ -98,12 +101,12 @@ TEST_F(Grab, FrameGrabStoresTheHoleInTheGrabTextureFile) {
     EXPECT_EQ(s.pixel(0, 0), desktop(135, 237)) << "top-left is not the hole's origin";
     EXPECT_EQ(s.pixel(137, 110), desktop(272, 347)) << "bottom-right pixel is off";
     EXPECT_EQ(screen.readCount, 1) << "the screen should be read once";
-    EXPECT_EQ(state.saveCounter, 0) << "a plain grab changed the counter";
+    EXPECT_EQ(state.save.saveCounter, 0) << "a plain grab changed the counter";
     EXPECT_FALSE(fs::exists(pathFromUtf8(capture::kSaveFolderName))) << "a plain grab made the folder";
 
     // Moving the frame rewrites the file whole, leaving nothing else behind.
-    shell.frameRect = platform::Rect{0, 0, 60, 60};
-    capture::frameGrab(state, shell, screen);
+    shell.frameRect = base::Rect{0, 0, 60, 60};
+    capture::frameGrab(state.save, shell, screen);
     const Snapshot moved = readSnapshot(grabTexture());
     ASSERT_EQ(moved.width, 21);
     ASSERT_EQ(moved.height, 19);
@@ -113,59 +116,59 @@ TEST_F(Grab, FrameGrabStoresTheHoleInTheGrabTextureFile) {
 }
 
 TEST_F(Grab, NumberedFrameGrabFollowsTheEditBoxAndAdvancesTheCounter) {
-    state.numberedSave = 1;
+    state.save.numberedSave = 1;
     shell.editText = "a/b";
-    capture::frameGrab(state, shell, screen);
+    capture::frameGrab(state.save, shell, screen);
     EXPECT_EQ(readSnapshot(numbered("a_b0.bmp")).fileSize(), 46230u) << "first numbered file missing";
-    EXPECT_EQ(state.saveCounter, 1);
-    EXPECT_EQ(state.filePrefix, "a/b") << "filePrefix should keep the text as typed";
-    EXPECT_EQ(state.lastSavedPrefix, "a_b") << "the reported prefix should match the file name";
-    EXPECT_EQ(state.lastSavedNumber, 0);
-    EXPECT_FALSE(state.lastSaveFailed);
+    EXPECT_EQ(state.save.saveCounter, 1);
+    EXPECT_EQ(state.save.filePrefix, "a/b") << "filePrefix should keep the text as typed";
+    EXPECT_EQ(state.save.lastSavedPrefix, "a_b") << "the reported prefix should match the file name";
+    EXPECT_EQ(state.save.lastSavedNumber, 0);
+    EXPECT_FALSE(state.save.lastSaveFailed);
     EXPECT_FALSE(fs::exists(grabTexture())) << "a numbered grab wrote the grab texture file";
 
     shell.editText = "";
-    capture::frameGrab(state, shell, screen);
+    capture::frameGrab(state.save, shell, screen);
     EXPECT_TRUE(fs::exists(numbered("1.bmp"))) << "the prefix was not re-read from the edit box";
-    EXPECT_EQ(state.saveCounter, 2);
+    EXPECT_EQ(state.save.saveCounter, 2);
 }
 
 TEST_F(Grab, OverlayCaptureReadsUnderTheOverlayAndLeavesTheCounterToTheCaller) {
     shell.editText = "cut";
-    state.numberedSave = 0;  // not consulted: a capture is always numbered
-    capture::overlayCapture(state, shell, screen);
+    state.save.numberedSave = 0;  // not consulted: a capture is always numbered
+    capture::overlayCapture(state.view, state.save, shell, screen);
     const Snapshot s = readSnapshot(numbered("cut0.bmp"));
     ASSERT_EQ(s.fileSize(), 7654u) << "cut0.bmp missing or of the wrong size";
     EXPECT_EQ(s.pixel(0, 0), desktop(24, 50)) << "the overlay's top-left is not at client origin + (20,20)";
     EXPECT_EQ(s.pixel(49, 49), desktop(73, 99));
-    EXPECT_EQ(state.saveCounter, 0) << "the capture itself advanced the counter";
-    EXPECT_EQ(state.lastSavedNumber, 0);
+    EXPECT_EQ(state.save.saveCounter, 0) << "the capture itself advanced the counter";
+    EXPECT_EQ(state.save.lastSavedNumber, 0);
     EXPECT_FALSE(fs::exists(grabTexture())) << "a capture wrote the grab texture file";
 
     // Without the caller's step the same number is asked for again: the file is kept.
-    capture::overlayCapture(state, shell, screen);
-    EXPECT_EQ(state.lastSavedNumber, 1) << "an existing numbered file was not skipped";
+    capture::overlayCapture(state.view, state.save, shell, screen);
+    EXPECT_EQ(state.save.lastSavedNumber, 1) << "an existing numbered file was not skipped";
     EXPECT_TRUE(fs::exists(numbered("cut1.bmp")));
 }
 
 TEST_F(Grab, AnOverlayTooLargeToHoldIsRefusedBeforeAnyPixelIsRead) {
-    state.overlayWidth = 65535;
-    state.overlayHeight = 65535;
-    capture::overlayCapture(state, shell, screen);
+    state.view.overlayWidth = 65535;
+    state.view.overlayHeight = 65535;
+    capture::overlayCapture(state.view, state.save, shell, screen);
     EXPECT_EQ(screen.readCount, 0) << "a 65535 x 65535 rectangle was read into memory";
-    EXPECT_TRUE(state.lastSaveFailed) << "a refused capture was reported as saved";
+    EXPECT_TRUE(state.save.lastSaveFailed) << "a refused capture was reported as saved";
     EXPECT_FALSE(fs::exists(numbered("0.bmp")));
 
-    state.overlayWidth = 4000;  // wider than the screen, still sensible: the rest reads black
-    state.overlayHeight = 300;
-    capture::overlayCapture(state, shell, screen);
-    EXPECT_FALSE(state.lastSaveFailed);
+    state.view.overlayWidth = 4000;  // wider than the screen, still sensible: the rest reads black
+    state.view.overlayHeight = 300;
+    capture::overlayCapture(state.view, state.save, shell, screen);
+    EXPECT_FALSE(state.save.lastSaveFailed);
     EXPECT_EQ(readSnapshot(numbered("0.bmp")).width, 4000);
 }
 
 TEST_F(Grab, PixelsOffTheScreenAreBlack) {
-    shell.frameRect = platform::Rect{-100, -100, 77, 52};  // hole at (-65, -63)
-    capture::frameGrab(state, shell, screen);
+    shell.frameRect = base::Rect{-100, -100, 77, 52};  // hole at (-65, -63)
+    capture::frameGrab(state.save, shell, screen);
     const Snapshot frame = readSnapshot(grabTexture());
     ASSERT_EQ(frame.width, 138);
     EXPECT_EQ(frame.pixel(0, 0), 0u) << "a pixel left of and above the screen is not black";
@@ -174,7 +177,7 @@ TEST_F(Grab, PixelsOffTheScreenAreBlack) {
     EXPECT_EQ(frame.pixel(137, 110), desktop(72, 47));
 
     shell.clientOrigin = {-30, -40};  // overlay at (-10, -20)
-    capture::overlayCapture(state, shell, screen);
+    capture::overlayCapture(state.view, state.save, shell, screen);
     const Snapshot overlay = readSnapshot(numbered("0.bmp"));
     ASSERT_EQ(overlay.width, 50);
     EXPECT_EQ(overlay.pixel(9, 19), 0u) << "an off-screen overlay pixel is not black";
@@ -182,79 +185,73 @@ TEST_F(Grab, PixelsOffTheScreenAreBlack) {
 }
 
 TEST_F(Grab, NothingIsWrittenWithoutAHole) {
-    shell.frameRect = platform::Rect{0, 0, 39, 152};
-    capture::frameGrab(state, shell, screen);
+    shell.frameRect = base::Rect{0, 0, 39, 152};
+    capture::frameGrab(state.save, shell, screen);
     shell.frameRect.reset();  // closed
-    capture::frameGrab(state, shell, screen);
+    capture::frameGrab(state.save, shell, screen);
     EXPECT_EQ(screen.readCount, 0) << "the screen was read without a hole";
     EXPECT_EQ(entriesIn("."), 0u) << "a grab without a hole wrote a file";
-    EXPECT_EQ(state.saveCounter, 0);
+    EXPECT_EQ(state.save.saveCounter, 0);
 
     // A numbered grab still spends its number and reports the failure.
-    state.numberedSave = 1;
+    state.save.numberedSave = 1;
     shell.editText = "cut";
-    shell.frameRect = platform::Rect{0, 0, 177, 41};
-    testing::internal::CaptureStderr();
-    capture::frameGrab(state, shell, screen);
-    const std::string said = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(state.saveCounter, 1) << "a failed numbered grab must still advance the counter";
-    EXPECT_TRUE(state.lastSaveFailed) << "the failure was not recorded for the viewer";
-    EXPECT_EQ(state.lastSavedNumber, 0);
+    shell.frameRect = base::Rect{0, 0, 177, 41};
+    capture::frameGrab(state.save, shell, screen);
+    const std::string said = log.take();
+    EXPECT_EQ(state.save.saveCounter, 1) << "a failed numbered grab must still advance the counter";
+    EXPECT_TRUE(state.save.lastSaveFailed) << "the failure was not recorded for the viewer";
+    EXPECT_EQ(state.save.lastSavedNumber, 0);
     EXPECT_NE(said.find("cut0.bmp"), std::string::npos) << "stderr does not name the file: " << said;
     EXPECT_FALSE(fs::exists(numbered("cut0.bmp")));
 }
 
 TEST_F(Grab, ClosedFrameKeepsTheLastPrefix) {
     shell.editText = "cut";
-    capture::overlayCapture(state, shell, screen);
-    state.saveCounter += 1;
+    capture::overlayCapture(state.view, state.save, shell, screen);
+    state.save.saveCounter += 1;
     shell.closeFrame();
-    capture::overlayCapture(state, shell, screen);
+    capture::overlayCapture(state.view, state.save, shell, screen);
     EXPECT_TRUE(fs::exists(numbered("cut1.bmp"))) << "a capture after closing lost the prefix";
-    EXPECT_EQ(state.filePrefix, "cut");
-    EXPECT_FALSE(state.lastSaveFailed);
+    EXPECT_EQ(state.save.filePrefix, "cut");
+    EXPECT_FALSE(state.save.lastSaveFailed);
 
-    state.numberedSave = 1;
-    testing::internal::CaptureStderr();
-    capture::frameGrab(state, shell, screen);
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(state.saveCounter, 2) << "a numbered grab of a closed frame must still count";
-    EXPECT_TRUE(state.lastSaveFailed) << "a closed frame's grab should be reported failed";
-    EXPECT_EQ(state.lastSavedPrefix, "cut");
+    state.save.numberedSave = 1;
+    capture::frameGrab(state.save, shell, screen);
+    EXPECT_EQ(state.save.saveCounter, 2) << "a numbered grab of a closed frame must still count";
+    EXPECT_TRUE(state.save.lastSaveFailed) << "a closed frame's grab should be reported failed";
+    EXPECT_EQ(state.save.lastSavedPrefix, "cut");
     EXPECT_EQ(entriesIn(pathFromUtf8(capture::kSaveFolderName)), 2u) << "a closed frame's grab wrote a file";
 }
 
 TEST_F(Grab, WriteFailuresAreReportedWithTheSystemsReason) {
     std::ofstream(pathFromUtf8(capture::kSaveFolderName)) << "not a folder";
-    state.numberedSave = 1;
+    state.save.numberedSave = 1;
     shell.editText = "cut";
-    testing::internal::CaptureStderr();
-    capture::frameGrab(state, shell, screen);
-    const std::string grabSaid = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(state.saveCounter, 1) << "the counter must advance whether or not the file was written";
-    EXPECT_TRUE(state.lastSaveFailed);
+    capture::frameGrab(state.save, shell, screen);
+    const std::string grabSaid = log.take();
+    EXPECT_EQ(state.save.saveCounter, 1) << "the counter must advance whether or not the file was written";
+    EXPECT_TRUE(state.save.lastSaveFailed);
     const std::string exists = std::error_code(EEXIST, std::generic_category()).message();
     const std::string notDir = std::error_code(ENOTDIR, std::generic_category()).message();
     EXPECT_TRUE(grabSaid.find(exists) != std::string::npos || grabSaid.find(notDir) != std::string::npos)
         << "stderr lacks the system's reason: " << grabSaid;
-
-    testing::internal::CaptureStderr();
-    capture::overlayCapture(state, shell, screen);
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(state.saveCounter, 1) << "a failed capture changed the counter";
-    EXPECT_TRUE(state.lastSaveFailed);
+    capture::overlayCapture(state.view, state.save, shell, screen);
+    EXPECT_NE(log.take().find(capture::kSaveFolderName), std::string::npos)
+        << "a failed capture was not reported";
+    EXPECT_EQ(state.save.saveCounter, 1) << "a failed capture changed the counter";
+    EXPECT_TRUE(state.save.lastSaveFailed);
 
     // The grab texture file cannot replace a folder of that name.
     fs::create_directory(grabTexture());
     std::ofstream(grabTexture() / "inside") << "x";
-    state.numberedSave = 0;
-    testing::internal::CaptureStderr();
-    capture::frameGrab(state, shell, screen);
-    const std::string textureSaid = testing::internal::GetCapturedStderr();
+    state.save.numberedSave = 0;
+    capture::frameGrab(state.save, shell, screen);
+    const std::string textureSaid = log.take();
     EXPECT_EQ(textureSaid.rfind("フィルター.bmp: ", 0), 0u)
         << "stderr does not name the file: " << textureSaid;
     EXPECT_EQ(std::count(textureSaid.begin(), textureSaid.end(), '\n'), 1) << "not one line: " << textureSaid;
-    EXPECT_EQ(state.saveCounter, 1) << "a plain grab changed the counter";
+    EXPECT_EQ(state.save.saveCounter, 1) << "a plain grab changed the counter";
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "fresh_directory.h"
+#include "log_capture.h"
 #include "platform/fake/recording_device.h"
 #include "platform/qt/qt_image_decoder.h"
 #include "render/texture_loader.h"
@@ -15,12 +16,12 @@ protected:
         return std::string(NUKITORI_SOURCE_DIR) + "/assets/" + name;
     }
     platform::qt::QtImageDecoder decoder;
-    std::string error;
+    LogCapture log;
 };
 
 TEST_F(ImageDecoderInFreshDirectory, ReadsTheShippedJpegAndTheBmpNukitoriWrites) {
-    const auto jpeg = decoder.decode(asset("フィルター画像.jpg"), error);
-    ASSERT_TRUE(jpeg) << error;
+    const auto jpeg = decoder.decode(asset("フィルター画像.jpg"));
+    ASSERT_TRUE(jpeg) << jpeg.error();
     EXPECT_EQ(jpeg->width, 128);
     EXPECT_EQ(jpeg->height, 128);
     EXPECT_EQ(jpeg->at(5, 5) >> 24, 0xFFu) << "a JPEG has no alpha and must read as opaque";
@@ -30,8 +31,8 @@ TEST_F(ImageDecoderInFreshDirectory, ReadsTheShippedJpegAndTheBmpNukitoriWrites)
                                  0,   1,   0,  0, 0, 1, 0, 24, 0, 0, 0,  0, 0,   8, 0,  0, 0, 0,   0, 0, 0,
                                  0,   0,   0,  0, 0, 0, 0, 0,  0, 0, 0,  0, 255, 0, 0,  0, 0, 255, 0, 0};
     writeFile("two.bmp", std::string(reinterpret_cast<const char*>(bmp), sizeof bmp));
-    const auto picture = decoder.decode("two.bmp", error);
-    ASSERT_TRUE(picture) << error;
+    const auto picture = decoder.decode("two.bmp");
+    ASSERT_TRUE(picture) << picture.error();
     EXPECT_EQ(picture->at(0, 0), 0xFF0000FFu) << "first pixel should be blue";
     EXPECT_EQ(picture->at(1, 0), 0xFFFF0000u) << "second pixel should be red";
 }
@@ -41,13 +42,12 @@ TEST_F(ImageDecoderInFreshDirectory, WhatIsNotAPictureGivesNoTextureAndAReason) 
     writeFile("text.jpg", "this is not a picture");
     writeFile("empty.png", "");
     for (const char* name : {"missing.bmp", "folder.bmp", "text.jpg", "empty.png"}) {
-        error.clear();
-        EXPECT_FALSE(decoder.decode(name, error)) << name << " was decoded";
-        EXPECT_FALSE(error.empty()) << name << " failed without a reason";
+        const auto decoded = decoder.decode(name);
+        EXPECT_FALSE(decoded) << name << " was decoded";
+        EXPECT_FALSE(decoded.error().empty()) << name << " failed without a reason";
         platform::fake::RecordingDevice device;
-        testing::internal::CaptureStderr();
         EXPECT_EQ(render::loadTextureFromFile(device, decoder, name), nullptr) << name;
-        const std::string said = testing::internal::GetCapturedStderr();
+        const std::string said = log.take();
         EXPECT_NE(said.find(name), std::string::npos) << "stderr should name " << name << ", said: " << said;
         EXPECT_EQ(device.count("createTexture"), 0) << name;
     }

@@ -6,7 +6,7 @@
 
 namespace {
 
-using render::Matrix;
+using base::Matrix;
 
 void expectNear(const Matrix& actual, const float (&expected)[4][4], const char* what) {
     for (int i = 0; i < 4; ++i)

@@ -5,6 +5,7 @@
 #include "fresh_directory.h"
 #include "platform/fake/fake_image_decoder.h"
 #include "platform/fake/recording_device.h"
+#include "render/matrix.h"
 
 namespace {
 
@@ -24,11 +25,11 @@ Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 2; 3;0,1,2;, 3;1,3,2;;
   Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { "missing.bmp"; } }
   Material { 1;0;0;1;; 1; 0;0;0;; 0;0;0;; } } }
 )");
-    decoder.pictures["here.bmp"] = render::Image(2, 2);
+    decoder.pictures["here.bmp"] = base::Image(2, 2);
     render::ModelObject model("m.x", device, decoder);
     ASSERT_TRUE(model.hasMesh());
     ASSERT_EQ(model.materialCount(), 3u);
-    EXPECT_EQ(model.materials()[0].ambient, (render::ColourValue{0.25f, 0.5f, 0.75f, 0.5f}));
+    EXPECT_EQ(model.materials()[0].ambient, (base::ColourValue{0.25f, 0.5f, 0.75f, 0.5f}));
     EXPECT_EQ(model.materials()[0].power, 8.0f);
     EXPECT_NE(model.texture(0), nullptr);
     EXPECT_EQ(model.texture(1), nullptr) << "a missing texture file leaves the subset untextured";
@@ -60,7 +61,7 @@ TEST_F(ModelObjectOnDoubles, TexturesAreReleasedWithTheModel) {
 Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
  MeshMaterialList { 1; 1; 0; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { "t.bmp"; } } } }
 )");
-    decoder.pictures["t.bmp"] = render::Image(4, 2);
+    decoder.pictures["t.bmp"] = base::Image(4, 2);
     {
         render::ModelObject model("m.x", device, decoder);
         EXPECT_EQ(model.materialCount(), 1u);

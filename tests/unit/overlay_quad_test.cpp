@@ -55,7 +55,7 @@ TEST(OverlayQuad, MissingTextureOrBufferDrawsPlainOrNothing) {
     render::OverlayQuad quad(device);
     EXPECT_EQ(quad.loadTexture(decoder, "フィルター画像.jpg"), 0) << "a missing picture is reported as 0";
     EXPECT_EQ(quad.texture(), nullptr);
-    decoder.pictures["フィルター画像.jpg"] = render::Image(4, 4, 0xFFFFFFFF);
+    decoder.pictures["フィルター画像.jpg"] = base::Image(4, 4, 0xFFFFFFFF);
     EXPECT_EQ(quad.loadTexture(decoder, "フィルター画像.jpg"), 1);
     ASSERT_NE(quad.texture(), nullptr);
 

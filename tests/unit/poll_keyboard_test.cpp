@@ -8,13 +8,14 @@
 #include <set>
 #include <vector>
 
-#include "input/virtual_keys.h"
+#include "app/app_state.h"
 #include "platform/fake/recording_actions.h"
 #include "platform/fake/scripted_keyboard.h"
+#include "platform/virtual_keys.h"
 
 namespace {
 
-namespace vk = input::vk;
+namespace vk = platform::vk;
 using platform::fake::RecordingActions;
 using Kind = RecordingActions::Kind;
 
@@ -32,7 +33,7 @@ double cosine(double a) {
 class PollKeyboard : public ::testing::Test {
 protected:
     void poll(int times = 1) {
-        for (int i = 0; i < times; ++i) input::pollKeyboard(state, keys, actions);
+        for (int i = 0; i < times; ++i) input::pollKeyboard(state.view, state.save, keys, actions);
     }
     void hold(std::initializer_list<int> held) {
         keys.releaseAll();
@@ -41,7 +42,7 @@ protected:
 
     app::AppState state;
     platform::fake::ScriptedKeyboard keys;
-    RecordingActions actions{state};
+    RecordingActions actions{state.save};
 };
 
 TEST_F(PollKeyboard, RefreshesOncePerPollAndLeavesStateAloneWhenNoKeyIsHeld) {
@@ -54,15 +55,15 @@ TEST_F(PollKeyboard, RefreshesOncePerPollAndLeavesStateAloneWhenNoKeyIsHeld) {
     app::AppState idle;
     platform::fake::ScriptedKeyboard none;
     RecordingActions quiet;
-    input::pollKeyboard(idle, none, quiet);
+    input::pollKeyboard(idle.view, idle.save, none, quiet);
     const app::AppState defaults;
     EXPECT_TRUE(quiet.calls.empty()) << "no key held, yet an action ran";
-    EXPECT_EQ(idle.overlayX, defaults.overlayX);
-    EXPECT_EQ(idle.overlayY, defaults.overlayY);
-    EXPECT_EQ(idle.ambientRed, defaults.ambientRed) << "idle poll changed the ambient light";
-    EXPECT_EQ(idle.yaw, defaults.yaw);
-    EXPECT_EQ(idle.eyePosition.x, defaults.eyePosition.x) << "idle poll moved the eye";
-    EXPECT_EQ(idle.eyePosition.z, defaults.eyePosition.z) << "idle poll moved the eye";
+    EXPECT_EQ(idle.view.overlayX, defaults.view.overlayX);
+    EXPECT_EQ(idle.view.overlayY, defaults.view.overlayY);
+    EXPECT_EQ(idle.view.ambientRed, defaults.view.ambientRed) << "idle poll changed the ambient light";
+    EXPECT_EQ(idle.view.yaw, defaults.view.yaw);
+    EXPECT_EQ(idle.view.eyePosition.x, defaults.view.eyePosition.x) << "idle poll moved the eye";
+    EXPECT_EQ(idle.view.eyePosition.z, defaults.view.eyePosition.z) << "idle poll moved the eye";
 }
 
 TEST_F(PollKeyboard, EscapeRequestsQuitAndThePollGoesOn) {
@@ -72,32 +73,32 @@ TEST_F(PollKeyboard, EscapeRequestsQuitAndThePollGoesOn) {
     EXPECT_EQ(actions.calls[0].kind, Kind::Quit) << "Escape is read before Enter";
     EXPECT_EQ(actions.calls[0].exitCode, 0) << "quit must carry exit code 0";
     EXPECT_EQ(actions.calls[1].kind, Kind::OverlayCapture) << "Enter's capture must still run after Escape";
-    EXPECT_EQ(state.saveCounter, 1) << "the capture after Escape must still advance the counter";
-    EXPECT_EQ(state.overlayX, 23) << "keys after Escape must still act in the same poll";
+    EXPECT_EQ(state.save.saveCounter, 1) << "the capture after Escape must still advance the counter";
+    EXPECT_EQ(state.view.overlayX, 23) << "keys after Escape must still act in the same poll";
 }
 
 TEST_F(PollKeyboard, EnterCapturesOncePerPress) {
     hold({vk::Return});
     poll();
-    EXPECT_EQ(state.enterHoldCount, 2);
+    EXPECT_EQ(state.save.enterHoldCount, 2);
     poll(2);
-    EXPECT_EQ(state.enterHoldCount, 6) << "the hold count grows by 2 per poll";
+    EXPECT_EQ(state.save.enterHoldCount, 6) << "the hold count grows by 2 per poll";
     EXPECT_EQ(actions.count(Kind::OverlayCapture), 1u) << "holding Enter must capture only once";
-    EXPECT_EQ(state.saveCounter, 1);
+    EXPECT_EQ(state.save.saveCounter, 1);
 
     hold({});
     poll();
-    EXPECT_EQ(state.enterHoldCount, 0) << "releasing Enter must reset the count";
+    EXPECT_EQ(state.save.enterHoldCount, 0) << "releasing Enter must reset the count";
     hold({vk::Return});
     poll();
     ASSERT_EQ(actions.count(Kind::OverlayCapture), 2u) << "a second press must capture again";
     EXPECT_EQ(actions.calls.back().saveCounter, 1) << "the second capture must use the next number";
-    EXPECT_EQ(state.saveCounter, 2);
+    EXPECT_EQ(state.save.saveCounter, 2);
 
     // The count is 16 bits: after 32768 polls of holding it wraps to 0 and captures again.
-    state.enterHoldCount = 65534;
+    state.save.enterHoldCount = 65534;
     poll();
-    EXPECT_EQ(state.enterHoldCount, 0) << "the count must wrap at 16 bits";
+    EXPECT_EQ(state.save.enterHoldCount, 0) << "the count must wrap at 16 bits";
     EXPECT_EQ(actions.count(Kind::OverlayCapture), 3u) << "a wrapped count must capture";
 }
 
@@ -107,11 +108,11 @@ TEST_F(PollKeyboard, EnterAndKeypadMinusCaptureWithConsecutiveNumbers) {
     ASSERT_EQ(actions.count(Kind::OverlayCapture), 2u) << "Enter and keypad minus must both capture";
     EXPECT_EQ(actions.calls[0].saveCounter, 0) << "Enter's capture comes first, with number 0";
     EXPECT_EQ(actions.calls[1].saveCounter, 1) << "keypad minus captures with the next number";
-    EXPECT_EQ(state.saveCounter, 2);
+    EXPECT_EQ(state.save.saveCounter, 2);
 
     poll(3);
     EXPECT_EQ(actions.count(Kind::OverlayCapture), 5u) << "keypad minus captures in every poll";
-    EXPECT_EQ(state.saveCounter, 5);
+    EXPECT_EQ(state.save.saveCounter, 5);
 }
 
 TEST_F(PollKeyboard, KeypadGrabsSetNumberedSaveOnlyForPlus) {
@@ -122,51 +123,52 @@ TEST_F(PollKeyboard, KeypadGrabsSetNumberedSaveOnlyForPlus) {
     EXPECT_EQ(actions.calls[0].numberedSave, 0) << "keypad 5 must grab the texture file";
 
     hold({vk::Numpad5, vk::Add});
-    state.numberedSave = 0;
+    state.save.numberedSave = 0;
     poll();
     ASSERT_EQ(actions.calls.size(), 3u) << "keypad 5 and plus must each grab";
     EXPECT_EQ(actions.calls[1].numberedSave, 0) << "keypad 5 grabs before plus sets the flag";
     EXPECT_EQ(actions.calls[2].numberedSave, 1) << "plus must set numberedSave before its grab";
-    EXPECT_EQ(state.saveCounter, 0) << "the grab, not the poll, advances the counter";
+    EXPECT_EQ(state.save.saveCounter, 0) << "the grab, not the poll, advances the counter";
 }
 
 TEST_F(PollKeyboard, PerPassStepsAreResetAndSetByTheFirstKeyOfEachChain) {
-    state.eyeWalkStep = state.modelWalkStep = 1.0f;
-    state.modelSpinX = state.modelSpinY = state.modelSpinZ = 1.0f;
+    state.view.eyeWalkStep = state.view.modelWalkStep = 1.0f;
+    state.view.modelSpinX = state.view.modelSpinY = state.view.modelSpinZ = 1.0f;
     poll();
-    EXPECT_EQ(state.eyeWalkStep, 0.0f) << "steps must not carry over to the next pass";
-    EXPECT_EQ(state.modelWalkStep, 0.0f);
-    EXPECT_EQ(state.modelSpinX, 0.0f);
-    EXPECT_EQ(state.modelSpinY, 0.0f);
-    EXPECT_EQ(state.modelSpinZ, 0.0f);
+    EXPECT_EQ(state.view.eyeWalkStep, 0.0f) << "steps must not carry over to the next pass";
+    EXPECT_EQ(state.view.modelWalkStep, 0.0f);
+    EXPECT_EQ(state.view.modelSpinX, 0.0f);
+    EXPECT_EQ(state.view.modelSpinY, 0.0f);
+    EXPECT_EQ(state.view.modelSpinZ, 0.0f);
 
     hold({vk::Numpad8, vk::Numpad9, vk::RShift, vk::RControl, vk::Multiply});
     poll();
-    EXPECT_EQ(state.eyeWalkStep, 0.04f);
-    EXPECT_EQ(state.modelWalkStep, -0.03f);
-    EXPECT_EQ(state.modelSpinZ, -0.02f) << "right Shift spins z backwards";
-    EXPECT_EQ(state.modelSpinX, -0.02f) << "right Ctrl spins x backwards";
-    EXPECT_EQ(state.modelSpinY, -0.02f) << "keypad * spins y backwards";
+    EXPECT_EQ(state.view.eyeWalkStep, 0.04f);
+    EXPECT_EQ(state.view.modelWalkStep, -0.03f);
+    EXPECT_EQ(state.view.modelSpinZ, -0.02f) << "right Shift spins z backwards";
+    EXPECT_EQ(state.view.modelSpinX, -0.02f) << "right Ctrl spins x backwards";
+    EXPECT_EQ(state.view.modelSpinY, -0.02f) << "keypad * spins y backwards";
 
     hold({vk::Numpad2, vk::Numpad8, vk::Numpad1, vk::Numpad9, vk::LShift, vk::RShift, vk::LControl,
           vk::RControl, vk::Divide, vk::Multiply});
     poll();
-    EXPECT_EQ(state.eyeWalkStep, -0.04f) << "keypad 2 must win over 8";
-    EXPECT_EQ(state.modelWalkStep, 0.03f) << "keypad 1 must win over 9";
-    EXPECT_EQ(state.modelSpinZ, 0.02f) << "left Shift must win over right";
-    EXPECT_EQ(state.modelSpinX, 0.02f) << "left Ctrl must win over right";
-    EXPECT_EQ(state.modelSpinY, 0.02f) << "keypad / must win over *";
+    EXPECT_EQ(state.view.eyeWalkStep, -0.04f) << "keypad 2 must win over 8";
+    EXPECT_EQ(state.view.modelWalkStep, 0.03f) << "keypad 1 must win over 9";
+    EXPECT_EQ(state.view.modelSpinZ, 0.02f) << "left Shift must win over right";
+    EXPECT_EQ(state.view.modelSpinX, 0.02f) << "left Ctrl must win over right";
+    EXPECT_EQ(state.view.modelSpinY, 0.02f) << "keypad / must win over *";
 }
 
 TEST_F(PollKeyboard, SidewaysMovesUseTheOffsetHeadingInDouble) {
     // At heading 0 the z part is 0.03 * cos(1.57), which shows whether 1.57 or pi/2 was used.
-    state.eyePosition = {0.0f, 3.0f, 0.0f};
+    state.view.eyePosition = {0.0f, 3.0f, 0.0f};
     hold({vk::Numpad6});
     poll();
-    EXPECT_EQ(state.eyePosition.x, movedBy(0.0f, 0.03f, 1.57, sine));
-    EXPECT_EQ(state.eyePosition.z, movedBy(0.0f, 0.03f, 1.57, cosine)) << "offset must be 1.57 in double";
+    EXPECT_EQ(state.view.eyePosition.x, movedBy(0.0f, 0.03f, 1.57, sine));
+    EXPECT_EQ(state.view.eyePosition.z, movedBy(0.0f, 0.03f, 1.57, cosine))
+        << "offset must be 1.57 in double";
 
-    state.yaw = 0.5f;
+    state.view.yaw = 0.5f;
     const double yaw = 0.5;
     struct Case {
         int key;
@@ -177,14 +179,14 @@ TEST_F(PollKeyboard, SidewaysMovesUseTheOffsetHeadingInDouble) {
     for (const Case& c :
          {Case{vk::Numpad6, true, 0.03f, yaw + 1.57}, Case{vk::Numpad4, true, 0.03f, yaw - 1.57},
           Case{vk::Numpad7, false, 0.02f, yaw + 1.57}, Case{vk::Numpad3, false, 0.02f, yaw - 1.57}}) {
-        state.eyePosition = {1.0f, 3.0f, -3.0f};
-        state.modelPosition = {0.5f, 2.58f, 0.25f};
-        const app::Vec3 before = c.eye ? state.eyePosition : state.modelPosition;
+        state.view.eyePosition = {1.0f, 3.0f, -3.0f};
+        state.view.modelPosition = {0.5f, 2.58f, 0.25f};
+        const base::Vec3 before = c.eye ? state.view.eyePosition : state.view.modelPosition;
         hold({c.key});
         poll();
-        const app::Vec3& moved = c.eye ? state.eyePosition : state.modelPosition;
-        const app::Vec3& still = c.eye ? state.modelPosition : state.eyePosition;
-        const app::Vec3 stillBefore = c.eye ? app::Vec3{0.5f, 2.58f, 0.25f} : app::Vec3{1.0f, 3.0f, -3.0f};
+        const base::Vec3& moved = c.eye ? state.view.eyePosition : state.view.modelPosition;
+        const base::Vec3& still = c.eye ? state.view.modelPosition : state.view.eyePosition;
+        const base::Vec3 stillBefore = c.eye ? base::Vec3{0.5f, 2.58f, 0.25f} : base::Vec3{1.0f, 3.0f, -3.0f};
         EXPECT_EQ(moved.x, movedBy(before.x, c.step, c.angle, sine)) << "key " << c.key << " moved x wrongly";
         EXPECT_EQ(moved.z, movedBy(before.z, c.step, c.angle, cosine))
             << "key " << c.key << " moved z wrongly";
@@ -192,24 +194,24 @@ TEST_F(PollKeyboard, SidewaysMovesUseTheOffsetHeadingInDouble) {
         EXPECT_EQ(still.z, stillBefore.z) << "key " << c.key << " moved the wrong object";
     }
 
-    state.modelPosition = {0.5f, 2.58f, 0.25f};
+    state.view.modelPosition = {0.5f, 2.58f, 0.25f};
     hold({vk::Numpad6, vk::Numpad7});
     poll();
-    EXPECT_EQ(state.modelPosition.x, 0.5f) << "keypad 6 with 7 must move only the eye";
+    EXPECT_EQ(state.view.modelPosition.x, 0.5f) << "keypad 6 with 7 must move only the eye";
 }
 
 TEST_F(PollKeyboard, SidewaysMoveSeesHeadingBeforeArrowsAndWalkSeesItAfter) {
-    state.yaw = 0.5f;
-    state.eyePosition = {0.0f, 3.0f, 0.0f};
+    state.view.yaw = 0.5f;
+    state.view.eyePosition = {0.0f, 3.0f, 0.0f};
     hold({vk::Numpad6, vk::Numpad8, vk::Right});
     poll();
     const float turned = 0.5f + 0.01f;
-    EXPECT_EQ(state.yaw, turned);
+    EXPECT_EQ(state.view.yaw, turned);
     const float sideX = movedBy(0.0f, 0.03f, 0.5 + 1.57, sine);
     const float sideZ = movedBy(0.0f, 0.03f, 0.5 + 1.57, cosine);
-    EXPECT_EQ(state.eyePosition.x, movedBy(sideX, 0.04f, turned, sine))
+    EXPECT_EQ(state.view.eyePosition.x, movedBy(sideX, 0.04f, turned, sine))
         << "sideways move must use the old heading and the walk the new one";
-    EXPECT_EQ(state.eyePosition.z, movedBy(sideZ, 0.04f, turned, cosine))
+    EXPECT_EQ(state.view.eyePosition.z, movedBy(sideZ, 0.04f, turned, cosine))
         << "sideways move must use the old heading and the walk the new one";
 }
 
@@ -218,70 +220,70 @@ TEST_F(PollKeyboard, OverlayMovesInStepsOfThreeWithinItsBounds) {
     std::vector<int> seen;
     for (int i = 0; i < 3; ++i) {
         poll();
-        seen.push_back(state.overlayX);
+        seen.push_back(state.view.overlayX);
     }
     EXPECT_EQ(seen, (std::vector<int>{23, 26, 29}));
     poll(300);
-    EXPECT_EQ(state.overlayX, 560) << "D must stop at 560";
+    EXPECT_EQ(state.view.overlayX, 560) << "D must stop at 560";
     hold({vk::A});
     poll(300);
-    EXPECT_EQ(state.overlayX, 4) << "A must stop at 4";
+    EXPECT_EQ(state.view.overlayX, 4) << "A must stop at 4";
     hold({vk::S});
     poll(300);
-    EXPECT_EQ(state.overlayY, 544) << "S must stop at 544";
+    EXPECT_EQ(state.view.overlayY, 544) << "S must stop at 544";
     hold({vk::W});
     poll(300);
-    EXPECT_EQ(state.overlayY, 4) << "W must stop at 4";
+    EXPECT_EQ(state.view.overlayY, 4) << "W must stop at 4";
 
-    state.overlayX = 100;
+    state.view.overlayX = 100;
     hold({vk::D, vk::A});
     poll();
-    EXPECT_EQ(state.overlayX, 100) << "D and A together must cancel";
+    EXPECT_EQ(state.view.overlayX, 100) << "D and A together must cancel";
 
     // 32767 + 3 wraps to a negative 16-bit value, which the signed floor catches.
-    state.overlayX = 32767;
+    state.view.overlayX = 32767;
     hold({vk::D});
     poll();
-    EXPECT_EQ(state.overlayX, 4) << "a wrapped x must be compared as signed";
+    EXPECT_EQ(state.view.overlayX, 4) << "a wrapped x must be compared as signed";
 }
 
 TEST_F(PollKeyboard, OverlaySizeHasAFloorOfTenAndWrapsAt16Bits) {
-    state.overlayWidth = state.overlayHeight = 10;
+    state.view.overlayWidth = state.view.overlayHeight = 10;
     hold({vk::Q, vk::Z});
     poll();
-    EXPECT_EQ(state.overlayWidth, 10) << "Q at 10 must stay at 10";
-    EXPECT_EQ(state.overlayHeight, 10) << "Z at 10 must stay at 10";
+    EXPECT_EQ(state.view.overlayWidth, 10) << "Q at 10 must stay at 10";
+    EXPECT_EQ(state.view.overlayHeight, 10) << "Z at 10 must stay at 10";
 
-    state.overlayWidth = state.overlayHeight = 1000;
+    state.view.overlayWidth = state.view.overlayHeight = 1000;
     hold({vk::E, vk::C});
     poll();
-    EXPECT_EQ(state.overlayWidth, 1003);
-    EXPECT_EQ(state.overlayHeight, 1003);
+    EXPECT_EQ(state.view.overlayWidth, 1003);
+    EXPECT_EQ(state.view.overlayHeight, 1003);
 
-    state.overlayWidth = 65532;
+    state.view.overlayWidth = 65532;
     poll();
-    EXPECT_EQ(state.overlayWidth, 65535) << "there is no upper bound below the 16-bit limit";
+    EXPECT_EQ(state.view.overlayWidth, 65535) << "there is no upper bound below the 16-bit limit";
     poll();
-    EXPECT_EQ(state.overlayWidth, 10) << "65535 + 3 wraps to 2, which the floor lifts to 10";
+    EXPECT_EQ(state.view.overlayWidth, 10) << "65535 + 3 wraps to 2, which the floor lifts to 10";
 
     // Below 10 by some other way: 1 - 3 wraps to 65534, which the unsigned floor leaves alone.
-    state.overlayWidth = 1;
+    state.view.overlayWidth = 1;
     hold({vk::Q});
     poll();
-    EXPECT_EQ(state.overlayWidth, 65534) << "the width must be compared as unsigned";
+    EXPECT_EQ(state.view.overlayWidth, 65534) << "the width must be compared as unsigned";
 }
 
 TEST_F(PollKeyboard, AlphaAndColourChannelsStayBetweenOneAnd255) {
     struct Channel {
         const char* name;
-        std::uint16_t app::AppState::*field;
+        std::uint16_t app::ViewState::*field;
         int down;
         int up;
     };
-    for (const Channel& c : {Channel{"alpha", &app::AppState::overlayAlpha, vk::Digit7, vk::U},
-                             Channel{"red", &app::AppState::overlayRed, vk::Digit1, vk::Digit2},
-                             Channel{"green", &app::AppState::overlayGreen, vk::Digit3, vk::Digit4},
-                             Channel{"blue", &app::AppState::overlayBlue, vk::Digit5, vk::Digit6}}) {
+    for (const Channel& c : {Channel{"alpha", &app::ViewState::overlayAlpha, vk::Digit7, vk::U},
+                             Channel{"red", &app::ViewState::overlayRed, vk::Digit1, vk::Digit2},
+                             Channel{"green", &app::ViewState::overlayGreen, vk::Digit3, vk::Digit4},
+                             Channel{"blue", &app::ViewState::overlayBlue, vk::Digit5, vk::Digit6}}) {
         const struct {
             std::uint16_t from;
             int key;
@@ -289,10 +291,10 @@ TEST_F(PollKeyboard, AlphaAndColourChannelsStayBetweenOneAnd255) {
         } steps[] = {{255, c.up, 255}, {254, c.up, 255},  {1, c.down, 1},
                      {2, c.down, 1},   {100, c.down, 99}, {100, c.up, 101}};
         for (const auto& s : steps) {
-            state.*c.field = s.from;
+            state.view.*c.field = s.from;
             hold({s.key});
             poll();
-            EXPECT_EQ(state.*c.field, s.to) << c.name << " from " << s.from << " with key " << s.key;
+            EXPECT_EQ(state.view.*c.field, s.to) << c.name << " from " << s.from << " with key " << s.key;
         }
     }
 }
@@ -300,21 +302,21 @@ TEST_F(PollKeyboard, AlphaAndColourChannelsStayBetweenOneAnd255) {
 TEST_F(PollKeyboard, AmbientRedReachesItsFloorOnThe95thPollOfEight) {
     hold({vk::Digit8});
     poll(94);
-    EXPECT_EQ(state.ambientRedPercent, 5) << "94 polls of 8 must show 5 percent";
-    EXPECT_GT(static_cast<double>(state.ambientRed), 0.05) << "the float must still be above the floor";
-    EXPECT_NE(state.ambientRed, 0.05f) << "the floor must not have been applied yet";
+    EXPECT_EQ(state.view.ambientRedPercent, 5) << "94 polls of 8 must show 5 percent";
+    EXPECT_GT(static_cast<double>(state.view.ambientRed), 0.05) << "the float must still be above the floor";
+    EXPECT_NE(state.view.ambientRed, 0.05f) << "the floor must not have been applied yet";
     poll();
-    EXPECT_EQ(state.ambientRed, 0.05f) << "the 95th poll must store the float nearest 0.05";
-    EXPECT_EQ(state.ambientRedPercent, 1) << "the floor must show 1 percent";
+    EXPECT_EQ(state.view.ambientRed, 0.05f) << "the 95th poll must store the float nearest 0.05";
+    EXPECT_EQ(state.view.ambientRedPercent, 1) << "the floor must show 1 percent";
 
     // Up from the floor the percentage trails 100 x value by 4, until the ceiling resets both.
     hold({vk::I});
     int polls = 0;
-    while (!(state.ambientRed == 1.0f && state.ambientRedPercent == 100) && polls < 200) {
+    while (!(state.view.ambientRed == 1.0f && state.view.ambientRedPercent == 100) && polls < 200) {
         poll();
         ++polls;
-        if (state.ambientRedPercent != 100) {
-            ASSERT_EQ(state.ambientRedPercent, std::lround(state.ambientRed * 100.0) - 4)
+        if (state.view.ambientRedPercent != 100) {
+            ASSERT_EQ(state.view.ambientRedPercent, std::lround(state.view.ambientRed * 100.0) - 4)
                 << "after " << polls << " polls of I";
         }
     }
@@ -323,72 +325,72 @@ TEST_F(PollKeyboard, AmbientRedReachesItsFloorOnThe95thPollOfEight) {
 
     // 0.05f lies just above 0.05, so a channel resting there is not floored again.
     hold({});
-    state.ambientRed = 0.05f;
-    state.ambientRedPercent = 7;
+    state.view.ambientRed = 0.05f;
+    state.view.ambientRedPercent = 7;
     poll();
-    EXPECT_EQ(state.ambientRedPercent, 7) << "0.05f must not count as below the floor";
+    EXPECT_EQ(state.view.ambientRedPercent, 7) << "0.05f must not count as below the floor";
 }
 
 TEST_F(PollKeyboard, AmbientCeilingStoresOneAndHundredForEachChannel) {
     struct Channel {
-        float app::AppState::*value;
-        std::uint16_t app::AppState::*percent;
+        float app::ViewState::*value;
+        std::uint16_t app::ViewState::*percent;
         int down;
         int up;
     };
     for (const Channel& c :
-         {Channel{&app::AppState::ambientRed, &app::AppState::ambientRedPercent, vk::Digit8, vk::I},
-          Channel{&app::AppState::ambientGreen, &app::AppState::ambientGreenPercent, vk::Digit9, vk::O},
-          Channel{&app::AppState::ambientBlue, &app::AppState::ambientBluePercent, vk::Digit0, vk::P}}) {
+         {Channel{&app::ViewState::ambientRed, &app::ViewState::ambientRedPercent, vk::Digit8, vk::I},
+          Channel{&app::ViewState::ambientGreen, &app::ViewState::ambientGreenPercent, vk::Digit9, vk::O},
+          Channel{&app::ViewState::ambientBlue, &app::ViewState::ambientBluePercent, vk::Digit0, vk::P}}) {
         state = app::AppState{};
         hold({c.up});
         poll();
-        EXPECT_EQ(state.*c.value, 1.0f)
+        EXPECT_EQ(state.view.*c.value, 1.0f)
             << "one press up from 0.99 must give exactly 1.0 (key " << c.up << ")";
-        EXPECT_EQ(state.*c.percent, 100);
+        EXPECT_EQ(state.view.*c.percent, 100);
         poll();
-        EXPECT_EQ(state.*c.value, 1.0f) << "further presses must keep 1.0 (key " << c.up << ")";
-        EXPECT_EQ(state.*c.percent, 100);
-        const int raised =
-            (state.ambientRed == 1.0f) + (state.ambientGreen == 1.0f) + (state.ambientBlue == 1.0f);
+        EXPECT_EQ(state.view.*c.value, 1.0f) << "further presses must keep 1.0 (key " << c.up << ")";
+        EXPECT_EQ(state.view.*c.percent, 100);
+        const int raised = (state.view.ambientRed == 1.0f) + (state.view.ambientGreen == 1.0f) +
+                           (state.view.ambientBlue == 1.0f);
         EXPECT_EQ(raised, 1) << "key " << c.up << " must raise only its own channel";
         hold({c.down});
         poll();
-        EXPECT_EQ(state.*c.value, 1.0f - 0.01f) << "key " << c.down << " must lower its own channel";
-        EXPECT_EQ(state.*c.percent, 99);
+        EXPECT_EQ(state.view.*c.value, 1.0f - 0.01f) << "key " << c.down << " must lower its own channel";
+        EXPECT_EQ(state.view.*c.percent, 99);
     }
 }
 
 TEST_F(PollKeyboard, ArrowsTurnAndTiltWithLookHeightBetweenTwoAndFour) {
     hold({vk::Left, vk::Right});
     poll();
-    EXPECT_EQ(state.yaw, -0.01f) << "Left must win over Right";
+    EXPECT_EQ(state.view.yaw, -0.01f) << "Left must win over Right";
     hold({vk::Right});
     poll(2);
-    EXPECT_EQ(state.yaw, -0.01f + 0.01f + 0.01f);
+    EXPECT_EQ(state.view.yaw, -0.01f + 0.01f + 0.01f);
 
     hold({vk::Down, vk::Up});
     poll();
-    EXPECT_EQ(state.lookHeight, 2.4f - 0.01f) << "Down must win over Up";
+    EXPECT_EQ(state.view.lookHeight, 2.4f - 0.01f) << "Down must win over Up";
     poll(100);
-    EXPECT_EQ(state.lookHeight, 2.0f) << "look height must stop at 2";
+    EXPECT_EQ(state.view.lookHeight, 2.0f) << "look height must stop at 2";
     hold({vk::Up});
     poll(300);
-    EXPECT_EQ(state.lookHeight, 4.0f) << "look height must stop at 4";
+    EXPECT_EQ(state.view.lookHeight, 4.0f) << "look height must stop at 4";
 
     hold({vk::Prior, vk::Next});
     poll();
-    EXPECT_EQ(state.modelPosition.y, 2.58f + 0.02f) << "Page Up must win over Page Down";
+    EXPECT_EQ(state.view.modelPosition.y, 2.58f + 0.02f) << "Page Up must win over Page Down";
     hold({vk::Next});
     poll();
-    EXPECT_EQ(state.modelPosition.y, (2.58f + 0.02f) - 0.02f);
+    EXPECT_EQ(state.view.modelPosition.y, (2.58f + 0.02f) - 0.02f);
 }
 
 TEST_F(PollKeyboard, NoKeyChangesTheEyeHeight) {
-    state.yaw = 0.3f;
+    state.view.yaw = 0.3f;
     for (int key = 1; key < vk::Count; ++key) keys.press(key);
     poll(50);
-    EXPECT_EQ(state.eyePosition.y, 3.0f) << "the eye must stay at height 3";
+    EXPECT_EQ(state.view.eyePosition.y, 3.0f) << "the eye must stay at height 3";
 }
 
 // Remembers which way each key was asked for, and answers only for the keys it was given.
@@ -418,15 +420,15 @@ TEST(PollKeyboardReading, LettersAndDigitsActFromAnyWindowOtherKeysOnlyFromOurs)
     app::AppState state;
     RecordingActions actions;
     SplitKeyboard keys;
-    input::pollKeyboard(state, keys, actions);
+    input::pollKeyboard(state.view, state.save, keys, actions);
     EXPECT_EQ(keys.askedHere, focusKeys) << "keys read through our own windows' key state differ";
     EXPECT_EQ(keys.askedAnywhere, anyWindowKeys) << "keys read through the physical key state differ";
 
     keys.anywhere = {vk::D, vk::Escape, vk::Return};
     keys.here = {vk::S};
-    input::pollKeyboard(state, keys, actions);
-    EXPECT_EQ(state.overlayX, 23) << "D held in another window must move the overlay";
-    EXPECT_EQ(state.overlayY, 20) << "S must be read from the physical state only";
+    input::pollKeyboard(state.view, state.save, keys, actions);
+    EXPECT_EQ(state.view.overlayX, 23) << "D held in another window must move the overlay";
+    EXPECT_EQ(state.view.overlayY, 20) << "S must be read from the physical state only";
     EXPECT_TRUE(actions.calls.empty()) << "Escape and Enter must be read from our windows only";
 }
 

@@ -4,9 +4,11 @@
 
 #include <cmath>
 
+#include "app/app_state.h"
 #include "fresh_directory.h"
 #include "platform/fake/fake_image_decoder.h"
 #include "platform/fake/recording_device.h"
+#include "render/matrix.h"
 #include "render/texts.h"
 
 namespace {
@@ -25,7 +27,7 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
   Material { 1;1;1;1;; 5; 0;0;0;; 0;0;0;; }
   Material { 0.5;0.5;0.5;1;; 5; 0;0;0;; 0;0;0;; TextureFilename { "tex.bmp"; } } } }
 )");
-        decoder.pictures["tex.bmp"] = render::Image(2, 2, 0xFF00FF00);
+        decoder.pictures["tex.bmp"] = base::Image(2, 2, 0xFF00FF00);
         font = device.createTextFont(14);
         model = std::make_unique<render::ModelObject>("model.x", device, decoder);
         overlay = std::make_unique<render::OverlayQuad>(device);
@@ -33,7 +35,7 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
     }
     void frame() {
         render::Scene scene{device, font.get(), model.get(), overlay.get()};
-        render::renderFrame(state, scene);
+        render::renderFrame(state.view, state.save, scene);
     }
 
     RecordingDevice device;
@@ -66,10 +68,10 @@ TEST_F(RenderFrameOnRecordingDevice, DefaultFrameSetsLightDrawsModelThenOverlayT
     EXPECT_LT(projection, firstText);
 
     const render::Light& l = device.lights[2];
-    EXPECT_EQ(l.type, 3u);
-    EXPECT_EQ(l.diffuse, (render::ColourValue{0.2f, 0.2f, 0.2f, 0.2f}));
-    EXPECT_EQ(l.specular, (render::ColourValue{0.3f, 0.3f, 0.3f, 0.3f}));
-    EXPECT_EQ(l.ambient, (render::ColourValue{0.99f, 0.99f, 0.99f, 1.0f}));
+    EXPECT_EQ(l.type, render::LightType::Directional);
+    EXPECT_EQ(l.diffuse, (base::ColourValue{0.2f, 0.2f, 0.2f, 0.2f}));
+    EXPECT_EQ(l.specular, (base::ColourValue{0.3f, 0.3f, 0.3f, 0.3f}));
+    EXPECT_EQ(l.ambient, (base::ColourValue{0.99f, 0.99f, 0.99f, 1.0f}));
     EXPECT_EQ(l.direction[1], -1.0f);
     EXPECT_EQ(l.direction[2], 1.0f);
     EXPECT_EQ(device.renderStates[RenderState::AlphaBlendEnable], 0u) << "blending is off after the frame";
@@ -99,8 +101,8 @@ TEST_F(RenderFrameOnRecordingDevice, TextsAreExactAndPlacedWithTheSavedMessageOn
     for (const auto& t : device.texts) EXPECT_EQ(t.colour, 0xFFC8C8C8u);
 
     device.texts.clear();
-    state.saveCounter = 1;
-    state.lastSavedNumber = 0;
+    state.save.saveCounter = 1;
+    state.save.lastSavedNumber = 0;
     frame();
     ASSERT_EQ(device.texts.size(), 5u);
     EXPECT_EQ(device.texts[4].x, 50);
@@ -108,32 +110,32 @@ TEST_F(RenderFrameOnRecordingDevice, TextsAreExactAndPlacedWithTheSavedMessageOn
     EXPECT_EQ(device.texts[4].text, "0 で保存しました") << "an empty prefix begins with the number";
 
     device.texts.clear();
-    state.lastSavedPrefix = "cut";
-    state.lastSavedNumber = 7;
-    state.lastSaveFailed = true;
+    state.save.lastSavedPrefix = "cut";
+    state.save.lastSavedNumber = 7;
+    state.save.lastSaveFailed = true;
     frame();
     EXPECT_EQ(device.texts.back().text, "cut7 の保存に失敗しました") << "a failed save never says saved";
 }
 
 TEST_F(RenderFrameOnRecordingDevice, SpinsAndWalkApplyInOrderAndTheModelSeesLastFramesCamera) {
-    state.yaw = 0.5f;
-    state.modelWalkStep = 0.03f;
-    state.modelSpinX = 0.02f;
-    state.modelSpinY = -0.02f;
-    state.modelSpinZ = 0.02f;
+    state.view.yaw = 0.5f;
+    state.view.modelWalkStep = 0.03f;
+    state.view.modelSpinX = 0.02f;
+    state.view.modelSpinY = -0.02f;
+    state.view.modelSpinZ = 0.02f;
     frame();
-    EXPECT_FLOAT_EQ(state.modelRotation.x, 0.02f);
-    EXPECT_FLOAT_EQ(state.modelRotation.y, -0.02f);
-    EXPECT_FLOAT_EQ(state.modelRotation.z, 0.02f);
-    EXPECT_FLOAT_EQ(state.modelPosition.x, static_cast<float>(std::sin(0.5) * 0.03));
-    EXPECT_FLOAT_EQ(state.modelPosition.z, static_cast<float>(std::cos(0.5) * 0.03));
-    EXPECT_FLOAT_EQ(state.lookAtPoint.x, static_cast<float>(2.0 * std::sin(0.5)));
-    EXPECT_FLOAT_EQ(state.lookAtPoint.y, 2.4f);
-    EXPECT_FLOAT_EQ(state.lookAtPoint.z, static_cast<float>(-3.0 + 2.0 * std::cos(0.5)));
+    EXPECT_FLOAT_EQ(state.view.modelRotation.x, 0.02f);
+    EXPECT_FLOAT_EQ(state.view.modelRotation.y, -0.02f);
+    EXPECT_FLOAT_EQ(state.view.modelRotation.z, 0.02f);
+    EXPECT_FLOAT_EQ(state.view.modelPosition.x, static_cast<float>(std::sin(0.5) * 0.03));
+    EXPECT_FLOAT_EQ(state.view.modelPosition.z, static_cast<float>(std::cos(0.5) * 0.03));
+    EXPECT_FLOAT_EQ(state.view.lookAtPoint.x, static_cast<float>(2.0 * std::sin(0.5)));
+    EXPECT_FLOAT_EQ(state.view.lookAtPoint.y, 2.4f);
+    EXPECT_FLOAT_EQ(state.view.lookAtPoint.z, static_cast<float>(-3.0 + 2.0 * std::cos(0.5)));
 
     // The view of this frame is what the next frame's model is drawn under.
-    const render::Matrix firstView = device.transforms[TransformState::View];
-    state.yaw = 1.0f;
+    const base::Matrix firstView = device.transforms[TransformState::View];
+    state.view.yaw = 1.0f;
     device.calls.clear();
     frame();
     EXPECT_LT(device.find("drawSubset"), device.find("setTransform 2"));
@@ -143,10 +145,10 @@ TEST_F(RenderFrameOnRecordingDevice, SpinsAndWalkApplyInOrderAndTheModelSeesLast
 }
 
 TEST_F(RenderFrameOnRecordingDevice, OverlayColourTakesTheLowByteOfEachChannel) {
-    state.overlayAlpha = 200;
-    state.overlayRed = 256;
-    state.overlayGreen = 511;
-    state.overlayBlue = 250;
+    state.view.overlayAlpha = 200;
+    state.view.overlayRed = 256;
+    state.view.overlayGreen = 511;
+    state.view.overlayBlue = 250;
     frame();
     EXPECT_EQ(overlay->vertices()[0].colour, 0xC800FFFAu);
     EXPECT_EQ(overlay->vertices()[3].colour, 0xC800FFFAu);

@@ -1,4 +1,4 @@
-#include "render/xfile_reader.h"
+#include "xfile/xfile_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +9,16 @@
 
 namespace {
 
-using render::MeshData;
-using render::XFileResult;
+using base::MeshData;
+using xfile::XFileResult;
 using xfile_test::Bytes;
 using xfile_test::bytesOf;
 
 XFileResult parse(const Bytes& data) {
-    return render::parseXFile(data);
+    return xfile::parseXFile(data);
 }
 
-void expectColour(const render::ColourValue& c, float r, float g, float b, float a, const char* what) {
+void expectColour(const base::ColourValue& c, float r, float g, float b, float a, const char* what) {
     EXPECT_FLOAT_EQ(c.r, r) << what;
     EXPECT_FLOAT_EQ(c.g, g) << what;
     EXPECT_FLOAT_EQ(c.b, b) << what;
@@ -48,8 +48,8 @@ void expectSameMesh(const MeshData& expected, const MeshData& actual, const std:
 
 TEST(XFileReader, ReadsTheCubeFromTextWithFacesNormalsCoordinatesAndMaterials) {
     const XFileResult result = parse(bytesOf(xfile_test::cubeText("xof 0302txt 0032")));
-    ASSERT_TRUE(result.mesh) << result.error;
-    const MeshData& mesh = *result.mesh;
+    ASSERT_TRUE(result) << result.error();
+    const MeshData& mesh = *result;
     const xfile_test::CubeData cube;
 
     ASSERT_EQ(mesh.triangleCount(), 12u) << "six quads make twelve triangles";
@@ -93,7 +93,7 @@ TEST(XFileReader, ReadsTheCubeFromTextWithFacesNormalsCoordinatesAndMaterials) {
 
 TEST(XFileReader, EveryEncodingVersionAndFloatSizeGivesTheSameCube) {
     const XFileResult text = parse(bytesOf(xfile_test::cubeText("xof 0302txt 0032")));
-    ASSERT_TRUE(text.mesh) << text.error;
+    ASSERT_TRUE(text) << text.error();
 
     const Bytes text0303 = bytesOf(xfile_test::cubeText("xof 0303txt 0032"));
     const Bytes binary32 = xfile_test::cubeBinary("xof 0302bin 0032", 4);
@@ -113,8 +113,8 @@ TEST(XFileReader, EveryEncodingVersionAndFloatSizeGivesTheSameCube) {
     };
     for (const auto& [form, data] : forms) {
         const XFileResult result = parse(data);
-        ASSERT_TRUE(result.mesh) << form << ": " << result.error;
-        expectSameMesh(*text.mesh, *result.mesh, form);
+        ASSERT_TRUE(result) << form << ": " << result.error();
+        expectSameMesh(*text, *result, form);
     }
 }
 
@@ -128,10 +128,10 @@ TEST(XFileReader, BinaryFloatListsHold64BitNumbersWhenTheHeaderSays0064) {
         .integers({1, 3, 0, 1, 2})
         .close();
     const XFileResult result = parse(w.bytes());
-    ASSERT_TRUE(result.mesh) << result.error;
-    EXPECT_FLOAT_EQ(result.mesh->vertices[0].x, 0.1f);
-    EXPECT_FLOAT_EQ(result.mesh->vertices[1].x, 1.0f);
-    EXPECT_FLOAT_EQ(result.mesh->vertices[2].y, 1.0f);
+    ASSERT_TRUE(result) << result.error();
+    EXPECT_FLOAT_EQ(result->vertices[0].x, 0.1f);
+    EXPECT_FLOAT_EQ(result->vertices[1].x, 1.0f);
+    EXPECT_FLOAT_EQ(result->vertices[2].y, 1.0f);
 }
 
 TEST(XFileReader, FramesApplyTheirTransformsChildFirstToPositionsAndNormals) {
@@ -152,8 +152,8 @@ Frame Outer {
 Mesh Loose { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }
 )";
     const XFileResult result = parse(bytesOf(file));
-    ASSERT_TRUE(result.mesh) << result.error;
-    const auto& v = result.mesh->vertices;
+    ASSERT_TRUE(result) << result.error();
+    const auto& v = result->vertices;
     ASSERT_EQ(v.size(), 9u);
     // (1,0,0) turned to (0,1,0), scaled to (0,2,0), moved to (10,2,0); moving first would give (0,22,0)-like
     // results.
@@ -189,8 +189,8 @@ Mesh Third {
 }
 )";
     const XFileResult result = parse(bytesOf(file));
-    ASSERT_TRUE(result.mesh) << result.error;
-    const MeshData& mesh = *result.mesh;
+    ASSERT_TRUE(result) << result.error();
+    const MeshData& mesh = *result;
     ASSERT_EQ(mesh.materials.size(), 4u) << "2 of First, the default of Second, 1 of Third";
     EXPECT_EQ(mesh.materials[0].textureFilename, "shared.png") << "a reference takes the top-level material";
     expectColour(mesh.materials[0].material.diffuse, 0.5f, 0.5f, 0.5f, 1, "shared diffuse");
@@ -213,8 +213,8 @@ Mesh Pentagon {
 }
 )";
     const XFileResult result = parse(bytesOf(file));
-    ASSERT_TRUE(result.mesh) << result.error;
-    const MeshData& mesh = *result.mesh;
+    ASSERT_TRUE(result) << result.error();
+    const MeshData& mesh = *result;
     ASSERT_EQ(mesh.triangleCount(), 4u) << "a pentagon gives three triangles, a triangle one";
     EXPECT_EQ(mesh.vertices.size(), 5u)
         << "corners with the same vertex and normal share one vertex; unused ones go";
@@ -238,13 +238,13 @@ TEST(XFileReader, SkipsTemplatesUnknownObjectsCommentsAndGuids) {
         "  MeshTextureCoords { 3; 0;0;, 1;0;, 0;1;; }\r\n"
         "}\r\n";
     const XFileResult result = parse(bytesOf(file));
-    ASSERT_TRUE(result.mesh) << result.error;
-    ASSERT_EQ(result.mesh->vertices.size(), 3u);
-    EXPECT_FLOAT_EQ(result.mesh->vertices[0].x, -1.5f);
-    EXPECT_FLOAT_EQ(result.mesh->vertices[1].x, 1.0f);
-    EXPECT_FLOAT_EQ(result.mesh->vertices[2].x, 0.5f);
-    EXPECT_FLOAT_EQ(result.mesh->vertices[2].v, 1.0f);
-    EXPECT_FALSE(result.mesh->hasNormals);
+    ASSERT_TRUE(result) << result.error();
+    ASSERT_EQ(result->vertices.size(), 3u);
+    EXPECT_FLOAT_EQ(result->vertices[0].x, -1.5f);
+    EXPECT_FLOAT_EQ(result->vertices[1].x, 1.0f);
+    EXPECT_FLOAT_EQ(result->vertices[2].x, 0.5f);
+    EXPECT_FLOAT_EQ(result->vertices[2].v, 1.0f);
+    EXPECT_FALSE(result->hasNormals);
 }
 
 TEST(XFileReader, ReadsFilesFromDiskByUtf8Path) {
@@ -256,10 +256,10 @@ TEST(XFileReader, ReadsFilesFromDiskByUtf8Path) {
         std::fwrite(text.data(), 1, text.size(), out);
         std::fclose(out);
     }
-    const XFileResult result = render::readXFile(path);
+    const XFileResult result = xfile::readXFile(path);
     std::remove(path.c_str());
-    ASSERT_TRUE(result.mesh) << result.error;
-    EXPECT_EQ(result.mesh->triangleCount(), 12u);
+    ASSERT_TRUE(result) << result.error();
+    EXPECT_EQ(result->triangleCount(), 12u);
 }
 
 }  // namespace

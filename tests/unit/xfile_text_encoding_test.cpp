@@ -4,8 +4,9 @@
 
 #include <string>
 
-#include "render/cp932.h"
-#include "render/xfile_reader.h"
+#include "base/cp932.h"
+#include "base/utf8.h"
+#include "xfile/xfile_reader.h"
 #include "xfile_test_files.h"
 
 namespace {
@@ -15,26 +16,26 @@ const std::string kFilterSjis = "\x83\x74\x83\x42\x83\x8B\x83\x5E\x81\x5B";
 const std::string kFilterUtf8 = "\xE3\x83\x95\xE3\x82\xA3\xE3\x83\xAB\xE3\x82\xBF\xE3\x83\xBC";
 
 TEST(Cp932, Utf8ValidationRejectsWhatIsNotUtf8) {
-    EXPECT_TRUE(render::isValidUtf8("plain.bmp"));
-    EXPECT_TRUE(render::isValidUtf8(kFilterUtf8 + ".bmp"));
-    EXPECT_TRUE(render::isValidUtf8("\xF0\x9F\x98\x80")) << "four-byte forms are UTF-8";
-    EXPECT_FALSE(render::isValidUtf8(kFilterSjis)) << "Shift-JIS bytes taken for UTF-8";
-    EXPECT_FALSE(render::isValidUtf8("\xC0\xAF")) << "overlong form accepted";
-    EXPECT_FALSE(render::isValidUtf8("\xED\xA0\x80")) << "surrogate accepted";
-    EXPECT_FALSE(render::isValidUtf8("\xE3\x83")) << "cut-off sequence accepted";
-    EXPECT_FALSE(render::isValidUtf8("\xF4\x90\x80\x80")) << "value past U+10FFFF accepted";
+    EXPECT_TRUE(base::isValidUtf8("plain.bmp"));
+    EXPECT_TRUE(base::isValidUtf8(kFilterUtf8 + ".bmp"));
+    EXPECT_TRUE(base::isValidUtf8("\xF0\x9F\x98\x80")) << "four-byte forms are UTF-8";
+    EXPECT_FALSE(base::isValidUtf8(kFilterSjis)) << "Shift-JIS bytes taken for UTF-8";
+    EXPECT_FALSE(base::isValidUtf8("\xC0\xAF")) << "overlong form accepted";
+    EXPECT_FALSE(base::isValidUtf8("\xED\xA0\x80")) << "surrogate accepted";
+    EXPECT_FALSE(base::isValidUtf8("\xE3\x83")) << "cut-off sequence accepted";
+    EXPECT_FALSE(base::isValidUtf8("\xF4\x90\x80\x80")) << "value past U+10FFFF accepted";
 }
 
 TEST(Cp932, NamesAreDecodedToUtf8OrKept) {
-    const auto decoded = render::decodeCp932(kFilterSjis + ".bmp");
+    const auto decoded = base::decodeCp932(kFilterSjis + ".bmp");
     ASSERT_TRUE(decoded.has_value()) << "no CP932 converter on this system";
     EXPECT_EQ(*decoded, kFilterUtf8 + ".bmp");
-    EXPECT_EQ(render::textToUtf8(kFilterSjis + ".bmp"), kFilterUtf8 + ".bmp");
-    EXPECT_EQ(render::textToUtf8(kFilterUtf8 + ".bmp"), kFilterUtf8 + ".bmp") << "UTF-8 must stay as it is";
+    EXPECT_EQ(base::textToUtf8(kFilterSjis + ".bmp"), kFilterUtf8 + ".bmp");
+    EXPECT_EQ(base::textToUtf8(kFilterUtf8 + ".bmp"), kFilterUtf8 + ".bmp") << "UTF-8 must stay as it is";
     // "ソ" ends in 0x5C, the backslash byte, which must not be taken for a path separator.
-    EXPECT_EQ(render::textToUtf8("\x83\x5C.bmp"), "\xE3\x82\xBD.bmp");
-    EXPECT_FALSE(render::decodeCp932("\x83").has_value()) << "a lone lead byte is not CP932";
-    EXPECT_EQ(render::textToUtf8("\x83"), "\x83") << "bytes that are neither are kept";
+    EXPECT_EQ(base::textToUtf8("\x83\x5C.bmp"), "\xE3\x82\xBD.bmp");
+    EXPECT_FALSE(base::decodeCp932("\x83").has_value()) << "a lone lead byte is not CP932";
+    EXPECT_EQ(base::textToUtf8("\x83"), "\x83") << "bytes that are neither are kept";
 }
 
 TEST(XFileTextureNames, ShiftJisNamesAreDecodedInTextAndBinaryFiles) {
@@ -47,21 +48,20 @@ TEST(XFileTextureNames, ShiftJisNamesAreDecodedInTextAndBinaryFiles) {
         ".bmp\"; } }\n"
         "  Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"" +
         kFilterUtf8 + ".bmp\"; } }\n } }\n";
-    const render::XFileResult fromText = render::parseXFile(xfile_test::bytesOf(text));
-    ASSERT_TRUE(fromText.mesh) << fromText.error;
-    ASSERT_EQ(fromText.mesh->materials.size(), 2u);
-    EXPECT_EQ(fromText.mesh->materials[0].textureFilename, kFilterUtf8 + ".bmp")
-        << "Shift-JIS name not decoded";
-    EXPECT_EQ(fromText.mesh->materials[1].textureFilename, kFilterUtf8 + ".bmp") << "UTF-8 name changed";
+    const xfile::XFileResult fromText = xfile::parseXFile(xfile_test::bytesOf(text));
+    ASSERT_TRUE(fromText) << fromText.error();
+    ASSERT_EQ(fromText->materials.size(), 2u);
+    EXPECT_EQ(fromText->materials[0].textureFilename, kFilterUtf8 + ".bmp") << "Shift-JIS name not decoded";
+    EXPECT_EQ(fromText->materials[1].textureFilename, kFilterUtf8 + ".bmp") << "UTF-8 name changed";
 
     xfile_test::BinaryWriter w("xof 0303bin 0032");
     w.name("Mesh").open().integers({3}).floats({0, 0, 0, 1, 0, 0, 0, 1, 0}).integers({1, 3, 0, 1, 2});
     w.name("MeshMaterialList").open().integers({1, 1, 0});
     w.name("Material").open().floats({1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0});
     w.name("TextureFilename").open().string(kFilterSjis + ".bmp").close().close().close().close();
-    const render::XFileResult fromBinary = render::parseXFile(w.bytes());
-    ASSERT_TRUE(fromBinary.mesh) << fromBinary.error;
-    EXPECT_EQ(fromBinary.mesh->materials[0].textureFilename, kFilterUtf8 + ".bmp");
+    const xfile::XFileResult fromBinary = xfile::parseXFile(w.bytes());
+    ASSERT_TRUE(fromBinary) << fromBinary.error();
+    EXPECT_EQ(fromBinary->materials[0].textureFilename, kFilterUtf8 + ".bmp");
 }
 
 }  // namespace

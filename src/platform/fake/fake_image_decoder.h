@@ -9,16 +9,13 @@ namespace platform::fake {
 
 class FakeImageDecoder final : public ImageDecoder {
 public:
-    std::map<std::string, render::Image> pictures;
+    std::map<std::string, base::Image> pictures;
     std::vector<std::string> requested;
 
-    std::optional<render::Image> decode(const std::string& path, std::string& error) override {
+    base::Result<base::Image> decode(const std::string& path) override {
         requested.push_back(path);
         auto it = pictures.find(path);
-        if (it == pictures.end()) {
-            error = "no such picture";
-            return std::nullopt;
-        }
+        if (it == pictures.end()) return base::Failure{"no such picture"};
         return it->second;
     }
 };

@@ -2,20 +2,21 @@
 
 namespace platform::fake {
 
-void FakeShell::createViewer() {
+void FakeShell::createViewer(app::WindowEvents& events) {
     log.emplace_back("createViewer");
+    this->events = &events;
 }
 
-void FakeShell::createFrame() {
+void FakeShell::createFrame(app::WindowEvents& events) {
     log.emplace_back("createFrame");
+    this->events = &events;
 }
 
-std::unique_ptr<render::GraphicsDevice> FakeShell::createGraphicsDevice(int width, int height,
-                                                                        std::string& error) {
+base::Result<std::unique_ptr<render::GraphicsDevice>> FakeShell::createGraphicsDevice(int width, int height) {
     log.push_back("createGraphicsDevice " + std::to_string(width) + "x" + std::to_string(height));
-    if (deviceFactory) return deviceFactory(width, height, error);
-    error = "no device";
-    return nullptr;
+    std::unique_ptr<render::GraphicsDevice> device = deviceFactory ? deviceFactory(width, height) : nullptr;
+    if (!device) return base::Failure{"no device"};
+    return device;
 }
 
 void FakeShell::showCursor() {
@@ -31,7 +32,7 @@ void FakeShell::processPendingEvents() {
     if (pendingEvents) pendingEvents();
 }
 
-std::optional<Rect> FakeShell::frameWindowRect() {
+std::optional<base::Rect> FakeShell::frameWindowRect() {
     return frameRect;
 }
 
@@ -39,7 +40,7 @@ std::optional<std::string> FakeShell::frameEditText() {
     return editText;
 }
 
-Point FakeShell::viewerClientOrigin() {
+base::Point FakeShell::viewerClientOrigin() {
     return clientOrigin;
 }
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "app/actions.h"
-#include "app/app_state.h"
+#include "app/save_state.h"
 
 namespace platform::fake {
 
@@ -20,7 +20,7 @@ public:
     };
 
     RecordingActions() = default;
-    explicit RecordingActions(const app::AppState& watched) : watched_(&watched) {}
+    explicit RecordingActions(const app::SaveState& watched) : watched_(&watched) {}
 
     void requestQuit(int exitCode) override { record(Kind::Quit, exitCode); }
     void frameGrab() override { record(Kind::FrameGrab, 0); }
@@ -45,7 +45,7 @@ private:
         calls.push_back(call);
     }
 
-    const app::AppState* watched_ = nullptr;
+    const app::SaveState* watched_ = nullptr;
 };
 
 }  // namespace platform::fake

@@ -12,8 +12,6 @@ public:
     ~FakeTexture() override {
         device_.calls.push_back("releaseTexture " + std::to_string(w_) + "x" + std::to_string(h_));
     }
-    int width() const override { return w_; }
-    int height() const override { return h_; }
 
 private:
     RecordingDevice& device_;
@@ -33,7 +31,6 @@ public:
         device_.calls.push_back("unlock");
         device_.lastVertexUpload = bytes_;
     }
-    std::uint32_t length() const override { return static_cast<std::uint32_t>(bytes_.size()); }
 
 private:
     RecordingDevice& device_;
@@ -42,9 +39,8 @@ private:
 
 class FakeMesh final : public render::Mesh {
 public:
-    FakeMesh(RecordingDevice& device, std::size_t triangles) : device_(device), triangles_(triangles) {}
+    explicit FakeMesh(RecordingDevice& device) : device_(device) {}
     ~FakeMesh() override { device_.calls.push_back("releaseMesh"); }
-    std::size_t triangleCount() const override { return triangles_; }
 
 private:
     RecordingDevice& device_;
@@ -105,12 +101,12 @@ void RecordingDevice::present() {
     ++presentCount;
 }
 
-void RecordingDevice::setTransform(render::TransformState state, const render::Matrix& matrix) {
+void RecordingDevice::setTransform(render::TransformState state, const base::Matrix& matrix) {
     calls.push_back("setTransform " + std::to_string(static_cast<std::uint32_t>(state)));
     transforms[state] = matrix;
 }
 
-void RecordingDevice::setMaterial(const render::Material& material) {
+void RecordingDevice::setMaterial(const base::Material& material) {
     calls.push_back("setMaterial");
     materialsSet.push_back(material);
 }
@@ -163,17 +159,17 @@ void RecordingDevice::drawPrimitive(render::PrimitiveType type, std::uint32_t st
                     std::to_string(startVertex) + " " + std::to_string(primitiveCount));
 }
 
-std::unique_ptr<render::Mesh> RecordingDevice::createMesh(const render::MeshData& data) {
+std::unique_ptr<render::Mesh> RecordingDevice::createMesh(const base::MeshData& data) {
     calls.push_back("createMesh");
     lastMeshData = data;
-    return std::make_unique<FakeMesh>(*this, data.triangleCount());
+    return std::make_unique<FakeMesh>(*this);
 }
 
 void RecordingDevice::drawSubset(render::Mesh&, std::uint32_t attributeId) {
     calls.push_back("drawSubset " + std::to_string(attributeId));
 }
 
-std::unique_ptr<render::Texture> RecordingDevice::createTexture(const render::Image& image) {
+std::unique_ptr<render::Texture> RecordingDevice::createTexture(const base::Image& image) {
     calls.push_back("createTexture " + std::to_string(image.width) + "x" + std::to_string(image.height));
     return std::make_unique<FakeTexture>(*this, image.width, image.height);
 }

@@ -19,15 +19,15 @@ class RecordingDevice final : public render::GraphicsDevice {
 public:
     // Every call as one line, for example "setRenderState 27 1" or "drawSubset 0".
     std::vector<std::string> calls;
-    std::map<render::TransformState, render::Matrix> transforms;
+    std::map<render::TransformState, base::Matrix> transforms;
     std::map<render::RenderState, std::uint32_t> renderStates;
     std::map<render::TextureStageState, std::uint32_t> stageStates;
     std::map<int, render::Light> lights;
-    std::vector<render::Material> materialsSet;
+    std::vector<base::Material> materialsSet;
     std::vector<DrawnText> texts;
     std::vector<std::uint8_t> lastVertexUpload;  // the bytes last unlocked in a vertex buffer
     std::uint32_t lastClearColour = 0;
-    render::MeshData lastMeshData;  // what the last createMesh was given
+    base::MeshData lastMeshData;  // what the last createMesh was given
     bool failVertexBufferLock = false;
     bool failVertexBufferCreation = false;
     bool failTextFont = false;
@@ -42,8 +42,8 @@ public:
     void clear(std::uint32_t flags, std::uint32_t colour, float z, std::uint32_t stencil) override;
     void endScene() override;
     void present() override;
-    void setTransform(render::TransformState state, const render::Matrix& matrix) override;
-    void setMaterial(const render::Material& material) override;
+    void setTransform(render::TransformState state, const base::Matrix& matrix) override;
+    void setMaterial(const base::Material& material) override;
     void setTexture(int stage, render::Texture* texture) override;
     void setLight(int index, const render::Light& light) override;
     void lightEnable(int index, bool enable) override;
@@ -56,9 +56,9 @@ public:
     void setFvf(std::uint32_t fvf) override;
     void drawPrimitive(render::PrimitiveType type, std::uint32_t startVertex,
                        std::uint32_t primitiveCount) override;
-    std::unique_ptr<render::Mesh> createMesh(const render::MeshData& data) override;
+    std::unique_ptr<render::Mesh> createMesh(const base::MeshData& data) override;
     void drawSubset(render::Mesh& mesh, std::uint32_t attributeId) override;
-    std::unique_ptr<render::Texture> createTexture(const render::Image& image) override;
+    std::unique_ptr<render::Texture> createTexture(const base::Image& image) override;
     std::unique_ptr<render::TextFont> createTextFont(int height) override;
 };
 

@@ -12,9 +12,9 @@ std::uint32_t SyntheticScreen::patternAt(int x, int y) {
     return 0xFF000000u | (r << 16) | (g << 8) | b;
 }
 
-render::Image SyntheticScreen::read(int x, int y, int width, int height) {
+base::Image SyntheticScreen::read(int x, int y, int width, int height) {
     ++readCount;
-    render::Image image(width, height, 0xFF000000u);
+    base::Image image(width, height, 0xFF000000u);
     for (int row = 0; row < height; ++row)
         for (int col = 0; col < width; ++col) {
             const int sx = x + col, sy = y + row;

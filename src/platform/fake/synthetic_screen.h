@@ -11,7 +11,7 @@ public:
     SyntheticScreen(int width, int height);
     // The default desktop colours every pixel by its coordinates, so any shift shows.
     static std::uint32_t patternAt(int x, int y);
-    render::Image read(int x, int y, int width, int height) override;
+    base::Image read(int x, int y, int width, int height) override;
     int width() const { return width_; }
     int height() const { return height_; }
     int readCount = 0;

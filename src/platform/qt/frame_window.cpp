@@ -6,15 +6,12 @@
 #include <QPainter>
 #include <QValidator>
 
+#include "app/window_layout.h"
 #include "platform/qt/japanese_font.h"
 
 namespace platform::qt {
 
 namespace {
-
-constexpr const char* kFrameTitle = "com";
-constexpr const char* kExitText = "終了";
-constexpr const char* kShootText = "写";
 
 // A single-line box without horizontal scrolling takes only what fits its width.
 class FitsWidthValidator final : public QValidator {
@@ -30,29 +27,31 @@ private:
     QLineEdit* edit_;
 };
 
-QPushButton* makeButton(QWidget* parent, const char* id, const char* text, QRect place) {
-    auto* button = new QPushButton(QString::fromUtf8(text), parent);
-    button->setObjectName(QString::fromLatin1(id));
-    button->setFont(japaneseFont(12));
-    button->setGeometry(place);
+QPushButton* makeButton(QWidget* parent, const app::Control& place) {
+    auto* button = new QPushButton(QString::fromUtf8(place.text), parent);
+    button->setObjectName(QString::number(place.id));
+    button->setFont(japaneseFont(app::kControlFontPixels));
+    button->setGeometry(place.x, place.y, place.width, place.height);
     button->setFocusPolicy(Qt::NoFocus);
     return button;
 }
 
 }  // namespace
 
-FrameWindow::FrameWindow(int width, int height, const QImage& outline) : outline_(outline) {
-    setWindowTitle(QString::fromLatin1(kFrameTitle));
+FrameWindow::FrameWindow(const QImage& outline) : outline_(outline) {
+    namespace layout = app::frame;
+    setWindowTitle(QString::fromUtf8(layout::kTitle));
     setObjectName(QStringLiteral("frame"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
-    setGeometry(0, 0, width, height);
+    setGeometry(0, 0, layout::kWidth, layout::kHeight);
 
-    auto* exitButton = makeButton(this, "1001", kExitText, QRect(9, 8, 35, 19));
-    auto* shootButton = makeButton(this, "1002", kShootText, QRect(50, 8, 20, 19));
+    auto* exitButton = makeButton(this, layout::kExitButton);
+    auto* shootButton = makeButton(this, layout::kShootButton);
+    constexpr app::Control box = layout::kPrefixBox;
     edit_ = new QLineEdit(this);
-    edit_->setObjectName(QStringLiteral("1003"));
-    edit_->setFont(japaneseFont(12));
-    edit_->setGeometry(78, 7, 85, 21);
+    edit_->setObjectName(QString::number(box.id));
+    edit_->setFont(japaneseFont(app::kControlFontPixels));
+    edit_->setGeometry(box.x, box.y, box.width, box.height);
     edit_->setValidator(new FitsWidthValidator(edit_));
 
     QObject::connect(exitButton, &QPushButton::clicked, this, [this] {

@@ -1,6 +1,6 @@
 #pragma once
-// The capture frame: a frameless, always-on-top window shaped and painted from its outline
-// picture, with the exit button 1001, the shoot button 1002 and the prefix box 1003.
+// The capture frame: a frameless, always-on-top window painted from its outline picture, with
+// the controls of the frame's layout.
 // A press on its face moves it with the mouse until release (a modal loop), then reports.
 #include <QImage>
 #include <QLineEdit>
@@ -15,7 +15,7 @@ namespace platform::qt {
 
 class FrameWindow final : public QWidget {
 public:
-    FrameWindow(int width, int height, const QImage& outline);
+    explicit FrameWindow(const QImage& outline);
     QLineEdit& prefixBox() { return *edit_; }
     bool isClosed() const { return closed_; }
 

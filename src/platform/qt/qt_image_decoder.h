@@ -6,7 +6,7 @@ namespace platform::qt {
 
 class QtImageDecoder final : public ImageDecoder {
 public:
-    std::optional<render::Image> decode(const std::string& path, std::string& error) override;
+    base::Result<base::Image> decode(const std::string& path) override;
 };
 
 }  // namespace platform::qt

@@ -4,30 +4,28 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QRegion>
-#include <cstring>
 #include <thread>
 
-#include "app/app.h"
-#include "app/region_from_bitmap.h"
+#include "app/window_layout.h"
+#include "base/log.h"
+#include "base/region_from_bitmap.h"
+#include "platform/gl/gl_device.h"
 #include "platform/qt/frame_window.h"
-#include "platform/qt/gl_device.h"
+#include "platform/qt/qt_gl_context.h"
+#include "platform/qt/qt_image.h"
 #include "platform/qt/viewer_window.h"
-#include "platform/qt/x11_keyboard.h"
-#include "platform/qt/x11_window_manager.h"
+#include "platform/x11/x11_window_manager.h"
 
 namespace platform::qt {
 
 namespace {
 
-constexpr int kFrameWidth = 177;
-constexpr int kFrameHeight = 152;
-constexpr const char* kFrameOutline = "枠.bmp";
 constexpr auto kFramePeriod = std::chrono::microseconds(16667);
 
 // Feeds the key events of all our windows to the keyboard's "held as our windows saw it".
 class KeyFilter final : public QObject {
 public:
-    explicit KeyFilter(X11Keyboard& keyboard) : keyboard_(keyboard) {}
+    explicit KeyFilter(OwnWindowKeys& keys) : keys_(keys) {}
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -36,11 +34,11 @@ protected:
             case QEvent::KeyRelease: {
                 auto* key = static_cast<QKeyEvent*>(event);
                 if (!key->isAutoRepeat())
-                    keyboard_.keyEvent(key->nativeScanCode(), event->type() == QEvent::KeyPress);
+                    keys_.keyEvent(key->nativeScanCode(), event->type() == QEvent::KeyPress);
                 break;
             }
             case QEvent::ApplicationStateChange:
-                if (QGuiApplication::applicationState() != Qt::ApplicationActive) keyboard_.focusLost();
+                if (QGuiApplication::applicationState() != Qt::ApplicationActive) keys_.focusLost();
                 break;
             default:
                 break;
@@ -49,63 +47,59 @@ protected:
     }
 
 private:
-    X11Keyboard& keyboard_;
+    OwnWindowKeys& keys_;
 };
 
 // The key-coloured pixels of the outline (its bottom-left pixel's colour) are cut away.
 QRegion outlineShape(const QImage& outline) {
-    if (outline.isNull()) return QRegion(0, 0, kFrameWidth, kFrameHeight);
-    const QImage argb = outline.convertToFormat(QImage::Format_ARGB32);
-    render::Image picture(argb.width(), argb.height());
-    for (int y = 0; y < argb.height(); ++y)
-        std::memcpy(&picture.at(0, y), argb.constScanLine(y), static_cast<std::size_t>(argb.width()) * 4);
+    if (outline.isNull()) return QRegion(0, 0, app::frame::kWidth, app::frame::kHeight);
     QRegion shape;
-    for (const app::RegionRect& r : app::regionFromBitmap(picture, -1, 0, 0))
+    for (const base::RegionRect& r : base::regionFromBitmap(imageFromQImage(outline), -1, 0, 0))
         shape += QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
     return shape;
 }
 
 }  // namespace
 
-QtShell::QtShell(Display* display) : display_(display) {}
-
-QtShell::~QtShell() = default;
-
-void QtShell::attach(app::App& app, X11Keyboard& keyboard) {
-    app_ = &app;
-    keyFilter_ = std::make_unique<KeyFilter>(keyboard);
+QtShell::QtShell(Display* display, OwnWindowKeys& ownKeys)
+    : display_(display), keyFilter_(std::make_unique<KeyFilter>(ownKeys)) {
     QCoreApplication::instance()->installEventFilter(keyFilter_.get());
 }
 
-void QtShell::createViewer() {
-    const auto& s = app_->state;
-    viewer_ = std::make_unique<ViewerWindow>(s.backBufferWidth, s.backBufferHeight);
-    viewer_->onCaptureButton = [this] { app_->onCaptureButton(); };
-    viewer_->onDrop = [this](const std::string& path) { app_->onFileDropped(path); };
-    viewer_->onClose = [this] { app_->onViewerClosed(); };
+QtShell::~QtShell() = default;
+
+void QtShell::createViewer(app::WindowEvents& events) {
+    viewer_ = std::make_unique<ViewerWindow>();
+    viewer_->onCaptureButton = [&events] { events.onCaptureButton(); };
+    viewer_->onDrop = [&events](const std::string& path) { events.onFileDropped(path); };
+    viewer_->onClose = [&events] { events.onViewerClosed(); };
     viewer_->show();
 }
 
-void QtShell::createFrame() {
-    const QImage outline(QString::fromUtf8(kFrameOutline));
+void QtShell::createFrame(app::WindowEvents& events) {
+    const QImage outline(QString::fromUtf8(app::frame::kOutlineFile));
     if (outline.isNull())
-        std::fprintf(stderr, "nukitori: the frame outline \"%s\" could not be read\n", kFrameOutline);
-    frame_ = std::make_unique<FrameWindow>(kFrameWidth, kFrameHeight, outline);
-    frame_->onMoved = [this] { app_->onFrameMoved(); };
-    frame_->onResized = [this] { app_->onFrameResized(); };
-    frame_->onShoot = [this] { app_->onShootButton(); };
-    frame_->onExit = [this] { app_->onExitButton(); };
-    frame_->onPrefixChanged = [this](const std::string& text) { app_->onPrefixChanged(text); };
+        base::logLine(std::string("nukitori: the frame outline \"") + app::frame::kOutlineFile +
+                      "\" could not be read");
+    frame_ = std::make_unique<FrameWindow>(outline);
+    frame_->onMoved = [&events] { events.onFrameMoved(); };
+    frame_->onResized = [&events] { events.onFrameResized(); };
+    frame_->onShoot = [&events] { events.onShootButton(); };
+    frame_->onExit = [&events] { events.onExitButton(); };
+    frame_->onPrefixChanged = [&events](const std::string& text) { events.onPrefixChanged(text); };
     frame_->setMask(outlineShape(outline));
     frame_->show();
     frame_->raise();
 }
 
-std::unique_ptr<render::GraphicsDevice> QtShell::createGraphicsDevice(int width, int height,
-                                                                      std::string& error) {
+base::Result<std::unique_ptr<render::GraphicsDevice>> QtShell::createGraphicsDevice(int width, int height) {
     GlSurface& surface = viewer_->surface();
     surface.create();
-    return GlDevice::create(surface, width, height, error);
+    auto context = QtGlContext::create(surface);
+    if (!context) return base::Failure{context.error()};
+    auto device = gl::GlDevice::create(std::move(*context), std::make_unique<QtTextPainter>(), width, height);
+    if (!device) return base::Failure{device.error()};
+    return std::unique_ptr<render::GraphicsDevice>(std::move(*device));
 }
 
 void QtShell::processPendingEvents() {
@@ -113,10 +107,10 @@ void QtShell::processPendingEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
-std::optional<Rect> QtShell::frameWindowRect() {
+std::optional<base::Rect> QtShell::frameWindowRect() {
     if (!frame_ || frame_->isClosed()) return std::nullopt;
     const QRect r = frame_->frameGeometry();
-    return Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+    return base::Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
 std::optional<std::string> QtShell::frameEditText() {
@@ -124,7 +118,7 @@ std::optional<std::string> QtShell::frameEditText() {
     return frame_->prefixBox().text().toStdString();
 }
 
-Point QtShell::viewerClientOrigin() {
+base::Point QtShell::viewerClientOrigin() {
     const QPoint origin = viewer_->mapToGlobal(QPoint(0, 0));
     return {origin.x(), origin.y()};
 }
@@ -138,7 +132,7 @@ void QtShell::paceFrame() {
     // Without a window manager nothing keeps the frame above other windows but itself.
     if (++passesSinceRaise_ >= 30) {
         passesSinceRaise_ = 0;
-        if (frame_ && !frame_->isClosed() && !windowManagerRunning(display_)) frame_->raise();
+        if (frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_)) frame_->raise();
     }
 }
 

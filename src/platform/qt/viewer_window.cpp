@@ -1,29 +1,29 @@
 #include "platform/qt/viewer_window.h"
 
 #include <QCloseEvent>
-#include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QPushButton>
 #include <QUrl>
 
+#include "app/window_layout.h"
 #include "platform/qt/japanese_font.h"
 
 namespace platform::qt {
 
 namespace {
-constexpr const char* kViewerTitle = "ビューア";
-constexpr const char* kCaptureButtonText = "キャプチャ";
-}  // namespace
 
+// The local path of the first file of a drop, or empty: only the first file counts.
 std::string firstDroppedFile(const QMimeData* data) {
     if (!data || !data->hasUrls()) return {};
     const QList<QUrl> urls = data->urls();
-    // Only the first file of a drop counts.
     if (urls.isEmpty() || !urls.front().isLocalFile()) return {};
     return urls.front().toLocalFile().toStdString();
 }
 
-bool GlSurface::event(QEvent* event) {
+}  // namespace
+
+bool handleDropEvent(QEvent* event, const DropHandler& onDrop) {
     switch (event->type()) {
         case QEvent::DragEnter:
         case QEvent::DragMove: {
@@ -41,14 +41,19 @@ bool GlSurface::event(QEvent* event) {
             return true;
         }
         default:
-            return QWindow::event(event);
+            return false;
     }
 }
 
-ViewerWindow::ViewerWindow(int width, int height) {
-    setWindowTitle(QString::fromUtf8(kViewerTitle));
+bool GlSurface::event(QEvent* event) {
+    return handleDropEvent(event, onDrop) || QWindow::event(event);
+}
+
+ViewerWindow::ViewerWindow() {
+    namespace layout = app::viewer;
+    setWindowTitle(QString::fromUtf8(layout::kTitle));
     setObjectName(QStringLiteral("viewer"));
-    setFixedSize(width, height);  // no sizing border: the client area is the back buffer
+    setFixedSize(layout::kClientWidth, layout::kClientHeight);  // no sizing border
     // A caption with a close box only: no minimize or maximize box, no sizing border.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -60,36 +65,30 @@ ViewerWindow::ViewerWindow(int width, int height) {
         if (onDrop) onDrop(path);
     };
     QWidget* container = QWidget::createWindowContainer(surface_, this);
-    container->setGeometry(0, 0, width, height);
+    container->setGeometry(0, 0, layout::kClientWidth, layout::kClientHeight);
     container->setFocusPolicy(Qt::StrongFocus);
 
-    button_ = new QPushButton(QString::fromUtf8(kCaptureButtonText), this);
-    button_->setObjectName(QStringLiteral("1000"));
-    button_->setFont(japaneseFont(12));
-    button_->setGeometry(264, 4, 68, 18);
-    button_->setFocusPolicy(Qt::NoFocus);
+    constexpr app::Control place = layout::kCaptureButton;
+    auto* button = new QPushButton(QString::fromUtf8(place.text), this);
+    button->setObjectName(QString::number(place.id));
+    button->setFont(japaneseFont(app::kControlFontPixels));
+    button->setGeometry(place.x, place.y, place.width, place.height);
+    button->setFocusPolicy(Qt::NoFocus);
     // A native child stays above the native OpenGL surface and takes its own clicks.
-    button_->setAttribute(Qt::WA_NativeWindow);
-    button_->raise();
-    QObject::connect(button_, &QPushButton::clicked, this, [this] {
+    button->setAttribute(Qt::WA_NativeWindow);
+    button->raise();
+    QObject::connect(button, &QPushButton::clicked, this, [this] {
         if (onCaptureButton) onCaptureButton();
     });
+}
+
+bool ViewerWindow::event(QEvent* event) {
+    return handleDropEvent(event, onDrop) || QWidget::event(event);
 }
 
 void ViewerWindow::closeEvent(QCloseEvent* event) {
     event->accept();
     if (onClose) onClose();
-}
-
-void ViewerWindow::dragEnterEvent(QDragEnterEvent* event) {
-    if (!firstDroppedFile(event->mimeData()).empty()) event->acceptProposedAction();
-}
-
-void ViewerWindow::dropEvent(QDropEvent* event) {
-    const std::string path = firstDroppedFile(event->mimeData());
-    if (path.empty()) return;
-    event->acceptProposedAction();
-    if (onDrop) onDrop(path);
 }
 
 }  // namespace platform::qt

@@ -1,20 +1,21 @@
 #pragma once
-// The viewer: a fixed 594 x 578 client area that is the OpenGL back buffer, the capture
-// button 1000 over it, and file drops.
-#include <QPushButton>
+// The viewer: a fixed client area that is the OpenGL back buffer, the capture button over it,
+// and file drops, as the window layout describes them.
 #include <QWidget>
 #include <QWindow>
 #include <functional>
 #include <string>
 
-class QMimeData;
+class QEvent;
 
 namespace platform::qt {
+
+using DropHandler = std::function<void(const std::string& path)>;
 
 // The OpenGL surface inside the viewer; it also takes the drops that land on the picture.
 class GlSurface final : public QWindow {
 public:
-    std::function<void(const std::string&)> onDrop;
+    DropHandler onDrop;
 
 protected:
     bool event(QEvent* event) override;
@@ -22,24 +23,22 @@ protected:
 
 class ViewerWindow final : public QWidget {
 public:
-    ViewerWindow(int width, int height);
+    ViewerWindow();
     GlSurface& surface() { return *surface_; }
-    QPushButton& captureButton() { return *button_; }
     std::function<void()> onCaptureButton;
-    std::function<void(const std::string&)> onDrop;
+    DropHandler onDrop;
     std::function<void()> onClose;
 
 protected:
+    bool event(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
 
 private:
     GlSurface* surface_;
-    QPushButton* button_;
 };
 
-// The local path of the first file of a drop, or empty.
-std::string firstDroppedFile(const QMimeData* data);
+// Handles a drag or drop event: the first local file of a drop goes to `onDrop`. False for
+// any other event.
+bool handleDropEvent(QEvent* event, const DropHandler& onDrop);
 
 }  // namespace platform::qt

@@ -1,0 +1,21 @@
+#pragma once
+// What happens to the windows, as a backend reports it: the one way a backend reaches the
+// core. A backend calls these from its native events, on the thread that runs the loop.
+#include <string>
+
+namespace app {
+
+class WindowEvents {
+public:
+    virtual ~WindowEvents() = default;
+    virtual void onCaptureButton() = 0;                       // viewer button 1000
+    virtual void onFileDropped(const std::string& path) = 0;  // UTF-8, first file of a drop
+    virtual void onViewerClosed() = 0;
+    virtual void onFrameResized() = 0;
+    virtual void onFrameMoved() = 0;                            // a drag of the frame has ended
+    virtual void onExitButton() = 0;                            // frame button 1001
+    virtual void onShootButton() = 0;                           // frame button 1002
+    virtual void onPrefixChanged(const std::string& text) = 0;  // edit box 1003, UTF-8
+};
+
+}  // namespace app

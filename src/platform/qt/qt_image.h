@@ -1,0 +1,18 @@
+#pragma once
+// Pictures between Qt and the core: 0xAARRGGBB words, top row first, alpha not premultiplied.
+#include <QImage>
+#include <cstring>
+
+#include "base/image.h"
+
+namespace platform::qt {
+
+inline base::Image imageFromQImage(const QImage& picture) {
+    const QImage argb = picture.convertToFormat(QImage::Format_ARGB32);
+    base::Image image(argb.width(), argb.height());
+    for (int y = 0; y < argb.height(); ++y)
+        std::memcpy(&image.at(0, y), argb.constScanLine(y), static_cast<std::size_t>(argb.width()) * 4);
+    return image;
+}
+
+}  // namespace platform::qt

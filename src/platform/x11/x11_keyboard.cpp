@@ -1,0 +1,86 @@
+#include "platform/x11/x11_keyboard.h"
+
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+
+#include <initializer_list>
+
+#include "platform/virtual_keys.h"
+
+namespace platform::x11 {
+
+namespace {
+
+namespace vk = platform::vk;
+
+// The first keysym of the list that the display has a key for.
+std::uint8_t firstKeycode(Display* display, std::initializer_list<KeySym> keysyms) {
+    for (KeySym keysym : keysyms) {
+        const KeyCode code = XKeysymToKeycode(display, keysym);
+        if (code != 0) return static_cast<std::uint8_t>(code);
+    }
+    return 0;
+}
+
+}  // namespace
+
+X11Keyboard::KeycodeMap X11Keyboard::buildKeycodeMap(Display* display) {
+    KeycodeMap map{};
+    const auto set = [&](int virtualKey, std::initializer_list<KeySym> keysyms) {
+        map[static_cast<std::size_t>(virtualKey)] = firstKeycode(display, keysyms);
+    };
+
+    for (int i = 0; i < 26; ++i) set(vk::A + i, {static_cast<KeySym>(XK_a + i)});
+    for (int i = 0; i < 10; ++i) set(vk::Digit0 + i, {static_cast<KeySym>(XK_0 + i)});
+
+    // The keypad digits are the same keys with NumLock off; either keysym finds the key.
+    const KeySym keypadWithoutNumLock[10] = {XK_KP_Insert, XK_KP_End,   XK_KP_Down, XK_KP_Next, XK_KP_Left,
+                                             XK_KP_Begin,  XK_KP_Right, XK_KP_Home, XK_KP_Up,   XK_KP_Prior};
+    for (int i = 0; i < 10; ++i)
+        set(vk::Numpad0 + i, {static_cast<KeySym>(XK_KP_0 + i), keypadWithoutNumLock[i]});
+    set(vk::Add, {XK_KP_Add});
+    set(vk::Subtract, {XK_KP_Subtract});
+    set(vk::Multiply, {XK_KP_Multiply});
+    set(vk::Divide, {XK_KP_Divide});
+
+    // Keypad Enter is a key of its own and does not capture.
+    set(vk::Return, {XK_Return});
+    set(vk::Escape, {XK_Escape});
+    set(vk::LShift, {XK_Shift_L});
+    set(vk::RShift, {XK_Shift_R});
+    set(vk::LControl, {XK_Control_L});
+    set(vk::RControl, {XK_Control_R});
+    set(vk::Left, {XK_Left});
+    set(vk::Up, {XK_Up});
+    set(vk::Right, {XK_Right});
+    set(vk::Down, {XK_Down});
+    set(vk::Prior, {XK_Prior});
+    set(vk::Next, {XK_Next});
+    return map;
+}
+
+X11Keyboard::X11Keyboard(Display* display, OwnWindowKeys& ownKeys)
+    : display_(display), keycodes_(buildKeycodeMap(display)), ownWindows_(ownKeys) {}
+
+void X11Keyboard::refresh() {
+    XQueryKeymap(display_, keymap_.data());
+    ownWindows_.startPoll();
+}
+
+std::uint8_t X11Keyboard::keycodeOf(int virtualKey) const {
+    if (virtualKey < 0 || virtualKey >= vk::Count) return 0;
+    return keycodes_[static_cast<std::size_t>(virtualKey)];
+}
+
+bool X11Keyboard::isHeldAnywhere(int virtualKey) {
+    const std::uint8_t code = keycodeOf(virtualKey);
+    if (code == 0) return false;
+    return (static_cast<unsigned char>(keymap_[code / 8]) >> (code % 8)) & 1u;
+}
+
+bool X11Keyboard::isHeld(int virtualKey) {
+    const std::uint8_t code = keycodeOf(virtualKey);
+    return code != 0 && ownWindows_.isHeld(code);
+}
+
+}  // namespace platform::x11

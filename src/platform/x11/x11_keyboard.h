@@ -1,0 +1,41 @@
+#pragma once
+// Key state on X11. Physical state comes from one keymap query per poll; the state "as our
+// windows saw it" comes from the key events that the shell feeds to `ownKeys`.
+#include <array>
+#include <cstdint>
+
+#include "platform/keyboard.h"
+#include "platform/own_window_keys.h"
+
+// Xlib's own declaration, so this header does not drag Xlib's macros into toolkit code.
+struct _XDisplay;
+using Display = _XDisplay;
+
+namespace platform::x11 {
+
+class X11Keyboard final : public platform::Keyboard {
+public:
+    // X keycodes run from 8 to 255; 0 means the key has no keycode on this display.
+    using KeycodeMap = std::array<std::uint8_t, 256>;
+
+    // The display and `ownKeys` (X keycodes) must outlive the keyboard. Keycodes are looked
+    // up once, here.
+    X11Keyboard(Display* display, OwnWindowKeys& ownKeys);
+
+    void refresh() override;
+    bool isHeld(int virtualKey) override;
+    bool isHeldAnywhere(int virtualKey) override;
+
+    // Virtual key -> physical keycode on this display.
+    static KeycodeMap buildKeycodeMap(Display* display);
+
+private:
+    std::uint8_t keycodeOf(int virtualKey) const;
+
+    Display* display_;
+    KeycodeMap keycodes_{};
+    std::array<char, 32> keymap_{};  // one bit per keycode, as XQueryKeymap returns it
+    OwnWindowKeys& ownWindows_;
+};
+
+}  // namespace platform::x11

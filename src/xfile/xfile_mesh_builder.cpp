@@ -1,0 +1,149 @@
+#include "xfile/xfile_mesh_builder.h"
+
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+namespace xfile {
+
+namespace {
+
+std::vector<Matrix> worldMatrices(const std::vector<XFileFrame>& frames) {
+    std::vector<Matrix> world;
+    world.reserve(frames.size());
+    for (const XFileFrame& frame : frames) {
+        // Row vectors: the child's own matrix applies first, then its parent's.
+        world.push_back(frame.parent < 0 ? frame.local
+                                         : base::matrixMultiply(
+                                               frame.local, world[static_cast<std::size_t>(frame.parent)]));
+    }
+    return world;
+}
+
+// Normals follow the inverse transpose of the upper 3x3 part, which is the cofactor matrix
+// divided by the determinant; only its direction matters, as normals are made unit length.
+struct NormalTransform {
+    float c[3][3]{};
+    explicit NormalTransform(const Matrix& m) {
+        const auto& a = m.m;
+        c[0][0] = a[1][1] * a[2][2] - a[1][2] * a[2][1];
+        c[0][1] = a[1][2] * a[2][0] - a[1][0] * a[2][2];
+        c[0][2] = a[1][0] * a[2][1] - a[1][1] * a[2][0];
+        c[1][0] = a[0][2] * a[2][1] - a[0][1] * a[2][2];
+        c[1][1] = a[0][0] * a[2][2] - a[0][2] * a[2][0];
+        c[1][2] = a[0][1] * a[2][0] - a[0][0] * a[2][1];
+        c[2][0] = a[0][1] * a[1][2] - a[0][2] * a[1][1];
+        c[2][1] = a[0][2] * a[1][0] - a[0][0] * a[1][2];
+        c[2][2] = a[0][0] * a[1][1] - a[0][1] * a[1][0];
+        const float det = a[0][0] * c[0][0] + a[0][1] * c[0][1] + a[0][2] * c[0][2];
+        if (det < 0) {
+            for (auto& row : c) {
+                for (float& v : row) v = -v;
+            }
+        }
+    }
+    void apply(MeshVertex& v) const {
+        const float x = v.nx * c[0][0] + v.ny * c[1][0] + v.nz * c[2][0];
+        const float y = v.nx * c[0][1] + v.ny * c[1][1] + v.nz * c[2][1];
+        const float z = v.nx * c[0][2] + v.ny * c[1][2] + v.nz * c[2][2];
+        const float length = std::sqrt(x * x + y * y + z * z);
+        if (length > 0) {
+            v.nx = x / length;
+            v.ny = y / length;
+            v.nz = z / length;
+        }
+    }
+};
+
+void transformVertex(MeshVertex& v, const Matrix& m, const NormalTransform& normals) {
+    const auto& a = m.m;
+    const float x = v.x * a[0][0] + v.y * a[1][0] + v.z * a[2][0] + a[3][0];
+    const float y = v.x * a[0][1] + v.y * a[1][1] + v.z * a[2][1] + a[3][1];
+    const float z = v.x * a[0][2] + v.y * a[1][2] + v.z * a[2][2] + a[3][2];
+    v.x = x;
+    v.y = y;
+    v.z = z;
+    normals.apply(v);
+}
+
+void appendMesh(const XFileMesh& mesh, const Matrix* world, MeshData& out) {
+    const auto materialBase = static_cast<std::uint32_t>(out.materials.size());
+    if (mesh.materials.empty()) {
+        out.materials.push_back(defaultXFileMaterial());
+    } else {
+        out.materials.insert(out.materials.end(), mesh.materials.begin(), mesh.materials.end());
+    }
+    const std::size_t firstVertex = out.vertices.size();
+
+    // One output vertex per distinct (position, normal) pair that a face corner uses.
+    std::unordered_map<std::uint64_t, std::uint32_t> vertexOf;
+    auto cornerVertex = [&](std::size_t corner) {
+        const std::uint32_t position = mesh.faceIndices[corner];
+        const std::uint32_t normal = mesh.hasNormals ? mesh.normalIndices[corner] : 0;
+        const std::uint64_t key = (static_cast<std::uint64_t>(position) << 32) | normal;
+        const auto [it, added] = vertexOf.try_emplace(key, static_cast<std::uint32_t>(out.vertices.size()));
+        if (added) {
+            MeshVertex v;
+            v.x = mesh.positions[position][0];
+            v.y = mesh.positions[position][1];
+            v.z = mesh.positions[position][2];
+            if (mesh.hasNormals) {
+                v.nx = mesh.normals[normal][0];
+                v.ny = mesh.normals[normal][1];
+                v.nz = mesh.normals[normal][2];
+            }
+            if (position < mesh.textureCoords.size()) {
+                v.u = mesh.textureCoords[position][0];
+                v.v = mesh.textureCoords[position][1];
+            }
+            out.vertices.push_back(v);
+        }
+        return it->second;
+    };
+
+    std::size_t corner = 0;
+    for (std::size_t f = 0; f < mesh.faceSizes.size(); ++f) {
+        const std::uint32_t size = mesh.faceSizes[f];
+        // A list shorter than the faces repeats its last entry for the rest.
+        std::uint32_t material = 0;
+        if (!mesh.faceMaterials.empty())
+            material = mesh.faceMaterials[std::min(f, mesh.faceMaterials.size() - 1)];
+        if (size >= 3) {
+            const std::uint32_t first = cornerVertex(corner);
+            for (std::uint32_t i = 1; i + 1 < size; ++i) {
+                out.indices.push_back(first);
+                out.indices.push_back(cornerVertex(corner + i));
+                out.indices.push_back(cornerVertex(corner + i + 1));
+                out.attributes.push_back(materialBase + material);
+            }
+        }
+        corner += size;
+    }
+
+    if (world != nullptr) {
+        const NormalTransform normals(*world);
+        for (std::size_t i = firstVertex; i < out.vertices.size(); ++i)
+            transformVertex(out.vertices[i], *world, normals);
+    }
+    out.hasNormals = out.hasNormals || mesh.hasNormals;
+    out.hasTextureCoords = out.hasTextureCoords || !mesh.textureCoords.empty();
+}
+
+}  // namespace
+
+MeshMaterial defaultXFileMaterial() {
+    MeshMaterial material;
+    material.material.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
+    return material;
+}
+
+MeshData buildMeshData(const XFileScene& scene) {
+    const std::vector<Matrix> world = worldMatrices(scene.frames);
+    MeshData out;
+    for (const XFileMesh& mesh : scene.meshes) {
+        appendMesh(mesh, mesh.frame < 0 ? nullptr : &world[static_cast<std::size_t>(mesh.frame)], out);
+    }
+    return out;
+}
+
+}  // namespace xfile

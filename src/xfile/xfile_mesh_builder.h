@@ -1,0 +1,14 @@
+#pragma once
+// Merges every mesh of an X file into one, as the published loader does: frame transforms
+// applied, polygons cut into triangle fans, material lists appended mesh after mesh.
+#include "base/mesh_data.h"
+#include "xfile/xfile_scene.h"
+
+namespace xfile {
+
+// The material that a mesh without a MeshMaterialList gets: white, with no texture.
+MeshMaterial defaultXFileMaterial();
+
+MeshData buildMeshData(const XFileScene& scene);
+
+}  // namespace xfile

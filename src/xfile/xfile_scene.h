@@ -1,0 +1,42 @@
+#pragma once
+// What the X file parser finds, before the meshes are merged: each Mesh as its file states
+// it, and the frames whose transforms place them.
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "base/matrix.h"
+#include "base/mesh_data.h"
+
+namespace xfile {
+
+using base::Material;
+using base::Matrix;
+using base::MeshData;
+using base::MeshMaterial;
+using base::MeshVertex;
+
+struct XFileFrame {
+    int parent = -1;  // index into XFileScene::frames, or -1 at the top
+    Matrix local = Matrix::identity();
+};
+
+struct XFileMesh {
+    int frame = -1;  // the frame that holds the mesh, or -1 at the top
+    std::vector<std::array<float, 3>> positions;
+    std::vector<std::uint32_t> faceSizes;    // corners of each face
+    std::vector<std::uint32_t> faceIndices;  // the corners of all faces, one after another
+    bool hasNormals = false;
+    std::vector<std::array<float, 3>> normals;
+    std::vector<std::uint32_t> normalIndices;         // one per face corner, same order as faceIndices
+    std::vector<std::array<float, 2>> textureCoords;  // one per vertex
+    std::vector<MeshMaterial> materials;              // empty: no MeshMaterialList
+    std::vector<std::uint32_t> faceMaterials;         // may be shorter than the faces
+};
+
+struct XFileScene {
+    std::vector<XFileFrame> frames;  // a parent always comes before its children
+    std::vector<XFileMesh> meshes;   // in file order
+};
+
+}  // namespace xfile
