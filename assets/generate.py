@@ -189,11 +189,11 @@ def model_bytes(m):
     w(("      %d;\n" % len(MATERIALS)).encode("ascii"))
     w(("      %d;\n" % len(m.material)).encode("ascii"))
     w((",\n".join("      %d" % i for i in m.material) + ";\n").encode("ascii"))
-    for name, diff, power, spec, emis, tex in MATERIALS:
+    for name, diff, power, specular, emis, tex in MATERIALS:
         w(("\n      Material %s {\n" % name).encode("ascii"))
         w(("        " + ";".join(fmt(x) for x in diff) + ";;\n").encode("ascii"))
         w(("        %s;\n" % fmt(power)).encode("ascii"))
-        w(("        " + ";".join(fmt(x) for x in spec) + ";;\n").encode("ascii"))
+        w(("        " + ";".join(fmt(x) for x in specular) + ";;\n").encode("ascii"))
         w(("        " + ";".join(fmt(x) for x in emis) + ";;\n").encode("ascii"))
         if tex is not None:
             # older tools store texture names in the ANSI code page (Shift-JIS)

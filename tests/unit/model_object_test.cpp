@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "fresh_directory.h"
 #include "platform/fake/fake_image_decoder.h"
 #include "platform/fake/recording_device.h"
@@ -42,6 +44,39 @@ Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 2; 3;0,1,2;, 3;1,3,2;;
         "setTexture 0 none", "drawSubset 1", "setMaterial",          "setTexture 0 none", "drawSubset 2"};
     EXPECT_EQ(device.calls, expected);
     EXPECT_EQ(device.transforms[render::TransformState::World], render::matrixTranslation(1, 2, 3));
+}
+
+// A point turned about one axis by `angle`, as a left-handed turn looking down that axis.
+base::Vec3 turned(base::Vec3 p, char axis, float angle) {
+    const double c = std::cos(angle), s = std::sin(angle);
+    switch (axis) {
+        case 'x':
+            return {p.x, static_cast<float>(p.y * c - p.z * s), static_cast<float>(p.y * s + p.z * c)};
+        case 'y':
+            return {static_cast<float>(p.x * c + p.z * s), p.y, static_cast<float>(-p.x * s + p.z * c)};
+        default:
+            return {static_cast<float>(p.x * c - p.y * s), static_cast<float>(p.x * s + p.y * c), p.z};
+    }
+}
+
+TEST_F(ModelObjectOnDoubles, TheModelTurnsAboutZThenXThenYAndThenMovesToItsPlace) {
+    writeFile("m.x", "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n");
+    render::ModelObject model("m.x", device, decoder);
+    const base::Vec3 place{1.5f, -2.0f, 3.0f}, rotation{0.3f, 0.5f, 0.7f};
+    model.draw(place, rotation);
+    const base::Matrix& world = device.transforms[render::TransformState::World];
+    for (const base::Vec3 p :
+         {base::Vec3{1, 0, 0}, base::Vec3{0, 1, 0}, base::Vec3{0, 0, 1}, base::Vec3{0.2f, -0.4f, 0.9f}}) {
+        base::Vec3 expected = turned(turned(turned(p, 'z', rotation.z), 'x', rotation.x), 'y', rotation.y);
+        expected = {expected.x + place.x, expected.y + place.y, expected.z + place.z};
+        const float got[3] = {
+            p.x * world.m[0][0] + p.y * world.m[1][0] + p.z * world.m[2][0] + world.m[3][0],
+            p.x * world.m[0][1] + p.y * world.m[1][1] + p.z * world.m[2][1] + world.m[3][1],
+            p.x * world.m[0][2] + p.y * world.m[1][2] + p.z * world.m[2][2] + world.m[3][2]};
+        EXPECT_NEAR(got[0], expected.x, 1e-5) << "x of (" << p.x << "," << p.y << "," << p.z << ")";
+        EXPECT_NEAR(got[1], expected.y, 1e-5) << "y of (" << p.x << "," << p.y << "," << p.z << ")";
+        EXPECT_NEAR(got[2], expected.z, 1e-5) << "z of (" << p.x << "," << p.y << "," << p.z << ")";
+    }
 }
 
 TEST_F(ModelObjectOnDoubles, AFileThatCannotBeLoadedGivesAModelThatDrawsNothing) {
