@@ -1,10 +1,7 @@
 #pragma once
 // What the OpenGL device needs of the window system, which the shell provides: a context on
 // the viewer's surface, and text drawn by the system's font engine.
-#include <cstdint>
-#include <string>
-
-#include "base/image.h"
+#include "render/text_painter.h"
 
 namespace platform::gl {
 
@@ -22,12 +19,6 @@ public:
     virtual double pixelRatio() const = 0;
 };
 
-class TextPainter {
-public:
-    virtual ~TextPainter() = default;
-    // `text` (UTF-8; line feeds start new lines) in `colour` (0xAARRGGBB) on transparent
-    // pixels, the first line's top at row 0; alpha is not premultiplied.
-    virtual base::Image paint(const std::string& text, std::uint32_t colour, int pixelHeight) = 0;
-};
+using render::TextPainter;
 
 }  // namespace platform::gl
