@@ -39,6 +39,7 @@ int App::run() {
         platform_.shell.processPendingEvents();
         if (quitCode_) break;
         idlePass();
+        platform_.shell.paceFrame();
     }
     shutdown();
     return *quitCode_;
@@ -47,13 +48,19 @@ int App::run() {
 void App::idlePass() {
     state.save.numberedSave = 0;
     input::pollKeyboard(state.view, state.save, platform_.keyboard, *this);
+    const bool changed = redraw_.changed(state.view, state.save);
+    if (!changed && !redraw_.settling()) return;
+    drawFrame();
+    redraw_.drawn(state.view, state.save, changed);
+}
+
+void App::drawFrame() {
     device_->beginScene();
     device_->clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
     render::Scene scene{*device_, textFont_.get(), currentModel_.get(), currentOverlay_.get()};
     render::renderFrame(state.view, state.save, scene);
     device_->endScene();
     device_->present();
-    platform_.shell.paceFrame();
 }
 
 void App::shutdown() {
@@ -80,6 +87,7 @@ void App::refreshModel() {
     currentModel_.reset();
     if (device_)
         currentModel_ = std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
+    redraw_.invalidate();
 }
 
 void App::onCaptureButton() {
@@ -94,6 +102,10 @@ void App::onFileDropped(const std::string& path) {
 
 void App::onViewerClosed() {
     requestQuit(0);
+}
+
+void App::onViewerExposed() {
+    redraw_.invalidate();
 }
 
 void App::onFrameResized() {

@@ -6,6 +6,7 @@
 
 #include "app/actions.h"
 #include "app/app_state.h"
+#include "app/redraw.h"
 #include "app/window_events.h"
 #include "base/result.h"
 #include "platform/image_decoder.h"
@@ -34,9 +35,10 @@ public:
 
     // Creates the windows, the graphics, the overlay and the model; or says what failed.
     base::Status startUp();
-    // Drains events and runs idle passes until a quit is requested; then shuts down and
-    // returns the exit code.
+    // Drains events and runs idle passes, one per display period, until a quit is requested;
+    // then shuts down and returns the exit code.
     int run();
+    // Polls the keys, then draws and presents a frame if the picture would change.
     void idlePass();
     void shutdown();
 
@@ -49,6 +51,7 @@ public:
     void onCaptureButton() override;
     void onFileDropped(const std::string& path) override;
     void onViewerClosed() override;
+    void onViewerExposed() override;
     void onFrameResized() override;
     void onFrameMoved() override;
     void onExitButton() override;
@@ -63,6 +66,7 @@ public:
 
 private:
     void refreshModel();
+    void drawFrame();
 
     Platform platform_;
     std::unique_ptr<render::GraphicsDevice> device_;
@@ -70,6 +74,7 @@ private:
     std::unique_ptr<render::OverlayQuad> currentOverlay_;
     std::unique_ptr<render::ModelObject> currentModel_;
     std::optional<int> quitCode_;
+    RedrawDecision redraw_;
 };
 
 }  // namespace app

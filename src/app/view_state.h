@@ -46,6 +46,8 @@ struct ViewState {
 
     std::int32_t backBufferWidth = viewer::kClientWidth;
     std::int32_t backBufferHeight = viewer::kClientHeight;
+
+    friend bool operator==(const ViewState&, const ViewState&) = default;
 };
 
 }  // namespace app

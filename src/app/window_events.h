@@ -11,6 +11,9 @@ public:
     virtual void onCaptureButton() = 0;                       // viewer button 1000
     virtual void onFileDropped(const std::string& path) = 0;  // UTF-8, first file of a drop
     virtual void onViewerClosed() = 0;
+    // The viewer's picture was lost or damaged: it was exposed, resized, moved to another
+    // screen, or its graphics surface was lost. The next pass draws it again.
+    virtual void onViewerExposed() = 0;
     virtual void onFrameResized() = 0;
     virtual void onFrameMoved() = 0;                            // a drag of the frame has ended
     virtual void onExitButton() = 0;                            // frame button 1001

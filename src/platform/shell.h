@@ -24,7 +24,8 @@ public:
     virtual base::Result<std::unique_ptr<render::GraphicsDevice>> createGraphicsDevice(int width,
                                                                                        int height) = 0;
     virtual void showCursor() {}
-    // Waits out the rest of the display period when presenting did not wait for the refresh.
+    // Waits until the next key poll is due, one display period after the last, running the
+    // window events that arrive meanwhile; at once when presenting already waited that long.
     virtual void paceFrame() {}
     // Runs every pending window event (the handlers run inside), without waiting.
     virtual void processPendingEvents() = 0;

@@ -74,7 +74,9 @@ class OverlayAndModelKeys(unittest.TestCase):
 
         hold(self.server, self.key("d"), 0.5)
         moved = self.settled_left()
-        self.assertGreaterEqual(moved - start, 15, f"holding D for 0.5 s moved the overlay only {start} -> {moved}")
+        # The keys are polled every display period whether or not anything is drawn: at least
+        # 10 steps in half a second, even on a slow machine.
+        self.assertGreaterEqual(moved - start, 30, f"holding D for 0.5 s moved the overlay only {start} -> {moved}")
         self.assertEqual((moved - start) % 3, 0, f"D moved the overlay {moved - start} px, not a multiple of 3")
         self.assertLessEqual(moved, 560)
 

@@ -1,6 +1,13 @@
 """The rendered 3D view as it reaches the screen: the overlay, the model with its texture and lighting,
 and the grey texts, on the real binary under Xvfb. Points are in the viewer's client pixels."""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
 import unittest
+
+from PIL import Image
 
 from harness import (CLEAR_COLOUR, SAMPLES, Nukitori, XServer, drag, near, stable_screenshot,
                      wait_until)
@@ -98,6 +105,30 @@ class ViewerScreen(unittest.TestCase):
                        timeout, what=what)
         finally:
             self.server.key_up(code)
+
+
+class IdleViewer(ViewerScreen):
+    def test_an_idle_viewer_keeps_its_picture_and_repaints_what_another_window_uncovers(self):
+        before = self.view()
+        time.sleep(1.5)
+        self.assertEqual(self.view().tobytes(), before.tobytes(), "the picture changed while nothing did")
+
+        # Without a compositor, what a window leaves behind stays on the screen until the viewer
+        # draws itself again.
+        folder = tempfile.mkdtemp(prefix="nukitori-cover-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        path = os.path.join(folder, "cover.png")
+        Image.new("RGB", (200, 150), (255, 0, 255)).save(path)
+        cover = subprocess.Popen(["display", "-geometry", f"+{self.vx + 150}+{self.vy + 150}", path],
+                                 env=self.server.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        try:
+            wait_until(lambda: self.pixel(self.server.screenshot(), 250, 220) == (255, 0, 255),
+                       what="the covering window over the model")
+        finally:
+            cover.terminate()
+            cover.wait(5)
+        wait_until(lambda: self.view().tobytes() == before.tobytes(),
+                   what="the viewer to repaint what the window uncovered")
 
 
 class OverlayWithoutItsPicture(ViewerScreen):

@@ -105,7 +105,30 @@ TEST_F(AppOnDoubles, IdlePassClearsNumberedSavePollsAndDrawsOneFrameInOrder) {
     EXPECT_EQ(device->calls[2], "setLight 2") << "the frame starts right after the clear";
     EXPECT_EQ(device->calls[device->calls.size() - 2], "endScene");
     EXPECT_EQ(device->calls.back(), "present");
-    EXPECT_EQ(shell.paceFrameCount, 1) << "every presented frame is paced";
+}
+
+TEST_F(AppOnDoubles, AFrameIsDrawnOnlyWhenThePictureWouldChange) {
+    const auto started = app.startUp();
+    ASSERT_TRUE(started) << started.error();
+    const auto framesAfter = [&](int passes) {
+        const int before = device->presentCount;
+        for (int i = 0; i < passes; ++i) app.idlePass();
+        return device->presentCount - before;
+    };
+    // The first frame, then one more: the camera set by a frame shows in the next one.
+    EXPECT_EQ(framesAfter(5), 2) << "an untouched viewer must be drawn twice, then not again";
+
+    keyboard.press('D');
+    EXPECT_EQ(framesAfter(3), 3) << "a held key changes every frame";
+    keyboard.releaseAll();
+    EXPECT_EQ(framesAfter(3), 1) << "after the key, one settling frame only";
+
+    app.onViewerExposed();
+    EXPECT_EQ(framesAfter(3), 2) << "an exposed viewer is drawn again";
+    app.onCaptureButton();
+    EXPECT_EQ(framesAfter(3), 2) << "the saved-file line is a change";
+    app.frameGrab();
+    EXPECT_EQ(framesAfter(3), 2) << "a reloaded model is a change";
 }
 
 TEST_F(AppOnDoubles, EscapeEndsTheLoopAfterItsPassWithExitCode0AndShutsDownOverlayFirst) {
@@ -116,8 +139,9 @@ TEST_F(AppOnDoubles, EscapeEndsTheLoopAfterItsPassWithExitCode0AndShutsDownOverl
         if (++passes == 3) keyboard.press(0x1B);
     };
     EXPECT_EQ(app.run(), 0);
-    // Escape was seen in the third pass, whose frame was still presented.
-    EXPECT_EQ(device->presentCount, 3);
+    // Escape was seen in the third pass, which still ran to its end; each pass waited once.
+    EXPECT_EQ(keyboard.refreshCount, 3);
+    EXPECT_EQ(shell.paceFrameCount, 3) << "every pass waits for the next display period";
     const int overlayGone = device->find("releaseVertexBuffer");
     const int modelGone = device->find("releaseMesh");
     ASSERT_GE(overlayGone, 0);

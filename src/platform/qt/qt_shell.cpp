@@ -4,7 +4,6 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QRegion>
-#include <thread>
 
 #include "app/window_layout.h"
 #include "base/log.h"
@@ -64,6 +63,8 @@ QRegion outlineShape(const QImage& outline) {
 QtShell::QtShell(Display* display, OwnWindowKeys& ownKeys)
     : display_(display), keyFilter_(std::make_unique<KeyFilter>(ownKeys)) {
     QCoreApplication::instance()->installEventFilter(keyFilter_.get());
+    wake_.setSingleShot(true);
+    wake_.setTimerType(Qt::PreciseTimer);
 }
 
 QtShell::~QtShell() = default;
@@ -73,6 +74,7 @@ void QtShell::createViewer(app::WindowEvents& events) {
     viewer_->onCaptureButton = [&events] { events.onCaptureButton(); };
     viewer_->onDrop = [&events](const std::string& path) { events.onFileDropped(path); };
     viewer_->onClose = [&events] { events.onViewerClosed(); };
+    viewer_->onExposed = [&events] { events.onViewerExposed(); };
     viewer_->show();
 }
 
@@ -124,16 +126,24 @@ base::Point QtShell::viewerClientOrigin() {
 }
 
 void QtShell::paceFrame() {
-    // A virtual X server has no vertical retrace: wait out the rest of a 60 Hz period here.
-    const auto now = std::chrono::steady_clock::now();
-    if (nextFrame_ > now) std::this_thread::sleep_until(nextFrame_);
-    nextFrame_ = std::max(now, nextFrame_) + kFramePeriod;
-
+    // Sleeps in the event loop until the next poll is due, so that events are handled as they
+    // come and an untouched program uses no processor time. A virtual X server has no vertical
+    // retrace, so the period is kept here rather than by presenting.
     // Without a window manager nothing keeps the frame above other windows but itself.
     if (++passesSinceRaise_ >= 30) {
         passesSinceRaise_ = 0;
-        if (frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_)) frame_->raise();
+        if (frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_))
+            x11::raiseWindow(display_, frame_->winId());
     }
+
+    const auto deadline = nextFrame_;
+    for (auto now = std::chrono::steady_clock::now(); now < deadline;
+         now = std::chrono::steady_clock::now()) {
+        wake_.start(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    wake_.stop();
+    nextFrame_ = std::max(std::chrono::steady_clock::now(), deadline) + kFramePeriod;
 }
 
 }  // namespace platform::qt

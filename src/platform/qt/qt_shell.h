@@ -1,6 +1,7 @@
 #pragma once
 // The Linux shell: Qt windows on X11. Makes the viewer and the capture frame, reports their
 // events to the core's WindowEvents, and makes the OpenGL device on the viewer.
+#include <QTimer>
 #include <chrono>
 #include <memory>
 
@@ -40,6 +41,7 @@ private:
     std::unique_ptr<ViewerWindow> viewer_;
     std::unique_ptr<FrameWindow> frame_;
     std::chrono::steady_clock::time_point nextFrame_{};
+    QTimer wake_;  // ends the wait for events when the next poll is due
     int passesSinceRaise_ = 0;
 };
 

@@ -46,7 +46,17 @@ bool handleDropEvent(QEvent* event, const DropHandler& onDrop) {
 }
 
 bool GlSurface::event(QEvent* event) {
-    return handleDropEvent(event, onDrop) || QWindow::event(event);
+    if (handleDropEvent(event, onDrop)) return true;
+    switch (event->type()) {
+        case QEvent::Expose:
+        case QEvent::Resize:
+        case QEvent::ScreenChangeInternal:
+            if (onExposed) onExposed();
+            break;
+        default:
+            break;
+    }
+    return QWindow::event(event);
 }
 
 ViewerWindow::ViewerWindow() {
@@ -63,6 +73,9 @@ ViewerWindow::ViewerWindow() {
     surface_->setSurfaceType(QSurface::OpenGLSurface);
     surface_->onDrop = [this](const std::string& path) {
         if (onDrop) onDrop(path);
+    };
+    surface_->onExposed = [this] {
+        if (onExposed) onExposed();
     };
     QWidget* container = QWidget::createWindowContainer(surface_, this);
     container->setGeometry(0, 0, layout::kClientWidth, layout::kClientHeight);

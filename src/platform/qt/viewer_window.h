@@ -16,6 +16,8 @@ using DropHandler = std::function<void(const std::string& path)>;
 class GlSurface final : public QWindow {
 public:
     DropHandler onDrop;
+    // Its picture was damaged or lost: shown again, resized, or moved to another screen.
+    std::function<void()> onExposed;
 
 protected:
     bool event(QEvent* event) override;
@@ -28,6 +30,7 @@ public:
     std::function<void()> onCaptureButton;
     DropHandler onDrop;
     std::function<void()> onClose;
+    std::function<void()> onExposed;
 
 protected:
     bool event(QEvent* event) override;

@@ -9,4 +9,9 @@ bool windowManagerRunning(Display* display) {
     return XGetSelectionOwner(display, selection) != None;
 }
 
+void raiseWindow(Display* display, unsigned long window) {
+    XRaiseWindow(display, window);
+    XFlush(display);
+}
+
 }  // namespace platform::x11
