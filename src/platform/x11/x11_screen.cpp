@@ -2,8 +2,13 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 
 namespace platform::x11 {
 
@@ -31,42 +36,146 @@ std::uint32_t widen(unsigned long value, int bits) {
     return static_cast<std::uint32_t>((value * 255 + ((1ul << bits) - 1) / 2) / ((1ul << bits) - 1));
 }
 
-}  // namespace
-
-X11Screen::X11Screen(Display* display) : display_(display) {}
-
-base::Image X11Screen::read(int x, int y, int width, int height) {
-    base::Image image(width, height, 0xFF000000u);
-    const Window root = DefaultRootWindow(display_);
-    const int screen = DefaultScreen(display_);
-    const int screenWidth = DisplayWidth(display_, screen);
-    const int screenHeight = DisplayHeight(display_, screen);
-    const int left = std::max(x, 0), top = std::max(y, 0);
-    const int right = std::min(x + width, screenWidth), bottom = std::min(y + height, screenHeight);
-    if (right <= left || bottom <= top) return image;
-
-    XImage* xi = XGetImage(display_, root, left, top, static_cast<unsigned>(right - left),
-                           static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap);
-    if (!xi) return image;
+// The pixels of `xi` into `image` at (dx, dy), whatever the visual's layout.
+void convert(XImage* xi, base::Image& image, int dx, int dy) {
     const int rs = shiftOf(xi->red_mask), gs = shiftOf(xi->green_mask), bs = shiftOf(xi->blue_mask);
     const int rb = bitsOf(xi->red_mask), gb = bitsOf(xi->green_mask), bb = bitsOf(xi->blue_mask);
     const bool fast = xi->bits_per_pixel == 32 && rs == 16 && gs == 8 && bs == 0 && rb == 8 && gb == 8 &&
                       bb == 8 && xi->byte_order == LSBFirst;
-    for (int row = top; row < bottom; ++row) {
-        std::uint32_t* out = &image.at(left - x, row - y);
+    for (int row = 0; row < xi->height; ++row) {
+        std::uint32_t* out = &image.at(dx, dy + row);
         if (fast) {
-            const auto* in =
-                reinterpret_cast<const std::uint32_t*>(xi->data + (row - top) * xi->bytes_per_line);
-            for (int col = 0; col < right - left; ++col) out[col] = 0xFF000000u | (in[col] & 0x00FFFFFFu);
+            const auto* in = reinterpret_cast<const std::uint32_t*>(xi->data + row * xi->bytes_per_line);
+            for (int col = 0; col < xi->width; ++col) out[col] = 0xFF000000u | in[col];
             continue;
         }
-        for (int col = 0; col < right - left; ++col) {
-            const unsigned long p = XGetPixel(xi, col, row - top);
+        for (int col = 0; col < xi->width; ++col) {
+            const unsigned long p = XGetPixel(xi, col, row);
             out[col] = 0xFF000000u | (widen((p & xi->red_mask) >> rs, rb) << 16) |
                        (widen((p & xi->green_mask) >> gs, gb) << 8) | widen((p & xi->blue_mask) >> bs, bb);
         }
     }
+}
+
+// X errors while reading (a segment that cannot be attached, a root that cannot be read) are
+// noted here instead of ending the program, as Xlib's default handler would.
+int xErrors = 0;
+int noteError(Display*, XErrorEvent*) {
+    ++xErrors;
+    return 0;
+}
+
+// Errors of a request with a reply (XGetImage, XShmGetImage) arrive before its reply; those
+// of one without (XShmAttach) need a round trip to arrive.
+class ErrorTrap {
+public:
+    explicit ErrorTrap(Display* display) : display_(display), before_(xErrors) {
+        previous_ = XSetErrorHandler(noteError);
+    }
+    ~ErrorTrap() { XSetErrorHandler(previous_); }
+    bool failed() const { return xErrors != before_; }
+    bool failedAfterSync() {
+        XSync(display_, False);
+        return failed();
+    }
+
+private:
+    Display* display_;
+    int before_;
+    int (*previous_)(Display*, XErrorEvent*) = nullptr;
+};
+
+}  // namespace
+
+struct X11Screen::Segment {
+    XShmSegmentInfo info{};
+    std::size_t bytes = 0;
+    Display* display = nullptr;
+    bool attached = false;
+    ~Segment() {
+        if (attached) {
+            XShmDetach(display, &info);
+            XSync(display, False);
+        }
+        if (info.shmaddr && info.shmaddr != reinterpret_cast<char*>(-1)) shmdt(info.shmaddr);
+    }
+};
+
+X11Screen::X11Screen(Display* display) : display_(display) {
+    const char* off = std::getenv("NUKITORI_X11_NO_SHM");
+    shmUsable_ = !(off && *off && std::strcmp(off, "0") != 0) && XShmQueryExtension(display_);
+}
+
+X11Screen::~X11Screen() = default;
+
+bool X11Screen::ensureSegment(std::size_t bytes) {
+    if (segment_ && segment_->bytes >= bytes) return true;
+    segment_.reset();
+    auto segment = std::make_unique<Segment>();
+    segment->display = display_;
+    // Grown in steps, so a picture that grows a little at a time does not reattach every read.
+    segment->bytes = std::max<std::size_t>(bytes + bytes / 2, 1 << 20);
+    segment->info.shmid = shmget(IPC_PRIVATE, segment->bytes, IPC_CREAT | 0600);
+    if (segment->info.shmid < 0) return false;
+    segment->info.shmaddr = static_cast<char*>(shmat(segment->info.shmid, nullptr, 0));
+    // Marked for removal now: it goes away with the last detach, even if the program dies.
+    shmctl(segment->info.shmid, IPC_RMID, nullptr);
+    if (segment->info.shmaddr == reinterpret_cast<char*>(-1)) return false;
+    segment->info.readOnly = False;
+    ErrorTrap trap(display_);
+    segment->attached = XShmAttach(display_, &segment->info) != 0;
+    if (trap.failedAfterSync()) segment->attached = false;
+    if (!segment->attached) return false;
+    segment_ = std::move(segment);
+    return true;
+}
+
+bool X11Screen::readShared(int left, int top, int width, int height, base::Image& image, int dx, int dy) {
+    const int screen = DefaultScreen(display_);
+    XImage* xi = XShmCreateImage(display_, DefaultVisual(display_, screen),
+                                 static_cast<unsigned>(DefaultDepth(display_, screen)), ZPixmap, nullptr,
+                                 nullptr, static_cast<unsigned>(width), static_cast<unsigned>(height));
+    if (!xi) return false;
+    const std::size_t bytes = static_cast<std::size_t>(xi->bytes_per_line) * static_cast<std::size_t>(height);
+    bool ok = ensureSegment(bytes);
+    if (ok) {
+        xi->data = segment_->info.shmaddr;
+        xi->obdata = reinterpret_cast<char*>(&segment_->info);
+        ErrorTrap trap(display_);
+        ok = XShmGetImage(display_, DefaultRootWindow(display_), xi, left, top, AllPlanes) != 0;
+        if (trap.failed()) ok = false;
+        if (ok) convert(xi, image, dx, dy);
+    }
+    xi->data = nullptr;  // the segment's memory is not the image's to free
     XDestroyImage(xi);
+    return ok;
+}
+
+bool X11Screen::readPlain(int left, int top, int width, int height, base::Image& image, int dx, int dy) {
+    ErrorTrap trap(display_);
+    XImage* xi = XGetImage(display_, DefaultRootWindow(display_), left, top, static_cast<unsigned>(width),
+                           static_cast<unsigned>(height), AllPlanes, ZPixmap);
+    const bool failed = trap.failed();
+    if (!xi) return false;
+    if (!failed) convert(xi, image, dx, dy);
+    XDestroyImage(xi);
+    return !failed;
+}
+
+base::Image X11Screen::read(int x, int y, int width, int height) {
+    base::Image image(width, height, 0xFF000000u);
+    const int screen = DefaultScreen(display_);
+    const int left = std::max(x, 0), top = std::max(y, 0);
+    const int right = std::min(x + width, DisplayWidth(display_, screen));
+    const int bottom = std::min(y + height, DisplayHeight(display_, screen));
+    if (right <= left || bottom <= top) return image;
+    if (shmUsable_) {
+        if (readShared(left, top, right - left, bottom - top, image, left - x, top - y)) return image;
+        // A display that refuses the segment keeps refusing it.
+        shmUsable_ = false;
+        segment_.reset();
+    }
+    readPlain(left, top, right - left, bottom - top, image, left - x, top - y);
     return image;
 }
 
