@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -27,6 +28,7 @@
 #include "capture/frame_grab.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
+#include "grid_model.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/gl/gl_api.h"
 #include "platform/gl/gl_device.h"
@@ -324,6 +326,53 @@ void appFrameGrabWithModelReload(benchmark::State& bench) {
     bench.counters["hole_h"] = frame.bottom - frame.top - 41;
 }
 BENCHMARK(appFrameGrabWithModelReload)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMillisecond);
+
+// Keypad + held with a 1,000,000-triangle model: a numbered grab and the reload after it, once
+// a frame. The grab texture changes every time; the model file does not, so its mesh is kept.
+// The anchor in the same run: the same grabs with the model read again every time, as a drop
+// does. Memory must stay flat: "rss_growth_MB" is the resident size after the grabs less before.
+long residentKb() {
+    std::FILE* status = std::fopen("/proc/self/status", "r");
+    long kb = 0;
+    char line[256];
+    while (status && std::fgets(line, sizeof line, status))
+        if (std::sscanf(line, "VmRSS: %ld kB", &kb) == 1) break;
+    if (status) std::fclose(status);
+    return kb;
+}
+
+void appNumberedGrabWithBigModel(benchmark::State& bench, bool readAgain) {
+    if (!programReady(bench)) return;
+    Program& p = program();
+    {
+        const std::vector<std::uint8_t> big = gridXFileBinary(708);
+        std::ofstream("big.x", std::ios::binary)
+            .write(reinterpret_cast<const char*>(big.data()), static_cast<std::streamsize>(big.size()));
+    }
+    p.app->onFileDropped("big.x");
+    glFinish();
+    const long before = residentKb();
+    for (auto _ : bench) {
+        if (readAgain) p.app->onFileDropped("big.x");
+        p.app->state.save.numberedSave = 1;
+        p.app->frameGrab();
+        glFinish();
+    }
+    bench.counters["grabs_per_s"] =
+        benchmark::Counter(static_cast<double>(bench.iterations()), benchmark::Counter::kIsRate);
+    bench.counters["rss_growth_MB"] = static_cast<double>(residentKb() - before) / 1024.0;
+    if (!p.app->currentModel() || !p.app->currentModel()->hasMesh())
+        bench.SkipWithError("big.x was not loaded");
+    p.app->onFileDropped("model.x");
+    removeNumberedCaptures();
+}
+BENCHMARK_CAPTURE(appNumberedGrabWithBigModel, kept, false)
+    ->MinTime(4.0)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(appNumberedGrabWithBigModel, read_again, true)
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 
 // Its two parts: the grab through the program's own windows, and the model reload alone.
 void appGrabOnly(benchmark::State& bench) {

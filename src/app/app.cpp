@@ -1,6 +1,9 @@
 #include "app/app.h"
 
+#include <utility>
+
 #include "capture/frame_grab.h"
+#include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
 #include "input/poll_keyboard.h"
 #include "render/render_frame.h"
@@ -75,19 +78,25 @@ void App::requestQuit(int exitCode) {
 
 void App::frameGrab() {
     capture::frameGrab(state.save, platform_.shell, platform_.screen);
-    refreshModel();
+    refreshModel(std::exchange(dropped_, false));
 }
 
 void App::overlayCapture() {
     capture::overlayCapture(state.view, state.save, platform_.shell, platform_.screen);
 }
 
-void App::refreshModel() {
+void App::refreshModel(bool readAgain) {
+    redraw_.invalidate();
+    if (!device_) return;
+    // An unchanged model keeps its mesh; a grab changes only the grab texture it may wear.
+    if (!readAgain && currentModel_ && currentModel_->path() == state.modelPath &&
+        currentModel_->fileUnchanged()) {
+        currentModel_->reloadChangedTextures(platform_.decoder, capture::kGrabTextureFileName);
+        return;
+    }
     // The old model goes first, so the two never exist at once.
     currentModel_.reset();
-    if (device_)
-        currentModel_ = std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
-    redraw_.invalidate();
+    currentModel_ = std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
 }
 
 void App::onCaptureButton() {
@@ -97,6 +106,7 @@ void App::onCaptureButton() {
 
 void App::onFileDropped(const std::string& path) {
     state.modelPath = path;
+    dropped_ = true;
     frameGrab();
 }
 

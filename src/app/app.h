@@ -65,7 +65,9 @@ public:
     render::OverlayQuad* currentOverlay() { return currentOverlay_.get(); }
 
 private:
-    void refreshModel();
+    // The model again from modelPath: read anew when its file changed or `readAgain` is set,
+    // else only the textures whose files changed.
+    void refreshModel(bool readAgain);
     void drawFrame();
 
     Platform platform_;
@@ -75,6 +77,7 @@ private:
     std::unique_ptr<render::ModelObject> currentModel_;
     std::optional<int> quitCode_;
     RedrawDecision redraw_;
+    bool dropped_ = false;  // a dropped file is always read, even when it looks unchanged
 };
 
 }  // namespace app

@@ -8,7 +8,7 @@
 namespace render {
 
 ModelObject::ModelObject(const std::string& path, GraphicsDevice& device, platform::ImageDecoder& decoder)
-    : device_(device) {
+    : device_(device), path_(path), stamp_(base::fileStamp(path)) {
     const xfile::XFileResult result = xfile::readXFile(path);
     if (!result) {
         base::logLine("nukitori: model \"" + path + "\" not loaded: " + result.error());
@@ -26,8 +26,28 @@ ModelObject::ModelObject(const std::string& path, GraphicsDevice& device, platfo
         material.ambient = material.diffuse;
         materials_.push_back(material);
         // Names are relative to the working directory, not to the model's folder.
+        textureNames_.push_back(m.textureFilename);
+        textureStamps_.push_back(m.textureFilename.empty() ? base::FileStamp{}
+                                                           : base::fileStamp(m.textureFilename));
         textures_.push_back(
             m.textureFilename.empty() ? nullptr : loadTextureFromFile(device_, decoder, m.textureFilename));
+    }
+}
+
+bool ModelObject::fileUnchanged() const {
+    return stamp_.exists && base::fileStamp(path_) == stamp_;
+}
+
+void ModelObject::reloadChangedTextures(platform::ImageDecoder& decoder, std::string_view alwaysChanged) {
+    for (std::size_t i = 0; i < textureNames_.size(); ++i) {
+        const std::string& name = textureNames_[i];
+        if (name.empty()) continue;
+        const base::FileStamp now = base::fileStamp(name);
+        if (name != alwaysChanged && now == textureStamps_[i]) continue;
+        // The old texture goes first, so the two never exist at once.
+        textures_[i].reset();
+        textureStamps_[i] = now;
+        textures_[i] = loadTextureFromFile(device_, decoder, name);
     }
 }
 

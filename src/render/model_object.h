@@ -2,8 +2,10 @@
 // The 3D model the viewer shows: one mesh from an X file, its materials and their textures.
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "base/file_stamp.h"
 #include "base/vec3.h"
 #include "platform/image_decoder.h"
 #include "render/graphics_device.h"
@@ -21,6 +23,13 @@ public:
     // World = Rz * Rx * Ry * T * S, then every subset with its material and texture.
     void draw(const base::Vec3& position, const base::Vec3& rotation);
 
+    const std::string& path() const { return path_; }
+    // Whether the model file is still the one that was read (same size, time and file).
+    bool fileUnchanged() const;
+    // Reads again the textures whose files changed since they were read, and the texture named
+    // `alwaysChanged` in any case (a file rewritten within the clock's resolution looks the same).
+    void reloadChangedTextures(platform::ImageDecoder& decoder, std::string_view alwaysChanged);
+
     std::uint32_t materialCount() const { return static_cast<std::uint32_t>(materials_.size()); }
     const std::vector<base::Material>& materials() const { return materials_; }
     Texture* texture(std::size_t i) const { return textures_[i].get(); }
@@ -28,8 +37,12 @@ public:
 
 private:
     GraphicsDevice& device_;
+    std::string path_;
+    base::FileStamp stamp_;
     std::unique_ptr<Mesh> mesh_;
     std::vector<base::Material> materials_;
+    std::vector<std::string> textureNames_;  // per material; empty: no texture
+    std::vector<base::FileStamp> textureStamps_;
     std::vector<std::unique_ptr<Texture>> textures_;
 };
 

@@ -50,6 +50,18 @@ class Drops(unittest.TestCase):
                    what=f"the dropped model's blue pedestal; stderr: {self.app.stderr()!r}")
         self.assertNotIn("not loaded", self.app.stderr())
 
+    def test_a_model_file_rewritten_on_disk_shows_after_the_next_grab(self):
+        wait_until(lambda: all(near(p, LIT_ORANGE) for p in self.pedestal()), what="the sample's orange pedestal")
+        with open(self.app.path("model.x"), "rb") as f:
+            model = f.read()
+        # Rewritten in place: same name, and the same size, since only digits change.
+        with open(self.app.path("model.x"), "r+b") as f:
+            f.write(model.replace(ORANGE_MATERIAL, BLUE_MATERIAL))
+        self.app.focus(self.viewer)
+        self.server.tap(self.server.keycode_of("KP_Begin"))  # keypad 5: grab and reload
+        wait_until(lambda: all(near(p, LIT_BLUE) for p in self.pedestal()),
+                   what=f"the rewritten model's blue pedestal; stderr: {self.app.stderr()!r}")
+
     def test_a_folder_or_a_file_that_is_no_model_is_reported_and_the_program_goes_on(self):
         text = os.path.join(self.folder, "説明 書.txt")
         with open(text, "w") as f:

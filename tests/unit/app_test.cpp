@@ -165,21 +165,45 @@ TEST_F(AppOnDoubles, EveryQuitPathGivesExitCode0AndTheFirstRequestWins) {
     EXPECT_EQ(exitButton.quitCode(), 0);
 }
 
-TEST_F(AppOnDoubles, FrameSizeCountGrabsFromTheSecondResizeAndDropsReplaceTheModelPath) {
+TEST_F(AppOnDoubles, GrabsReadTheModelAgainOnlyWhenItsFileChangedButAlwaysTheGrabTexture) {
+    // The model wears the grab texture and another picture.
+    writeFile("model.x", R"(xof 0303txt 0032
+Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,2,1;;
+ MeshMaterialList { 2; 2; 0, 1;
+  Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { "フィルター.bmp"; } }
+  Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { "other.bmp"; } } } }
+)");
+    decoder.pictures["other.bmp"] = base::Image(2, 2);
     const auto started = app.startUp();
     ASSERT_TRUE(started) << started.error();
+    const auto loads = [&](const std::string& name) {
+        return std::count(decoder.requested.begin(), decoder.requested.end(), name);
+    };
     device->calls.clear();
-    app.onFrameResized();
-    EXPECT_EQ(device->count("createMesh"), 0) << "the first resize never grabs";
-    app.onFrameResized();
-    EXPECT_EQ(device->count("releaseMesh"), 1) << "the second resize grabs and reloads the model";
-    EXPECT_EQ(device->count("createMesh"), 1);
-    EXPECT_LT(device->find("releaseMesh"), device->find("createMesh")) << "old model first, then the new";
+    decoder.requested.clear();
 
+    app.onFrameResized();
+    EXPECT_EQ(loads("フィルター.bmp"), 0) << "the first resize never grabs";
+    app.onFrameResized();
+    EXPECT_EQ(loads("フィルター.bmp"), 1) << "the second resize grabs, and the model wears the new grab";
+    EXPECT_EQ(loads("other.bmp"), 0) << "an unchanged texture file was read again";
+    EXPECT_EQ(device->count("createMesh"), 0) << "an unchanged model file was read again";
+
+    // A model file changed on disk is read again: the old model first, then the new.
+    writeFile("model.x", kCube);
+    app.frameGrab();
+    EXPECT_EQ(device->count("releaseMesh"), 1);
+    EXPECT_EQ(device->count("createMesh"), 1) << "a changed model file was not read again";
+    EXPECT_LT(device->find("releaseMesh"), device->find("createMesh"));
+
+    // A drop always reads the file, even the same unchanged one.
+    app.onFileDropped("model.x");
+    EXPECT_EQ(app.state.modelPath, "model.x");
+    EXPECT_EQ(device->count("createMesh"), 2) << "a drop must read the dropped model";
     writeFile("other.x", kCube);
     app.onFileDropped("other.x");
     EXPECT_EQ(app.state.modelPath, "other.x");
-    EXPECT_EQ(device->count("createMesh"), 2) << "a drop grabs and loads the dropped model";
+    EXPECT_EQ(device->count("createMesh"), 3);
 }
 
 TEST_F(AppOnDoubles, ButtonsAndPrefixFollowTheCounterRules) {
