@@ -1,10 +1,10 @@
 #pragma once
 // An OpenGL 3.3 device that behaves like a Direct3D 9 device with the fixed-function pipeline.
 // Implements: scene bracket, clear, present of a 5-6-5 back buffer with a 16-bit depth
-// buffer, transforms, one directional light, materials, texture stage 0 (select and modulate
-// with the texture, diffuse and current arguments) with point sampling and wrap addressing,
-// alpha blending, counter-clockwise culling, pre-transformed vertices, meshes drawn by
-// subset, and the text font. Not implemented: lights other than one directional light, fog,
+// buffer, transforms, one directional light, materials, texture stage 0 (disable, select and
+// modulate with the texture, diffuse and current arguments) with point sampling and wrap
+// addressing, alpha blending, counter-clockwise culling, pre-transformed vertices, meshes drawn
+// by subset, and the text font. Not implemented: lights other than one directional light, fog,
 // sampler states, stages above 0.
 #include <map>
 #include <memory>

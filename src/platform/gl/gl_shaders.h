@@ -107,6 +107,12 @@ void main() {
     vec4 texel = hasTexture ? texture(stageTexture, uv) : vec4(1.0);
     vec3 colour = operation(colourOp, argument(colourArg1, texel), argument(colourArg2, texel)).rgb;
     float alpha = operation(alphaOp, argument(alphaArg1, texel), argument(alphaArg2, texel)).a;
+    // A disabled colour operation disables the whole stage, its alpha operation too: stage 0
+    // then passes the diffuse colour on.
+    if (colourOp == 1) {
+        colour = diffuseColour.rgb;
+        alpha = diffuseColour.a;
+    }
     if (addSpecular) colour = clamp(colour + specularColour, 0.0, 1.0);
     fragColour = vec4(colour, alpha);
 }
