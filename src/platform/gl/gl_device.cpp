@@ -446,21 +446,26 @@ void GlDevice::drawSubset(render::Mesh& mesh, std::uint32_t attributeId) {
     glBindVertexArray(0);
 }
 
-std::unique_ptr<render::Texture> GlDevice::createTexture(const base::Image& image) {
-    if (image.empty()) return nullptr;
-    context_->makeCurrent();
+unsigned uploadTexture(const base::Image& image, bool wrap) {
     unsigned id = 0;
     glGenTextures(1, &id);
     glBindTexture(GL_TEXTURE_2D, id);
-    // Direct3D 9's sampler defaults: point filtering and wrap addressing.
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap ? GL_REPEAT : GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap ? GL_REPEAT : GL_CLAMP_TO_EDGE);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    // 0xAARRGGBB words are the bytes blue, green, red, alpha.
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
                  image.pixels.data());
-    return std::make_unique<GlTexture>(id);
+    return id;
+}
+
+std::unique_ptr<render::Texture> GlDevice::createTexture(const base::Image& image) {
+    if (image.empty()) return nullptr;
+    context_->makeCurrent();
+    // Direct3D 9's sampler defaults: point filtering and wrap addressing.
+    return std::make_unique<GlTexture>(uploadTexture(image, true));
 }
 
 std::unique_ptr<render::TextFont> GlDevice::createTextFont(int height) {

@@ -15,6 +15,10 @@
 
 namespace platform::gl {
 
+// A texture of `image` with point sampling, wrapping or clamped at the edges; the current
+// context's. Returns its name.
+unsigned uploadTexture(const base::Image& image, bool wrap);
+
 class GlDevice final : public render::GraphicsDevice {
 public:
     // The device on `context`'s surface; it keeps the context and the painter.

@@ -24,18 +24,7 @@ void GlTextFont::forgetAll() {
 
 GlTextFont::Picture GlTextFont::make(const std::string& text, std::uint32_t colour) {
     const base::Image image = painter_.paint(text, colour, pixelHeight_);
-    Picture picture{0, image.width, image.height};
-    glGenTextures(1, &picture.texture);
-    glBindTexture(GL_TEXTURE_2D, picture.texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    // 0xAARRGGBB words are the bytes blue, green, red, alpha.
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                 image.pixels.data());
-    return picture;
+    return {uploadTexture(image, false), image.width, image.height};
 }
 
 void GlTextFont::drawText(int x, int y, const std::string& text, std::uint32_t colour) {
