@@ -23,12 +23,12 @@
 #include <string>
 #include <system_error>
 
+#include "../tests/unit/grid_model.h"
 #include "app/app.h"
 #include "app/app_state.h"
 #include "capture/frame_grab.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
-#include "grid_model.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/gl/gl_api.h"
 #include "platform/gl/gl_device.h"

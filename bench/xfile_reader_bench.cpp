@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "grid_model.h"
+#include "../tests/unit/grid_model.h"
 #include "xfile/xfile_reader.h"
 
 #ifdef NUKITORI_WITH_ASSIMP

@@ -71,17 +71,30 @@ const char* otherTokenText(std::uint16_t id) {
     }
 }
 
+class SpanSource final : public ByteSource {
+public:
+    explicit SpanSource(std::span<const std::uint8_t> data) : data_(data) {}
+    std::size_t size() const override { return data_.size(); }
+    const std::uint8_t* bytes(std::size_t at, std::size_t) override { return data_.data() + at; }
+
+private:
+    std::span<const std::uint8_t> data_;
+};
+
 class BinaryTokenizer final : public XTokenizer {
 public:
-    BinaryTokenizer(std::span<const std::uint8_t> body, int floatBytes, bool decompressed)
-        : data_(body), floatBytes_(static_cast<std::size_t>(floatBytes)), decompressed_(decompressed) {}
+    BinaryTokenizer(std::unique_ptr<ByteSource> body, int floatBytes, bool decompressed)
+        : source_(std::move(body)),
+          size_(source_->size()),
+          floatBytes_(static_cast<std::size_t>(floatBytes)),
+          decompressed_(decompressed) {}
 
     Token next() override {
         for (;;) {
             Token token;
             token.place = kXFileHeaderSize + pos_;
             if (listLeft_ > 0) return listValue(token);
-            if (pos_ == data_.size()) return token;
+            if (pos_ == size_) return token;
             const auto id = static_cast<std::uint16_t>(read(2, "token"));
             switch (id) {
                 case kName:
@@ -108,7 +121,7 @@ public:
                     listIsFloat_ = id == kFloatList;
                     const std::size_t itemBytes = listIsFloat_ ? floatBytes_ : 4;
                     const std::uint32_t count = read(4, "list length");
-                    if (count > (data_.size() - pos_) / itemBytes) {
+                    if (count > (size_ - pos_) / itemBytes) {
                         fail(token.place,
                              "list of " + std::to_string(count) + " numbers is longer than the data");
                     }
@@ -133,7 +146,7 @@ public:
         }
     }
 
-    std::size_t maxValuesLeft() const override { return listLeft_ + (data_.size() - pos_) / 4; }
+    std::size_t maxValuesLeft() const override { return listLeft_ + (size_ - pos_) / 4; }
 
     std::string describePlace(std::size_t place) const override {
         return "byte offset " + std::to_string(place) + (decompressed_ ? " of the decompressed data" : "");
@@ -145,14 +158,14 @@ private:
     }
 
     void need(std::size_t bytes, const char* what) const {
-        if (data_.size() - pos_ < bytes) {
+        if (size_ - pos_ < bytes) {
             fail(kXFileHeaderSize + pos_, std::string("the data ends inside a ") + what);
         }
     }
 
     std::uint64_t read(std::size_t bytes, const char* what) {
         need(bytes, what);
-        const std::uint64_t value = base::readLittleEndian(data_.data(), pos_, bytes);
+        const std::uint64_t value = base::readLittleEndian(source_->bytes(pos_, bytes), 0, bytes);
         pos_ += bytes;
         return value;
     }
@@ -160,11 +173,11 @@ private:
     std::string readBytes(const char* what) {
         const std::size_t start = kXFileHeaderSize + pos_;
         const std::uint32_t count = static_cast<std::uint32_t>(read(4, what));
-        if (count > data_.size() - pos_) {
+        if (count > size_ - pos_) {
             fail(start,
                  std::string(what) + " of " + std::to_string(count) + " bytes is longer than the data");
         }
-        std::string text(reinterpret_cast<const char*>(data_.data()) + pos_, count);
+        std::string text(reinterpret_cast<const char*>(source_->bytes(pos_, count)), count);
         pos_ += count;
         return text;
     }
@@ -172,8 +185,8 @@ private:
     // A string record ends with a comma or semicolon token; some writers widen it to 32 bits.
     void skipStringTerminator() {
         auto peekWord = [this](std::size_t at) -> int {
-            if (data_.size() - pos_ < at + 2) return -1;
-            return static_cast<int>(base::readLittleEndian(data_.data(), pos_ + at, 2));
+            if (size_ - pos_ < at + 2) return -1;
+            return static_cast<int>(base::readLittleEndian(source_->bytes(pos_ + at, 2), 0, 2));
         };
         const int terminator = peekWord(0);
         if (terminator != kComma && terminator != kSemicolon) return;
@@ -202,7 +215,8 @@ private:
         return token;
     }
 
-    std::span<const std::uint8_t> data_;
+    std::unique_ptr<ByteSource> source_;
+    std::size_t size_;
     std::size_t pos_ = 0;
     std::size_t floatBytes_;
     bool decompressed_;
@@ -214,7 +228,11 @@ private:
 
 std::unique_ptr<XTokenizer> makeBinaryTokenizer(std::span<const std::uint8_t> body, int floatBytes,
                                                 bool decompressed) {
-    return std::make_unique<BinaryTokenizer>(body, floatBytes, decompressed);
+    return std::make_unique<BinaryTokenizer>(std::make_unique<SpanSource>(body), floatBytes, decompressed);
+}
+
+std::unique_ptr<XTokenizer> makeBinaryTokenizer(std::unique_ptr<ByteSource> body, int floatBytes) {
+    return std::make_unique<BinaryTokenizer>(std::move(body), floatBytes, false);
 }
 
 }  // namespace xfile

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <unordered_map>
 
 namespace xfile {
@@ -74,31 +75,55 @@ void appendMesh(const XFileMesh& mesh, const Matrix* world, MeshData& out) {
         out.materials.insert(out.materials.end(), mesh.materials.begin(), mesh.materials.end());
     }
     const std::size_t firstVertex = out.vertices.size();
+    const bool normalPerCorner = mesh.hasNormals && !mesh.normalIndices.empty();
 
-    // One output vertex per distinct (position, normal) pair that a face corner uses.
-    std::unordered_map<std::uint64_t, std::uint32_t> vertexOf;
+    // Every list is sized before it is filled, so no list ever holds twice its room.
+    std::size_t triangles = 0;
+    for (const std::uint32_t size : mesh.faceSizes)
+        if (size >= 3) triangles += size - 2;
+    out.indices.reserve(out.indices.size() + triangles * 3);
+    out.attributes.reserve(out.attributes.size() + triangles);
+    out.vertices.reserve(out.vertices.size() + mesh.positions.size());
+
+    // One output vertex per distinct (position, normal) pair that a face corner uses. A position
+    // usually has one normal: its first vertex is found by position, and only a position met
+    // again with another normal looks further.
+    constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
+    std::vector<std::uint32_t> firstVertexOf(mesh.positions.size(), kNone);
+    std::vector<std::uint32_t> normalOfVertex;  // per new vertex, when normals are per corner
+    std::unordered_map<std::uint64_t, std::uint32_t> otherVertexOf;
     auto cornerVertex = [&](std::size_t corner) {
         const std::uint32_t position = mesh.faceIndices[corner];
-        const std::uint32_t normal = mesh.hasNormals ? mesh.normalIndices[corner] : 0;
-        const std::uint64_t key = (static_cast<std::uint64_t>(position) << 32) | normal;
-        const auto [it, added] = vertexOf.try_emplace(key, static_cast<std::uint32_t>(out.vertices.size()));
-        if (added) {
-            MeshVertex v;
-            v.x = mesh.positions[position][0];
-            v.y = mesh.positions[position][1];
-            v.z = mesh.positions[position][2];
-            if (mesh.hasNormals) {
-                v.nx = mesh.normals[normal][0];
-                v.ny = mesh.normals[normal][1];
-                v.nz = mesh.normals[normal][2];
-            }
-            if (position < mesh.textureCoords.size()) {
-                v.u = mesh.textureCoords[position][0];
-                v.v = mesh.textureCoords[position][1];
-            }
-            out.vertices.push_back(v);
+        const std::uint32_t normal = !mesh.hasNormals  ? 0
+                                     : normalPerCorner ? mesh.normalIndices[corner]
+                                                       : position;
+        std::uint32_t& first = firstVertexOf[position];
+        if (first != kNone && (!normalPerCorner || normalOfVertex[first - firstVertex] == normal))
+            return first;
+        if (first != kNone) {
+            const std::uint64_t key = (static_cast<std::uint64_t>(position) << 32) | normal;
+            const auto [it, added] =
+                otherVertexOf.try_emplace(key, static_cast<std::uint32_t>(out.vertices.size()));
+            if (!added) return it->second;
+        } else {
+            first = static_cast<std::uint32_t>(out.vertices.size());
         }
-        return it->second;
+        MeshVertex v;
+        v.x = mesh.positions[position][0];
+        v.y = mesh.positions[position][1];
+        v.z = mesh.positions[position][2];
+        if (mesh.hasNormals) {
+            v.nx = mesh.normals[normal][0];
+            v.ny = mesh.normals[normal][1];
+            v.nz = mesh.normals[normal][2];
+        }
+        if (position < mesh.textureCoords.size()) {
+            v.u = mesh.textureCoords[position][0];
+            v.v = mesh.textureCoords[position][1];
+        }
+        if (normalPerCorner) normalOfVertex.push_back(normal);
+        out.vertices.push_back(v);
+        return static_cast<std::uint32_t>(out.vertices.size() - 1);
     };
 
     std::size_t corner = 0;

@@ -243,6 +243,8 @@ private:
             mesh.positions.push_back(readVector("a vertex coordinate"));
         const std::uint32_t faceCount = readCount("face count", 1);
         mesh.faceSizes.reserve(faceCount);
+        // Most faces are triangles; a list that outgrows this grows as usual.
+        mesh.faceIndices.reserve(std::min<std::uint64_t>(std::uint64_t{faceCount} * 3, maxValuesLeft()));
         for (std::uint32_t f = 0; f < faceCount; ++f) {
             const std::uint32_t corners = readCount("face corner count", 1);
             mesh.faceSizes.push_back(corners);
@@ -291,7 +293,9 @@ private:
                             std::to_string(mesh.faceSizes.size()));
         }
         mesh.normalIndices.clear();
-        mesh.normalIndices.reserve(mesh.faceIndices.size());
+        // Kept only from the first corner whose normal index differs from its vertex index.
+        bool followsFaces = true;
+        std::size_t corner = 0;
         for (std::uint32_t f = 0; f < faceCount; ++f) {
             const std::uint32_t corners = readUint("a normal face corner count");
             if (corners != mesh.faceSizes[f]) {
@@ -304,7 +308,14 @@ private:
                     fail(last_, "normal face " + std::to_string(f) + " uses normal " + std::to_string(index) +
                                     ", but there are " + std::to_string(normalCount) + " normals");
                 }
-                mesh.normalIndices.push_back(index);
+                if (followsFaces && index != mesh.faceIndices[corner]) {
+                    followsFaces = false;
+                    mesh.normalIndices.reserve(mesh.faceIndices.size());
+                    mesh.normalIndices.assign(mesh.faceIndices.begin(),
+                                              mesh.faceIndices.begin() + static_cast<std::ptrdiff_t>(corner));
+                }
+                if (!followsFaces) mesh.normalIndices.push_back(index);
+                ++corner;
             }
         }
         mesh.hasNormals = true;

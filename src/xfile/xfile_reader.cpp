@@ -1,5 +1,6 @@
 #include "xfile/xfile_reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <exception>
@@ -22,6 +23,56 @@ base::Failure failure(std::string message) {
     return {std::move(message)};
 }
 
+// The scene from the tokens, then the mesh from the scene; any failure becomes the result.
+template <class MakeTokenizer>
+XFileResult readBody(MakeTokenizer makeTokenizer) {
+    try {
+        const std::unique_ptr<XTokenizer> tokens = makeTokenizer();
+        const XFileScene scene = parseXFileScene(*tokens);
+        if (scene.meshes.empty())
+            return failure(tokens->describePlace(tokens->next().place) + ": the file holds no Mesh");
+        MeshData mesh = buildMeshData(scene);
+        if (mesh.triangleCount() == 0) return failure("the meshes of the file hold no triangles");
+        return mesh;
+    } catch (const XFileSyntaxError& e) {
+        return failure(e.what());
+    } catch (const std::bad_alloc&) {
+        return failure("not enough memory for the mesh");
+    } catch (const std::exception& e) {
+        return failure(std::string("cannot read the mesh: ") + e.what());
+    }
+}
+
+// The body of a binary file, read from the file a piece at a time as the tokens need it.
+class FileSource final : public ByteSource {
+public:
+    FileSource(std::ifstream& in, std::size_t size) : in_(in), size_(size) {}
+    std::size_t size() const override { return size_; }
+    const std::uint8_t* bytes(std::size_t at, std::size_t count) override {
+        if (at < start_ || at + count > start_ + buffer_.size()) fill(at, count);
+        return buffer_.data() + (at - start_);
+    }
+
+private:
+    static constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+    void fill(std::size_t at, std::size_t count) {
+        const std::size_t length = std::min(std::max(count, kPiece), size_ - at);
+        buffer_.resize(length);
+        in_.seekg(static_cast<std::streamoff>(kXFileHeaderSize + at));
+        in_.read(reinterpret_cast<char*>(buffer_.data()), static_cast<std::streamsize>(length));
+        if (!in_)
+            throw XFileSyntaxError("byte offset " + std::to_string(kXFileHeaderSize + at) +
+                                   ": the file could not be read");
+        start_ = at;
+    }
+
+    std::ifstream& in_;
+    std::size_t size_;
+    std::size_t start_ = 0;
+    std::vector<std::uint8_t> buffer_;
+};
+
 }  // namespace
 
 XFileResult parseXFile(std::span<const std::uint8_t> data) {
@@ -38,24 +89,11 @@ XFileResult parseXFile(std::span<const std::uint8_t> data) {
         body = decompressed;
     }
 
-    try {
-        const std::unique_ptr<XTokenizer> tokens =
-            header->encoding == XFileEncoding::Text
-                ? makeTextTokenizer(body)
-                : makeBinaryTokenizer(body, header->floatBytes, header->compressed);
-        const XFileScene scene = parseXFileScene(*tokens);
-        if (scene.meshes.empty())
-            return failure(tokens->describePlace(tokens->next().place) + ": the file holds no Mesh");
-        MeshData mesh = buildMeshData(scene);
-        if (mesh.triangleCount() == 0) return failure("the meshes of the file hold no triangles");
-        return mesh;
-    } catch (const XFileSyntaxError& e) {
-        return failure(e.what());
-    } catch (const std::bad_alloc&) {
-        return failure("not enough memory for the mesh");
-    } catch (const std::exception& e) {
-        return failure(std::string("cannot read the mesh: ") + e.what());
-    }
+    return readBody([&] {
+        return header->encoding == XFileEncoding::Text
+                   ? makeTextTokenizer(body)
+                   : makeBinaryTokenizer(body, header->floatBytes, header->compressed);
+    });
 }
 
 XFileResult readXFile(const std::string& path) {
@@ -70,6 +108,21 @@ XFileResult readXFile(const std::string& path) {
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     in.seekg(0, std::ios::beg);
+    // The binary form is read as it is parsed, so the file is never in memory beside its mesh.
+    if (size >= static_cast<std::streamoff>(kXFileHeaderSize)) {
+        std::uint8_t start[kXFileHeaderSize];
+        in.read(reinterpret_cast<char*>(start), sizeof start);
+        std::string error;
+        const std::optional<XFileHeader> header = parseXFileHeader(start, error);
+        if (in && header && header->encoding == XFileEncoding::Binary && !header->compressed) {
+            const auto body = static_cast<std::size_t>(size) - kXFileHeaderSize;
+            return readBody([&] {
+                return makeBinaryTokenizer(std::make_unique<FileSource>(in, body), header->floatBytes);
+            });
+        }
+        in.clear();
+        in.seekg(0, std::ios::beg);
+    }
     if (size > 0) {
         data.resize(static_cast<std::size_t>(size));
         in.read(reinterpret_cast<char*>(data.data()), size);

@@ -28,7 +28,9 @@ struct XFileMesh {
     std::vector<std::uint32_t> faceIndices;  // the corners of all faces, one after another
     bool hasNormals = false;
     std::vector<std::array<float, 3>> normals;
-    std::vector<std::uint32_t> normalIndices;         // one per face corner, same order as faceIndices
+    // One per face corner, same order as faceIndices; empty when they equal faceIndices (one
+    // normal per vertex, as most exporters write), which saves a copy of the corner list.
+    std::vector<std::uint32_t> normalIndices;
     std::vector<std::array<float, 2>> textureCoords;  // one per vertex
     std::vector<MeshMaterial> materials;              // empty: no MeshMaterialList
     std::vector<std::uint32_t> faceMaterials;         // may be shorter than the faces

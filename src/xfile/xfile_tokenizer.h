@@ -49,11 +49,23 @@ public:
     virtual std::string describePlace(std::size_t place) const = 0;
 };
 
+// The bytes of a body, handed out a few at a time and always further on, so that a big file
+// need not be in memory at once while its mesh is being built from it.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::size_t size() const = 0;
+    // `count` bytes from `at` (at + count <= size()), valid until the next call; `at` never
+    // goes back before the last call's. Throws XFileSyntaxError when they cannot be read.
+    virtual const std::uint8_t* bytes(std::size_t at, std::size_t count) = 0;
+};
+
 // `body` is what follows the 16-byte header (after decompression, if any); it must outlive
 // the tokenizer.
 std::unique_ptr<XTokenizer> makeTextTokenizer(std::span<const std::uint8_t> body);
 std::unique_ptr<XTokenizer> makeBinaryTokenizer(std::span<const std::uint8_t> body, int floatBytes,
                                                 bool decompressed);
+std::unique_ptr<XTokenizer> makeBinaryTokenizer(std::unique_ptr<ByteSource> body, int floatBytes);
 
 std::string describeToken(const Token& token);
 

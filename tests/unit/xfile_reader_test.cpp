@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
 
+#include "capture/numbered_file.h"
+#include "grid_model.h"
 #include "xfile_test_files.h"
 
 namespace {
@@ -247,19 +250,32 @@ TEST(XFileReader, SkipsTemplatesUnknownObjectsCommentsAndGuids) {
     EXPECT_FALSE(result->hasNormals);
 }
 
-TEST(XFileReader, ReadsFilesFromDiskByUtf8Path) {
+TEST(XFileReader, ReadsFilesFromDiskByUtf8PathInEveryFormAndRefusesACutOne) {
     const std::string path = ::testing::TempDir() + "xfile_reader_テスト.x";
-    {
-        std::FILE* out = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(out, nullptr) << "cannot write " << path;
-        const std::string text = xfile_test::cubeText("xof 0303txt 0032");
-        std::fwrite(text.data(), 1, text.size(), out);
-        std::fclose(out);
+    const auto write = [&](const Bytes& data) {
+        std::ofstream out(capture::pathFromUtf8(path), std::ios::binary);
+        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        ASSERT_TRUE(out.good()) << "cannot write " << path;
+    };
+    // The binary form is read from the file a piece at a time: a grid bigger than one piece
+    // must come out as it does from memory.
+    const Bytes grid = gridXFileBinary(300);
+    ASSERT_GT(grid.size(), 2u << 20);
+    const XFileResult fromMemory = parse(grid);
+    ASSERT_TRUE(fromMemory) << fromMemory.error();
+    for (const Bytes& data : {bytesOf(xfile_test::cubeText("xof 0303txt 0032")), grid}) {
+        write(data);
+        const XFileResult result = xfile::readXFile(path);
+        ASSERT_TRUE(result) << result.error();
+        expectSameMesh(*parse(data), *result, "from the file");
     }
+
+    Bytes cut(grid.begin(), grid.begin() + static_cast<std::ptrdiff_t>(grid.size() / 2));
+    write(cut);
     const XFileResult result = xfile::readXFile(path);
-    std::remove(path.c_str());
-    ASSERT_TRUE(result) << result.error();
-    EXPECT_EQ(result->triangleCount(), 12u);
+    std::filesystem::remove(capture::pathFromUtf8(path));
+    EXPECT_FALSE(result) << "half a file was read as a mesh";
+    EXPECT_NE(result.error().find("byte offset"), std::string::npos) << result.error();
 }
 
 }  // namespace

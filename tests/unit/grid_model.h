@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "../tests/unit/xfile_test_files.h"
+#include "xfile_test_files.h"
 
 namespace {
 
