@@ -26,6 +26,7 @@
 #include "../tests/unit/grid_model.h"
 #include "app/app.h"
 #include "app/app_state.h"
+#include "capture/bmp_snapshot.h"
 #include "capture/frame_grab.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
@@ -41,11 +42,9 @@
 // Xlib last: its macros clash with Qt's names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#ifdef NUKITORI_WITH_XSHM
 #include <X11/extensions/XShm.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
-#endif
 
 namespace {
 
@@ -112,49 +111,88 @@ BENCHMARK(readBareRectangle)
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
 
-#ifdef NUKITORI_WITH_XSHM
 // For comparison only: the same read into a shared-memory image made once, which skips the
 // copy through the socket and the fresh buffer of every plain read.
+// A bare shared-memory read: the server's copy into a segment, nothing more. The floor under
+// any read of the screen.
+class SharedRead {
+public:
+    SharedRead(int width, int height) {
+        const int screen = DefaultScreen(display);
+        image_ = XShmCreateImage(display, DefaultVisual(display, screen),
+                                 static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap, nullptr,
+                                 &segment_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        if (!image_) return;
+        segment_.shmid = shmget(
+            IPC_PRIVATE, static_cast<std::size_t>(image_->bytes_per_line) * static_cast<std::size_t>(height),
+            IPC_CREAT | 0600);
+        if (segment_.shmid < 0) return;
+        segment_.shmaddr = image_->data = static_cast<char*>(shmat(segment_.shmid, nullptr, 0));
+        shmctl(segment_.shmid, IPC_RMID, nullptr);  // gone once both sides detach, even after a crash
+        if (segment_.shmaddr == reinterpret_cast<char*>(-1)) return;
+        segment_.readOnly = False;
+        attached_ = XShmAttach(display, &segment_);
+        XSync(display, False);
+    }
+    ~SharedRead() {
+        if (attached_) XShmDetach(display, &segment_);
+        XSync(display, False);
+        if (image_) {
+            image_->data = nullptr;
+            XDestroyImage(image_);
+        }
+        if (segment_.shmaddr && segment_.shmaddr != reinterpret_cast<char*>(-1)) shmdt(segment_.shmaddr);
+    }
+    bool ok() const { return attached_; }
+    bool read(int x, int y) {
+        return XShmGetImage(display, DefaultRootWindow(display), image_, x, y, AllPlanes);
+    }
+    // Seconds per read, over `count` reads.
+    double seconds(int x, int y, std::int64_t count) {
+        for (int i = 0; i < 3; ++i) read(x, y);
+        const Clock::time_point start = Clock::now();
+        for (std::int64_t i = 0; i < count; ++i) read(x, y);
+        return secondsSince(start) / static_cast<double>(count);
+    }
+
+private:
+    XShmSegmentInfo segment_{};
+    XImage* image_ = nullptr;
+    bool attached_ = false;
+};
+
+// The bare write of `bytes` to a new file in the save folder, as plain as a file gets: open,
+// write, close. Seconds per file, over `count` files.
+double bareWriteSeconds(const std::vector<std::uint8_t>& bytes, std::int64_t count) {
+    std::error_code ec;
+    fs::create_directories(capture::pathFromUtf8(capture::kSaveFolderName), ec);
+    const fs::path folder = capture::pathFromUtf8(capture::kSaveFolderName);
+    const Clock::time_point start = Clock::now();
+    for (std::int64_t i = 0; i < count; ++i) {
+        std::FILE* file = std::fopen((folder / ("bare" + std::to_string(i) + ".bmp")).c_str(), "wb");
+        if (!file) return 0;
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
+        std::fclose(file);
+    }
+    const double seconds = secondsSince(start) / static_cast<double>(count);
+    removeNumberedCaptures();
+    return seconds;
+}
+
 void readBareRectangleShared(benchmark::State& bench) {
     if (!ready(bench)) return;
-    if (!XShmQueryExtension(display)) {
+    const int width = static_cast<int>(bench.range(0)), height = static_cast<int>(bench.range(1));
+    SharedRead shared(width, height);
+    if (!XShmQueryExtension(display) || !shared.ok()) {
         bench.SkipWithError("the X server has no MIT-SHM");
         return;
     }
-    const int width = static_cast<int>(bench.range(0)), height = static_cast<int>(bench.range(1));
-    const int screen = DefaultScreen(display);
-    XShmSegmentInfo segment{};
-    XImage* image = XShmCreateImage(display, DefaultVisual(display, screen),
-                                    static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap, nullptr,
-                                    &segment, static_cast<unsigned>(width), static_cast<unsigned>(height));
-    if (!image) {
-        bench.SkipWithError("XShmCreateImage failed");
-        return;
-    }
-    segment.shmid = shmget(IPC_PRIVATE,
-                           static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height),
-                           IPC_CREAT | 0600);
-    segment.shmaddr = image->data = static_cast<char*>(shmat(segment.shmid, nullptr, 0));
-    if (segment.shmid < 0 || segment.shmaddr == reinterpret_cast<char*>(-1)) {
-        XDestroyImage(image);
-        bench.SkipWithError("no shared memory segment");
-        return;
-    }
-    segment.readOnly = False;
-    shmctl(segment.shmid, IPC_RMID, nullptr);  // gone once both sides detach, even after a crash
-    XShmAttach(display, &segment);
-    XSync(display, False);
     for (auto _ : bench) {
-        if (!XShmGetImage(display, DefaultRootWindow(display), image, 10, 20, AllPlanes)) {
+        if (!shared.read(10, 20)) {
             bench.SkipWithError("XShmGetImage failed");
             break;
         }
-        benchmark::DoNotOptimize(image->data);
     }
-    XShmDetach(display, &segment);
-    XSync(display, False);
-    XDestroyImage(image);
-    shmdt(segment.shmaddr);
     bench.SetItemsProcessed(bench.iterations() * static_cast<std::int64_t>(width) * height);
 }
 BENCHMARK(readBareRectangleShared)
@@ -163,15 +201,23 @@ BENCHMARK(readBareRectangleShared)
     ->Args({594, 578})
     ->UseRealTime()
     ->Unit(benchmark::kMicrosecond);
-#endif
 
 // The screen read alone: the bare read plus the conversion into our picture.
+// "vs_shm": its time over a bare shared-memory read of the same rectangle in the same run.
 void x11ScreenRead(benchmark::State& bench) {
     if (!ready(bench)) return;
     platform::x11::X11Screen screen(display);
     const int width = static_cast<int>(bench.range(0)), height = static_cast<int>(bench.range(1));
+    const Clock::time_point start = Clock::now();
     for (auto _ : bench) benchmark::DoNotOptimize(screen.read(10, 20, width, height));
+    const double perRead = secondsSince(start) / static_cast<double>(bench.iterations());
     bench.SetItemsProcessed(bench.iterations() * static_cast<std::int64_t>(width) * height);
+    SharedRead shared(width, height);
+    if (!shared.ok()) return;
+    const double raw =
+        shared.seconds(10, 20, std::max<std::int64_t>(20, std::min<std::int64_t>(bench.iterations(), 2000)));
+    bench.counters["shm_us"] = raw * 1e6;
+    bench.counters["vs_shm"] = perRead / raw;
 }
 BENCHMARK(x11ScreenRead)
     ->Args({50, 50})
@@ -214,6 +260,18 @@ void overlayCapture(benchmark::State& bench) {
     if (state.save.lastSaveFailed) bench.SkipWithError("the last capture was not saved");
     removeNumberedCaptures();
     setRatio(bench, perCapture, 10, 20, state.view.overlayWidth, state.view.overlayHeight);
+    // The floor of any capture in the same run: a bare shared-memory read of the rectangle and
+    // a bare write of the same file's bytes.
+    const std::int64_t count = std::max<std::int64_t>(20, std::min<std::int64_t>(bench.iterations(), 500));
+    const double write = bareWriteSeconds(
+        capture::encodeBmpSnapshot(base::Image(state.view.overlayWidth, state.view.overlayHeight)), count);
+    bench.counters["write_us"] = write * 1e6;
+    bench.counters["vs_write"] = perCapture / write;
+    SharedRead shared(state.view.overlayWidth, state.view.overlayHeight);
+    if (!shared.ok()) return;
+    const double read = shared.seconds(10, 20, count);
+    bench.counters["shm_us"] = read * 1e6;
+    bench.counters["vs_shm_and_write"] = perCapture / (read + write);
 }
 BENCHMARK(overlayCapture)->Args({50, 50})->Args({594, 578})->UseRealTime()->Unit(benchmark::kMicrosecond);
 

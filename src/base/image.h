@@ -1,14 +1,38 @@
 #pragma once
 // A picture in memory: top-down rows of 0xAARRGGBB pixels.
 #include <cstdint>
+#include <new>
+#include <utility>
 #include <vector>
 
 namespace base {
 
+// Leaves new elements unset instead of clearing them, for buffers that are written whole
+// before they are read.
+template <class T>
+struct UnclearedAllocator : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = UnclearedAllocator<U>;
+    };
+    UnclearedAllocator() = default;
+    template <class U>
+    UnclearedAllocator(const UnclearedAllocator<U>&) noexcept {}
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
 struct Image {
     int width = 0;
     int height = 0;
-    std::vector<std::uint32_t> pixels;  // width * height, row-major, top row first
+    // width * height, row-major, top row first
+    std::vector<std::uint32_t, UnclearedAllocator<std::uint32_t>> pixels;
 
     Image() = default;
     Image(int w, int h, std::uint32_t fill = 0)
@@ -16,6 +40,14 @@ struct Image {
     std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
     std::uint32_t& at(int x, int y) { return pixels[static_cast<std::size_t>(y) * width + x]; }
     bool empty() const { return width <= 0 || height <= 0; }
+    // A picture whose pixels are not set yet: the caller writes every one.
+    static Image uncleared(int w, int h) {
+        Image image;
+        image.width = w;
+        image.height = h;
+        image.pixels.resize(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
+        return image;
+    }
 };
 
 }  // namespace base

@@ -202,6 +202,23 @@ class WithoutWindowManager(CaptureTestCase):
             return changed > 1000
         wait_until(model_changed, what="the model to show the grabbed picture after the reload")
 
+    def test_the_part_of_the_hole_beyond_the_screen_is_saved_black(self):
+        self.show_picture(850, 420)
+        grab_file = self.app.path(GRAB_FILE)
+        old = file_stamp(grab_file)
+        self.move_frame(1200, 470)
+        wait_for_file(grab_file, GRAB_FILE_SIZE, old_stamp=old)
+        grabbed = self.assert_snapshot(grab_file, HOLE[2], HOLE[3])
+        hx, hy, w, h = self.hole_box()
+        shot = self.server.screenshot()
+        on_screen = shot.width - hx
+        self.assertTrue(0 < on_screen < w, f"the hole at x={hx} does not hang off the screen")
+        expected = crop(shot, hx, hy, on_screen, h)
+        self.assertTrue(same_pixels(crop(grabbed, 0, 0, on_screen, h), expected),
+                        f"the hole's part on the screen: {difference(crop(grabbed, 0, 0, on_screen, h), expected)}")
+        beyond = list(crop(grabbed, on_screen, 0, w - on_screen, h).getdata())
+        self.assertEqual(set(beyond), {(0, 0, 0)}, "the hole's part beyond the screen is not black")
+
     def test_a_press_in_the_hole_passes_through_while_a_click_on_the_face_grabs(self):
         grab_file = self.app.path(GRAB_FILE)
         old = file_stamp(grab_file)

@@ -42,14 +42,27 @@ void convert(XImage* xi, base::Image& image, int dx, int dy) {
     const int rb = bitsOf(xi->red_mask), gb = bitsOf(xi->green_mask), bb = bitsOf(xi->blue_mask);
     const bool fast = xi->bits_per_pixel == 32 && rs == 16 && gs == 8 && bs == 0 && rb == 8 && gb == 8 &&
                       bb == 8 && xi->byte_order == LSBFirst;
-    for (int row = 0; row < xi->height; ++row) {
-        std::uint32_t* out = &image.at(dx, dy + row);
+    const int width = xi->width, height = xi->height;
+    for (int row = 0; row < height; ++row) {
+        std::uint32_t* __restrict out = &image.at(dx, dy + row);
         if (fast) {
-            const auto* in = reinterpret_cast<const std::uint32_t*>(xi->data + row * xi->bytes_per_line);
-            for (int col = 0; col < xi->width; ++col) out[col] = 0xFF000000u | in[col];
+            // Two pixels a step: the loop is bound by memory, not by the arithmetic.
+            const char* in = xi->data + row * xi->bytes_per_line;
+            int col = 0;
+            for (; col + 2 <= width; col += 2) {
+                std::uint64_t pair;
+                std::memcpy(&pair, in + col * 4, 8);
+                pair |= 0xFF000000FF000000ull;
+                std::memcpy(out + col, &pair, 8);
+            }
+            for (; col < width; ++col) {
+                std::uint32_t pixel;
+                std::memcpy(&pixel, in + col * 4, 4);
+                out[col] = 0xFF000000u | pixel;
+            }
             continue;
         }
-        for (int col = 0; col < xi->width; ++col) {
+        for (int col = 0; col < width; ++col) {
             const unsigned long p = XGetPixel(xi, col, row);
             out[col] = 0xFF000000u | (widen((p & xi->red_mask) >> rs, rb) << 16) |
                        (widen((p & xi->green_mask) >> gs, gb) << 8) | widen((p & xi->blue_mask) >> bs, bb);
@@ -163,19 +176,33 @@ bool X11Screen::readPlain(int left, int top, int width, int height, base::Image&
 }
 
 base::Image X11Screen::read(int x, int y, int width, int height) {
-    base::Image image(width, height, 0xFF000000u);
     const int screen = DefaultScreen(display_);
     const int left = std::max(x, 0), top = std::max(y, 0);
     const int right = std::min(x + width, DisplayWidth(display_, screen));
     const int bottom = std::min(y + height, DisplayHeight(display_, screen));
-    if (right <= left || bottom <= top) return image;
-    if (shmUsable_) {
-        if (readShared(left, top, right - left, bottom - top, image, left - x, top - y)) return image;
-        // A display that refuses the segment keeps refusing it.
-        shmUsable_ = false;
-        segment_.reset();
+    // Left unset: the part on the screen is read into it and the rest made black.
+    base::Image image = base::Image::uncleared(width, height);
+    bool read = false;
+    if (right > left && bottom > top) {
+        if (shmUsable_) {
+            read = readShared(left, top, right - left, bottom - top, image, left - x, top - y);
+            // A display that refuses the segment keeps refusing it.
+            if (!read) {
+                shmUsable_ = false;
+                segment_.reset();
+            }
+        }
+        if (!read) read = readPlain(left, top, right - left, bottom - top, image, left - x, top - y);
     }
-    readPlain(left, top, right - left, bottom - top, image, left - x, top - y);
+    const bool whole = read && left == x && top == y && right == x + width && bottom == y + height;
+    if (!whole) {
+        for (int row = 0; row < height; ++row)
+            for (int col = 0; col < width; ++col) {
+                const bool onScreen =
+                    read && x + col >= left && x + col < right && y + row >= top && y + row < bottom;
+                if (!onScreen) image.at(col, row) = 0xFF000000u;
+            }
+    }
     return image;
 }
 
