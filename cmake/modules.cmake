@@ -10,7 +10,9 @@ set(NUKITORI_MODULE_ROOTS ${CMAKE_BINARY_DIR}/modules)
 #                 [FOLDERS <folder under src>...] [HEADERS <header under src>...]
 #                 [LINKS <target>...] [PRIVATE_LINKS <target>...])
 # Sources are the .cpp files of FOLDERS; HEADERS expose single headers of a folder whose other
-# files belong to another module.
+# files belong to another module. A header whose functions need the operating system has one
+# implementation per kind of system, <name>_posix.cpp and <name>_win32.cpp: only the one for the
+# target system is compiled.
 function(nukitori_module target)
   cmake_parse_arguments(M "INTERFACE" "" "FOLDERS;HEADERS;LINKS;PRIVATE_LINKS" ${ARGN})
   set(root ${NUKITORI_MODULE_ROOTS}/${target})
@@ -23,6 +25,11 @@ function(nukitori_module target)
   endforeach()
   foreach(folder ${M_FOLDERS})
     file(GLOB found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp)
+    if(WIN32)
+      list(FILTER found EXCLUDE REGEX "_posix\\.cpp$")
+    else()
+      list(FILTER found EXCLUDE REGEX "_win32\\.cpp$")
+    endif()
     list(APPEND sources ${found})
   endforeach()
   if(M_INTERFACE)

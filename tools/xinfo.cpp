@@ -8,6 +8,12 @@
 
 #include "xfile/xfile_reader.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "base/windows_text.h"
+#endif
+
 namespace {
 
 std::string colour(const base::ColourValue& c, bool withAlpha) {
@@ -51,14 +57,11 @@ void printMesh(const std::string& path, const base::MeshData& mesh) {
     }
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
+int run(int argc, const std::string& path) {
     if (argc != 2) {
         std::cerr << "usage: nukitori-xinfo FILE\n";
         return 2;
     }
-    const std::string path = argv[1];
     const xfile::XFileResult result = xfile::readXFile(path);
     if (!result) {
         std::cerr << path << ": " << result.error() << '\n';
@@ -67,3 +70,18 @@ int main(int argc, char** argv) {
     printMesh(path, *result);
     return 0;
 }
+
+}  // namespace
+
+#ifdef _WIN32
+// The wide entry point: narrow arguments are in the ANSI code page, which cannot hold every name.
+int wmain(int argc, wchar_t** argv) {
+    // What is printed is UTF-8; a console shows it as such only when told so.
+    SetConsoleOutputCP(CP_UTF8);
+    return run(argc, argc == 2 ? base::toUtf8(argv[1]) : std::string());
+}
+#else
+int main(int argc, char** argv) {
+    return run(argc, argc == 2 ? std::string(argv[1]) : std::string());
+}
+#endif

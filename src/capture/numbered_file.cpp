@@ -27,10 +27,24 @@ bool forbiddenAscii(unsigned char c) {
     }
 }
 
-std::string utf8FromPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return {text.begin(), text.end()};
+#ifdef _WIN32
+// Windows opens a device instead of a file when a name, up to its first dot and without the
+// spaces before it, is CON, PRN, AUX, NUL, COM0-9 or LPT0-9 (also with ¹ ² ³), in any case. A
+// prefix "COM" or "LPT" without a dot becomes such a name with the number after it.
+bool windowsDeviceName(std::string_view prefix) {
+    const std::size_t dot = prefix.find('.');
+    std::string stem(prefix.substr(0, dot));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    if (stem.compare(0, 3, "COM") != 0 && stem.compare(0, 3, "LPT") != 0) return false;
+    const std::string_view port = std::string_view(stem).substr(3);
+    if (port.empty()) return dot == std::string_view::npos;
+    return (port.size() == 1 && port[0] >= '0' && port[0] <= '9') || port == "¹" || port == "²" ||
+           port == "³";
 }
+#endif
 
 SaveResult failure(std::string path, std::int32_t number, std::string reason) {
     return {false, number, std::move(path), std::move(reason)};
@@ -40,6 +54,11 @@ SaveResult failure(std::string path, std::int32_t number, std::string reason) {
 
 std::filesystem::path pathFromUtf8(std::string_view text) {
     return std::filesystem::path(std::u8string(text.begin(), text.end()));
+}
+
+std::string utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
 }
 
 std::string sanitizePrefix(std::string_view prefix) {
@@ -61,6 +80,9 @@ std::string sanitizePrefix(std::string_view prefix) {
             i += length;
         }
     }
+#ifdef _WIN32
+    if (windowsDeviceName(out)) out.insert(0, 1, '_');
+#endif
     return out;
 }
 

@@ -13,12 +13,14 @@ namespace capture {
 inline constexpr std::string_view kSaveFolderName = "抜き取り画像保存フォルダ";
 inline constexpr std::string_view kGrabTextureFileName = "フィルター.bmp";
 
-// A path from UTF-8 text, whatever the platform's native path encoding is.
+// A path from UTF-8 text, whatever the platform's native path encoding is, and back.
 std::filesystem::path pathFromUtf8(std::string_view text);
+std::string utf8FromPath(const std::filesystem::path& path);
 
 // The prefix with every byte that cannot stand in a file name on Linux or Windows (path
 // separators, control characters, : * ? " < > |, bytes of broken UTF-8) replaced by '_'.
-// A prefix of only "." or ".." becomes "_".
+// A prefix of only "." or ".." becomes "_". On Windows, a prefix that would name a device
+// (CON, NUL, COM1, "con.txt", or COM and LPT followed by the number) gets a '_' in front.
 std::string sanitizePrefix(std::string_view prefix);
 
 // "<folder>/<sanitized prefix><number>.bmp", in UTF-8.

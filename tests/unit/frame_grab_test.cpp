@@ -1,7 +1,6 @@
 #include "capture/frame_grab.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>

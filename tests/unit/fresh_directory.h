@@ -2,25 +2,37 @@
 // A test that runs in its own empty working directory, removed afterwards: nukitori reads and
 // writes its files relative to the working directory.
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <string>
+#include <system_error>
+
+#include "capture/numbered_file.h"
 
 class InFreshDirectory : public ::testing::Test {
 protected:
     void SetUp() override {
         namespace fs = std::filesystem;
         previous_ = fs::current_path();
-        std::string pattern = (fs::temp_directory_path() / "nukitori-test-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr) << "no temporary directory could be made";
-        dir_ = pattern;
+        // create_directory is false when the name exists, so a folder of another run is never shared.
+        std::random_device seed;
+        std::mt19937_64 random((static_cast<std::uint64_t>(seed()) << 32) ^ seed());
+        for (int attempt = 0; attempt < 100 && dir_.empty(); ++attempt) {
+            const fs::path candidate =
+                fs::temp_directory_path() / ("nukitori-test-" + std::to_string(random()));
+            std::error_code ec;
+            if (fs::create_directory(candidate, ec)) dir_ = candidate;
+        }
+        ASSERT_FALSE(dir_.empty()) << "no temporary directory could be made";
         fs::current_path(dir_);
     }
     void TearDown() override {
         namespace fs = std::filesystem;
         fs::current_path(previous_);
+        if (dir_.empty()) return;
         std::error_code ignored;
         // Tests may have taken write permission away from a folder; give it back to remove it.
         for (auto it = fs::recursive_directory_iterator(dir_, ignored);
@@ -28,8 +40,9 @@ protected:
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ignored);
         fs::remove_all(dir_, ignored);
     }
+    // `name` is UTF-8.
     static void writeFile(const std::string& name, const std::string& contents) {
-        std::ofstream(name, std::ios::binary) << contents;
+        std::ofstream(capture::pathFromUtf8(name), std::ios::binary) << contents;
     }
     std::filesystem::path dir_;
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -22,7 +23,7 @@ TEST(Matrices, WorldOfZeroRotationAndPositionIsIdentityAndOrderIsRzRxRyT) {
     EXPECT_EQ(world, Matrix::identity());
 
     // Row vectors: (1,0,0) turned a quarter about z lands on (0,1,0), then moved by T.
-    const Matrix rz = render::matrixRotationZ(static_cast<float>(M_PI / 2));
+    const Matrix rz = render::matrixRotationZ(std::numbers::pi_v<float> / 2);
     const Matrix t = render::matrixTranslation(5, 6, 7);
     const Matrix m = render::matrixMultiply(rz, t);
     EXPECT_NEAR(m.m[0][0], 0.0f, 1e-6f);

@@ -1,8 +1,6 @@
 #include "capture/numbered_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -15,11 +13,24 @@
 #include "capture/safe_file.h"
 #include "fresh_directory.h"
 
+#ifdef _WIN32
+#include <windows.h>
+
+#include "base/windows_text.h"
+// The system's own words for a failure: its message for the error code on Windows, errno's text
+// elsewhere.
+#define OS_REASON(posixCode, windowsCode) base::systemErrorText(windowsCode)
+#else
+#define OS_REASON(posixCode, windowsCode) std::error_code(posixCode, std::generic_category()).message()
+#endif
+
 namespace {
 
 namespace fs = std::filesystem;
 using capture::pathFromUtf8;
+using capture::utf8FromPath;
 
+// Folders are made through the C runtime, which reports errno's text on every system.
 std::string osReason(int code) {
     return std::error_code(code, std::generic_category()).message();
 }
@@ -40,7 +51,7 @@ void writeText(const fs::path& path, std::string_view text) {
 std::vector<std::string> namesIn(const fs::path& folder) {
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder))
-        names.push_back(entry.path().filename().string());
+        names.push_back(utf8FromPath(entry.path().filename()));
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -69,6 +80,27 @@ TEST(SanitizePrefix, ReplacesWhatCannotStandInAFileName) {
     EXPECT_EQ(capture::sanitizePrefix(capture::sanitizePrefix(messy)), capture::sanitizePrefix(messy))
         << "sanitizing twice changed the result";
 }
+
+#ifdef _WIN32
+TEST(SanitizePrefix, KeepsWindowsDeviceNamesOutOfFileNames) {
+    EXPECT_EQ(capture::sanitizePrefix("CON"), "_CON") << "a device name";
+    EXPECT_EQ(capture::sanitizePrefix("nul.txt"), "_nul.txt") << "a device name with an extension";
+    EXPECT_EQ(capture::sanitizePrefix("Aux ."), "_Aux .") << "a device name with spaces and a dot after it";
+    EXPECT_EQ(capture::sanitizePrefix("com7."), "_com7.") << "a numbered port";
+    EXPECT_EQ(capture::sanitizePrefix("LPT³.x"), "_LPT³.x") << "a port with a superscript digit";
+    EXPECT_EQ(capture::sanitizePrefix("lpt"), "_lpt") << "the file number would make LPT0 to LPT9";
+    EXPECT_EQ(capture::sanitizePrefix("CONSOLE"), "CONSOLE") << "a longer name was changed";
+    EXPECT_EQ(capture::sanitizePrefix("xnul.txt"), "xnul.txt") << "a longer name was changed";
+    EXPECT_EQ(capture::sanitizePrefix("com.txt"), "com.txt") << "a port without a number was changed";
+    EXPECT_EQ(capture::sanitizePrefix("COM10."), "COM10.") << "a port past 9 was changed";
+}
+
+TEST_F(InFreshDirectory, SaveNumberedWritesARealFileForADeviceNamePrefix) {
+    const auto result = capture::saveNumbered(bytesOf("picture"), "nul.", 0);
+    ASSERT_TRUE(result.ok) << result.error;
+    EXPECT_EQ(contentOf(pathFromUtf8(result.path)), "picture") << "the bytes went to a device";
+}
+#endif
 
 TEST(NumberedPath, JoinsFolderPrefixAndDecimalNumber) {
     EXPECT_EQ(capture::numberedPath("cut", 0), "抜き取り画像保存フォルダ/cut0.bmp");
@@ -120,13 +152,17 @@ TEST_F(InFreshDirectory, SaveNumberedReportsWhyTheFolderCannotBeMade) {
 }
 
 TEST_F(InFreshDirectory, SaveNumberedReportsAReadOnlyFolderAndLeavesNoTemporary) {
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes into read-only folders";
     const fs::path folder = pathFromUtf8(capture::kSaveFolderName);
     fs::create_directory(folder);
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+    if (std::ofstream(folder / "probe")) {
+        fs::remove(folder / "probe");
+        GTEST_SKIP() << "this user writes into read-only folders (root does; on Windows a folder's "
+                        "read-only attribute does not stop writes into it)";
+    }
     const auto result = capture::saveNumbered(bytesOf("picture"), "cut", 0);
     EXPECT_FALSE(result.ok) << "save claimed success in a read-only folder";
-    EXPECT_EQ(result.error, osReason(EACCES)) << "the error is not the system's reason";
+    EXPECT_EQ(result.error, OS_REASON(EACCES, ERROR_ACCESS_DENIED)) << "the error is not the system's reason";
     EXPECT_TRUE(namesIn(folder).empty()) << "something was left in the folder";
 }
 
@@ -136,7 +172,7 @@ TEST_F(InFreshDirectory, AtomicWriteReplacesTheWholeFileAndLeavesNoTemporary) {
     const auto second = capture::writeFileAtomically(target, bytesOf("short"));
     ASSERT_TRUE(second.ok()) << second.error;
     EXPECT_EQ(contentOf(target), "short") << "the old content was not replaced whole";
-    EXPECT_EQ(namesIn("."), std::vector<std::string>{target.filename().string()})
+    EXPECT_EQ(namesIn("."), std::vector<std::string>{utf8FromPath(target.filename())})
         << "a temporary file was left behind";
 }
 
@@ -146,15 +182,17 @@ TEST_F(InFreshDirectory, FailedWritesKeepTheOldStateAndReportTheReason) {
     writeText("busy/inside", "x");
     const auto renamed = capture::writeFileAtomically("busy", bytesOf("picture"));
     EXPECT_EQ(renamed.status, capture::WriteStatus::Failed) << "replacing a folder succeeded";
-    EXPECT_TRUE(renamed.error == osReason(EISDIR) || renamed.error == osReason(ENOTEMPTY) ||
-                renamed.error == osReason(EEXIST))
+    EXPECT_TRUE(renamed.error == OS_REASON(EISDIR, ERROR_ACCESS_DENIED) ||
+                renamed.error == OS_REASON(ENOTEMPTY, ERROR_ACCESS_DENIED) ||
+                renamed.error == OS_REASON(EEXIST, ERROR_ACCESS_DENIED))
         << "the error is not the system's reason: " << renamed.error;
     EXPECT_EQ(contentOf("busy/inside"), "x") << "the folder's content was touched";
     EXPECT_EQ(namesIn("."), std::vector<std::string>{"busy"}) << "a temporary file was left behind";
 
     const auto missing = capture::writeFileAtomically("no-such-folder/file.bmp", bytesOf("picture"));
     EXPECT_FALSE(missing.ok()) << "writing into a missing folder succeeded";
-    EXPECT_EQ(missing.error, osReason(ENOENT)) << "the error is not the system's reason";
+    EXPECT_EQ(missing.error, OS_REASON(ENOENT, ERROR_PATH_NOT_FOUND))
+        << "the error is not the system's reason";
 
     writeText("taken.bmp", "old");
     const auto exclusive = capture::writeFileExclusive("taken.bmp", bytesOf("new"));

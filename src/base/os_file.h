@@ -1,0 +1,38 @@
+#pragma once
+// The few file operations whose guarantees std::filesystem does not give on every system:
+// creating a file that must not exist yet, giving a file a second name only while that name is
+// free, and replacing a file in one step. Errors are the system's own reason, in UTF-8.
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+
+namespace base {
+
+enum class FileOutcome {
+    Done,
+    NameTaken,    // something already has the name; nothing was changed
+    Unsupported,  // only from linkNewName: the file system has no hard links
+    Failed,
+};
+
+struct FileOpResult {
+    FileOutcome outcome = FileOutcome::Failed;
+    std::string error;  // the system's reason unless outcome is Done
+    bool ok() const { return outcome == FileOutcome::Done; }
+};
+
+// Creates `path` only if nothing has that name (never opening another's file), writes all of
+// `bytes`, and closes it, checking every step. On failure removes the file it created.
+FileOpResult writeNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
+// Gives `existing` the hard link `name` only if nothing has that name yet.
+FileOpResult linkNewName(const std::filesystem::path& existing, const std::filesystem::path& name);
+
+// Renames `from` to `to` in one step, replacing a file `to`.
+FileOpResult replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// This process's id: part of names that no other running process picks.
+long processId();
+
+}  // namespace base

@@ -1,0 +1,73 @@
+// nukitori on Windows: Win32 windows and controls, key state, GDI screen reads and WIC
+// decoding, Direct3D 9 graphics. Per-monitor DPI awareness comes from the embedded manifest,
+// so every coordinate is a physical pixel.
+#include <objbase.h>
+#include <windows.h>
+
+#include <string>
+#include <string_view>
+
+#include "app/app.h"
+#include "base/log.h"
+#include "base/windows_text.h"
+#include "platform/win32/wic_image_decoder.h"
+#include "platform/win32/win32_keyboard.h"
+#include "platform/win32/win32_screen.h"
+#include "platform/win32/win32_shell.h"
+
+namespace {
+
+// One line to the debugger and to stderr: UTF-16 to a console, UTF-8 bytes to a file or pipe.
+void writeLine(std::string_view line) {
+    const std::wstring wide = base::toUtf16(line) + L"\n";
+    OutputDebugStringW(wide.c_str());
+    const HANDLE stream = GetStdHandle(STD_ERROR_HANDLE);
+    if (!stream || stream == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    DWORD mode = 0;
+    if (GetConsoleMode(stream, &mode)) {
+        WriteConsoleW(stream, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        return;
+    }
+    std::string bytes(line);
+    bytes += '\n';
+    WriteFile(stream, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+// COM for this thread, for the program's lifetime; the decoder and the device rely on it.
+class ComScope {
+public:
+    ComScope() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+    ~ComScope() {
+        if (initialised_) CoUninitialize();
+    }
+    ComScope(const ComScope&) = delete;
+    ComScope& operator=(const ComScope&) = delete;
+
+private:
+    bool initialised_;
+};
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    base::setLogSink(writeLine);
+    const ComScope com;
+
+    platform::win32::WicImageDecoder decoder;
+    platform::win32::Win32Shell shell(decoder);
+    platform::win32::Win32Keyboard keyboard;
+    platform::win32::Win32Screen screen;
+    app::App app({shell, keyboard, screen, decoder});
+
+    int exitCode = 1;
+    if (const auto started = app.startUp(); started) {
+        exitCode = app.run();
+    } else {
+        writeLine("nukitori: " + started.error());
+    }
+    // The windows, the device and COM go with the process, which the system reclaims at once;
+    // destroying the windows one by one would make Wine without a window manager wait two
+    // seconds for each.
+    ExitProcess(static_cast<UINT>(exitCode));
+}

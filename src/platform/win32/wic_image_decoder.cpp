@@ -1,0 +1,82 @@
+#include "platform/win32/wic_image_decoder.h"
+
+#include <wincodec.h>
+#include <windows.h>
+#include <wrl/client.h>
+
+#include "base/windows_text.h"
+#include "platform/win32/system_error.h"
+
+namespace platform::win32 {
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+// Larger pictures are refused rather than risking an allocation that cannot succeed.
+constexpr unsigned long long kMaxPixels = 1ull << 28;
+}  // namespace
+
+struct WicImageDecoder::Com {
+    bool uninitialise = false;
+    HRESULT factoryResult = E_FAIL;
+    ComPtr<IWICImagingFactory> factory;
+};
+
+WicImageDecoder::WicImageDecoder() : com_(std::make_unique<Com>()) {
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // S_FALSE (already initialised) needs its own uninitialise too; another threading model
+    // already set up on this thread serves as well.
+    com_->uninitialise = SUCCEEDED(init);
+    com_->factoryResult = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_PPV_ARGS(&com_->factory));
+}
+
+WicImageDecoder::~WicImageDecoder() {
+    const bool uninitialise = com_->uninitialise;
+    com_.reset();  // the factory goes before COM does
+    if (uninitialise) CoUninitialize();
+}
+
+base::Result<base::Image> WicImageDecoder::decode(const std::string& path) {
+    const std::wstring widePath = base::toUtf16(path);
+    const DWORD attributes = GetFileAttributesW(widePath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+            return base::Failure{"no such file"};
+        return base::Failure{"the file cannot be read: " + base::systemErrorText(error)};
+    }
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return base::Failure{"not a regular file"};
+    if (!com_->factory)
+        return base::Failure{describeHresult("the imaging component is not available", com_->factoryResult)};
+
+    ComPtr<IWICBitmapDecoder> decoder;
+    HRESULT hr = com_->factory->CreateDecoderFromFilename(widePath.c_str(), nullptr, GENERIC_READ,
+                                                          WICDecodeMetadataCacheOnDemand, &decoder);
+    if (FAILED(hr)) return base::Failure{describeHresult("not a picture the system can decode", hr)};
+    ComPtr<IWICBitmapFrameDecode> frame;
+    hr = decoder->GetFrame(0, &frame);
+    if (FAILED(hr)) return base::Failure{describeHresult("its first frame cannot be read", hr)};
+    ComPtr<IWICFormatConverter> converter;
+    hr = com_->factory->CreateFormatConverter(&converter);
+    if (FAILED(hr)) return base::Failure{describeHresult("no format converter", hr)};
+    // 32bppBGRA words in memory are 0xAARRGGBB; alpha is straight, and opaque for formats without.
+    hr = converter->Initialize(frame.Get(), GUID_WICPixelFormat32bppBGRA, WICBitmapDitherTypeNone, nullptr,
+                               0.0, WICBitmapPaletteTypeCustom);
+    if (FAILED(hr)) return base::Failure{describeHresult("cannot be converted to 32-bit colour", hr)};
+    UINT width = 0, height = 0;
+    hr = converter->GetSize(&width, &height);
+    if (FAILED(hr)) return base::Failure{describeHresult("its size cannot be read", hr)};
+    if (width == 0 || height == 0) return base::Failure{"the picture is empty"};
+    if (static_cast<unsigned long long>(width) * height > kMaxPixels || width > 0x7FFFFFFFu / 4)
+        return base::Failure{"the picture is too large"};
+
+    base::Image image(static_cast<int>(width), static_cast<int>(height));
+    const UINT stride = width * 4;
+    hr = converter->CopyPixels(nullptr, stride, static_cast<UINT>(image.pixels.size() * 4),
+                               reinterpret_cast<BYTE*>(image.pixels.data()));
+    if (FAILED(hr)) return base::Failure{describeHresult("its pixels cannot be read", hr)};
+    return image;
+}
+
+}  // namespace platform::win32

@@ -1,0 +1,24 @@
+#pragma once
+// Desktop pixels through GDI: BitBlt from the screen into a DIB section the size of the
+// picture. Only the part inside the virtual screen is read; the rest stays black.
+#include <memory>
+
+#include "platform/screen.h"
+
+namespace platform::win32 {
+
+class Win32Screen final : public platform::Screen {
+public:
+    Win32Screen();
+    ~Win32Screen() override;
+    Win32Screen(const Win32Screen&) = delete;
+    Win32Screen& operator=(const Win32Screen&) = delete;
+
+    base::Image read(int x, int y, int width, int height) override;
+
+private:
+    struct Buffer;
+    std::unique_ptr<Buffer> buffer_;
+};
+
+}  // namespace platform::win32
