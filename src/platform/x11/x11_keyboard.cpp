@@ -1,6 +1,7 @@
 #include "platform/x11/x11_keyboard.h"
 
 #include <X11/Xlib.h>
+#include <X11/extensions/XInput2.h>
 #include <X11/keysym.h>
 
 #include <initializer_list>
@@ -60,10 +61,44 @@ X11Keyboard::KeycodeMap X11Keyboard::buildKeycodeMap(Display* display) {
 }
 
 X11Keyboard::X11Keyboard(Display* display, OwnWindowKeys& ownKeys)
-    : display_(display), keycodes_(buildKeycodeMap(display)), ownWindows_(ownKeys) {}
+    : display_(display), keycodes_(buildKeycodeMap(display)), ownWindows_(ownKeys) {
+    int opcode = 0, firstEvent = 0, firstError = 0, major = 2, minor = 0;
+    if (!XQueryExtension(display_, "XInputExtension", &opcode, &firstEvent, &firstError) ||
+        XIQueryVersion(display_, &major, &minor) != Success)
+        return;
+    unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
+    XISetMask(bits, XI_RawKeyPress);
+    XISetMask(bits, XI_RawKeyRelease);
+    XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
+    XISelectEvents(display_, DefaultRootWindow(display_), &mask, 1);
+    // The keys already held when the events start.
+    XQueryKeymap(display_, keymap_.data());
+    for (std::size_t code = 0; code < OwnWindowKeys::kKeys; ++code)
+        if ((static_cast<unsigned char>(keymap_[code / 8]) >> (code % 8)) & 1u)
+            anywhere_.keyEvent(code, true);
+    rawEventsOpcode_ = opcode;
+}
 
 void X11Keyboard::refresh() {
-    XQueryKeymap(display_, keymap_.data());
+    if (rawEventsOpcode_ >= 0) {
+        // Only what has already arrived: reading the queue waits for nothing.
+        while (XPending(display_) > 0) {
+            XEvent event;
+            XNextEvent(display_, &event);
+            XGenericEventCookie& cookie = event.xcookie;
+            if (cookie.type != GenericEvent || cookie.extension != rawEventsOpcode_ ||
+                !XGetEventData(display_, &cookie))
+                continue;
+            if (cookie.evtype == XI_RawKeyPress || cookie.evtype == XI_RawKeyRelease) {
+                const auto* raw = static_cast<const XIRawEvent*>(cookie.data);
+                anywhere_.keyEvent(static_cast<std::size_t>(raw->detail), cookie.evtype == XI_RawKeyPress);
+            }
+            XFreeEventData(display_, &cookie);
+        }
+        anywhere_.startPoll();
+    } else {
+        XQueryKeymap(display_, keymap_.data());
+    }
     ownWindows_.startPoll();
 }
 
@@ -75,6 +110,7 @@ std::uint8_t X11Keyboard::keycodeOf(int virtualKey) const {
 bool X11Keyboard::isHeldAnywhere(int virtualKey) {
     const std::uint8_t code = keycodeOf(virtualKey);
     if (code == 0) return false;
+    if (rawEventsOpcode_ >= 0) return anywhere_.isHeld(code);
     return (static_cast<unsigned char>(keymap_[code / 8]) >> (code % 8)) & 1u;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
-// Key state on X11. Physical state comes from one keymap query per poll; the state "as our
-// windows saw it" comes from the key events that the shell feeds to `ownKeys`.
+// Key state on X11. The physical state comes from the server's raw key events (XInput 2),
+// which arrive without asking, so a poll costs no round trip to the server; where the server
+// lacks them, from one keymap query per poll. The state "as our windows saw it" comes from the
+// key events that the shell feeds to `ownKeys`.
 #include <array>
 #include <cstdint>
 
@@ -34,8 +36,10 @@ private:
 
     Display* display_;
     KeycodeMap keycodes_{};
-    std::array<char, 32> keymap_{};  // one bit per keycode, as XQueryKeymap returns it
     OwnWindowKeys& ownWindows_;
+    int rawEventsOpcode_ = -1;       // the XInput extension's, once raw key events are selected
+    OwnWindowKeys anywhere_;         // from raw key events
+    std::array<char, 32> keymap_{};  // without them: one bit per keycode, as XQueryKeymap returns it
 };
 
 }  // namespace platform::x11
