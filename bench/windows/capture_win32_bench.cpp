@@ -8,8 +8,8 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <initializer_list>
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -197,12 +197,14 @@ bool runSize(int width, int height, const bench::Options& options) {
     group.add("screenRead", [&] { bench::keep(capture.screen.read(r.x, r.y, r.width, r.height)); });
     // The parts of a capture, to show where its time goes.
     long freshFailures = 0;
-    group.add("bitbltFreshDcs", [&] {
-        bitBltWithFreshDcs(r.x, r.y, r.width, r.height, bitblt.spareDib(), freshFailures);
-    }).check = [&] { return failuresText(freshFailures, "BitBlts"); };
+    group
+        .add("bitbltFreshDcs",
+             [&] { bitBltWithFreshDcs(r.x, r.y, r.width, r.height, bitblt.spareDib(), freshFailures); })
+        .check = [&] { return failuresText(freshFailures, "BitBlts"); };
     // The read asks for the virtual screen's rectangle every time, to clip to it.
     group.add("virtualScreenRect", [] {
-        for (const int metric : {SM_XVIRTUALSCREEN, SM_YVIRTUALSCREEN, SM_CXVIRTUALSCREEN, SM_CYVIRTUALSCREEN})
+        for (const int metric :
+             {SM_XVIRTUALSCREEN, SM_YVIRTUALSCREEN, SM_CXVIRTUALSCREEN, SM_CYVIRTUALSCREEN})
             bench::keep(GetSystemMetrics(metric));
     });
     const base::Image picture(width, height, 0xFF808080u);
@@ -242,8 +244,8 @@ bool runSize(int width, int height, const bench::Options& options) {
                 "the read against its calls; the rest is the copy into the picture");
     group.ratio("saveNumbered", {"write"}, bench::Metric::Wall, std::nullopt,
                 "the numbered file: temporary, flush, hard link, removal");
-    group.ratio("overlayCapture", {"screenRead", "encodeBmp", "saveNumbered"}, bench::Metric::Wall, std::nullopt,
-                "the capture against its parts");
+    group.ratio("overlayCapture", {"screenRead", "encodeBmp", "saveNumbered"}, bench::Metric::Wall,
+                std::nullopt, "the capture against its parts");
     return !group.targetMissed();
 }
 
@@ -275,7 +277,7 @@ int main(int argc, char** argv) {
     fs::current_path(fs::temp_directory_path(ec), ec);
     fs::remove_all(folder, ec);
     std::printf("\ncapture_win32_bench: %s\n", bench::Group::problems() ? "PROBLEMS, see above"
-                                                : met                   ? "every target met"
+                                               : met                    ? "every target met"
                                                                         : "a target was NOT MET");
     return bench::Group::problems() ? 1 : 0;
 }

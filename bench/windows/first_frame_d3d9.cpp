@@ -47,11 +47,13 @@ IDirect3DDevice9* createDevice(IDirect3D9& direct3D, HWND window) {
     parameters.AutoDepthStencilFormat = D3DFMT_D16;
     parameters.PresentationInterval = D3DPRESENT_INTERVAL_ONE;
     for (const D3DFORMAT format : {D3DFMT_R5G6B5, D3DFMT_X8R8G8B8})
-        for (const DWORD behaviour : {D3DCREATE_HARDWARE_VERTEXPROCESSING, D3DCREATE_SOFTWARE_VERTEXPROCESSING}) {
+        for (const DWORD behaviour :
+             {D3DCREATE_HARDWARE_VERTEXPROCESSING, D3DCREATE_SOFTWARE_VERTEXPROCESSING}) {
             parameters.BackBufferFormat = format;
             D3DPRESENT_PARAMETERS given = parameters;
             IDirect3DDevice9* made = nullptr;
-            if (SUCCEEDED(direct3D.CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, behaviour, &given, &made)))
+            if (SUCCEEDED(direct3D.CreateDevice(D3DADAPTER_DEFAULT, D3DDEVTYPE_HAL, window, behaviour, &given,
+                                                &made)))
                 return made;
         }
     return nullptr;
@@ -70,9 +72,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     constexpr DWORD style = WS_CAPTION | WS_SYSMENU | WS_VISIBLE;
     RECT r{0, 0, kWidth, kHeight};
     AdjustWindowRectEx(&r, style, FALSE, 0);
-    const HWND window = CreateWindowExW(0, windowClass.lpszClassName, L"first frame", style, CW_USEDEFAULT,
-                                        CW_USEDEFAULT, r.right - r.left, r.bottom - r.top, nullptr, nullptr,
-                                        instance, nullptr);
+    const HWND window =
+        CreateWindowExW(0, windowClass.lpszClassName, L"first frame", style, CW_USEDEFAULT, CW_USEDEFAULT,
+                        r.right - r.left, r.bottom - r.top, nullptr, nullptr, instance, nullptr);
     if (!window) return 1;
     IDirect3D9* direct3D = Direct3DCreate9(D3D_SDK_VERSION);
     if (!direct3D) return 1;

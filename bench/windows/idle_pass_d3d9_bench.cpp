@@ -53,7 +53,8 @@ bool copyAssets(const fs::path& from, const fs::path& to, std::string& error) {
         std::error_code ec;
         fs::copy_file(from / capture::pathFromUtf8(name), to / capture::pathFromUtf8(name), ec);
         if (ec) {
-            error = "cannot copy " + capture::utf8FromPath(from / capture::pathFromUtf8(name)) + ": " + ec.message();
+            error = "cannot copy " + capture::utf8FromPath(from / capture::pathFromUtf8(name)) + ": " +
+                    ec.message();
             return false;
         }
     }
@@ -83,7 +84,8 @@ struct ComScope {
 
 bool nearClear(std::uint32_t colour) {
     for (int shift : {0, 8, 16}) {
-        const int d = static_cast<int>((colour >> shift) & 0xFF) - static_cast<int>((kClearColour >> shift) & 0xFF);
+        const int d =
+            static_cast<int>((colour >> shift) & 0xFF) - static_cast<int>((kClearColour >> shift) & 0xFF);
         if (d < -8 || d > 8) return false;
     }
     return true;
@@ -120,7 +122,8 @@ public:
 };
 
 std::string onScreenCheck(Program& p) {
-    return p.clearColourOnScreen() ? std::string{} : "the viewer does not show the clear colour on the screen";
+    return p.clearColourOnScreen() ? std::string{}
+                                   : "the viewer does not show the clear colour on the screen";
 }
 
 void runPasses(Program& p, const bench::Options& options) {
@@ -132,23 +135,32 @@ void runPasses(Program& p, const bench::Options& options) {
     };
 
     bench::Group group("idle pass of the program (Win32 shell, Direct3D 9 device, the samples)", options);
-    group.add("clearPresent", [&] {
-        device.beginScene();
-        device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
-        device.endScene();
-        device.present();
-    }).check = [&] { return onScreenCheck(p); };
-    group.add("deviceFrame", [&] {
-        device.beginScene();
-        device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
-        render::renderFrame(p.app.state.view, p.app.state.save, scene);
-        device.endScene();
-        device.present();
-    }).check = [&] { return onScreenCheck(p); };
-    group.add("idlePass/draws", [&] {
-        p.app.onViewerExposed();
-        p.pass();
-    }).check = [&] {
+    group
+        .add("clearPresent",
+             [&] {
+                 device.beginScene();
+                 device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
+                 device.endScene();
+                 device.present();
+             })
+        .check = [&] { return onScreenCheck(p); };
+    group
+        .add("deviceFrame",
+             [&] {
+                 device.beginScene();
+                 device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
+                 render::renderFrame(p.app.state.view, p.app.state.save, scene);
+                 device.endScene();
+                 device.present();
+             })
+        .check = [&] { return onScreenCheck(p); };
+    group
+        .add("idlePass/draws",
+             [&] {
+                 p.app.onViewerExposed();
+                 p.pass();
+             })
+        .check = [&] {
         const std::string quit = quitCheck();
         return quit.empty() ? onScreenCheck(p) : quit;
     };
@@ -185,12 +197,14 @@ void runPasses(Program& p, const bench::Options& options) {
     group.ratio("keyPoll", {"getAsyncKeyState"}, Metric::Wall, std::nullopt,
                 "the key poll in bare key-state reads");
     const double period = group.median("idlePass/paced", Metric::Wall);
-    std::printf("  the period as paced: %.2f ms wall per paced pass, %.1f passes a second (the program aims at 60)\n",
-                period * 1e3, 1 / period);
-    std::printf("  share of the period: drawn pass %.1f%% CPU, still pass %.2f%% CPU, paced (idle load) %.2f%% CPU\n",
-                100 * group.median("idlePass/draws", Metric::Cpu) / period,
-                100 * group.median("idlePass/still", Metric::Cpu) / period,
-                100 * group.median("idlePass/paced", Metric::Cpu) / period);
+    std::printf(
+        "  the period as paced: %.2f ms wall per paced pass, %.1f passes a second (the program aims at 60)\n",
+        period * 1e3, 1 / period);
+    std::printf(
+        "  share of the period: drawn pass %.1f%% CPU, still pass %.2f%% CPU, paced (idle load) %.2f%% CPU\n",
+        100 * group.median("idlePass/draws", Metric::Cpu) / period,
+        100 * group.median("idlePass/still", Metric::Cpu) / period,
+        100 * group.median("idlePass/paced", Metric::Cpu) / period);
 }
 
 }  // namespace

@@ -66,7 +66,8 @@ inline double processCpuSeconds() {
     FILETIME created, exited, kernel, user;
     if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return 0;
     auto seconds = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) *
+        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                                   t.dwLowDateTime) *
                1e-7;
     };
     return seconds(kernel) + seconds(user);
@@ -115,7 +116,8 @@ public:
         for (Entry& e : cases_) {
             std::printf("  %-28s %12.1f %12.1f %12.1f %12.1f %10ld\n", e.c.name.c_str(), median(e.wall) * 1e6,
                         *std::min_element(e.wall.begin(), e.wall.end()) * 1e6,
-                        *std::max_element(e.wall.begin(), e.wall.end()) * 1e6, median(e.cpu) * 1e6, e.iterations);
+                        *std::max_element(e.wall.begin(), e.wall.end()) * 1e6, median(e.cpu) * 1e6,
+                        e.iterations);
             if (e.c.check) {
                 const std::string problem = e.c.check();
                 if (!problem.empty()) fail(e.c.name + ": " + problem);
