@@ -1,5 +1,10 @@
 """End-to-end harness: a private Xvfb (and optionally openbox), the real nukitori binary in a
-fresh working directory holding the sample files, input through xdotool, screenshots."""
+fresh working directory holding the sample files, input through xdotool, screenshots.
+
+With NUKITORI_WINE_PREFIX set, NUKITORI_BIN is the Windows program and runs under Wine in that
+prefix (made on first use), on the same Xvfb and with the same tests."""
+import atexit
+import fcntl
 import os
 import shutil
 import signal
@@ -11,6 +16,9 @@ from PIL import Image, ImageGrab
 
 BIN = os.environ.get("NUKITORI_BIN", os.path.join(os.path.dirname(__file__), "../../build/nukitori"))
 ASSETS = os.environ.get("NUKITORI_ASSETS", os.path.join(os.path.dirname(__file__), "../../assets"))
+WINE_PREFIX = os.path.abspath(os.environ["NUKITORI_WINE_PREFIX"]) if os.environ.get("NUKITORI_WINE_PREFIX") else None
+UNDER_WINE = bool(WINE_PREFIX)
+WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/wine-run")
 SAMPLES = ["model.x", "枠.bmp", "フィルター画像.jpg", "フィルター.bmp"]
 SAVE_FOLDER = "抜き取り画像保存フォルダ"
 CLEAR_COLOUR = (60, 163, 185)
@@ -29,6 +37,47 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
 def near(colour, expected, tolerance=8):
     """Equal within the precision of a 5-6-5 back buffer (8 levels per channel at most)."""
     return all(abs(int(a) - int(b)) <= tolerance for a, b in zip(colour[:3], expected))
+
+
+def wine_env(env):
+    return dict(env, WINEPREFIX=WINE_PREFIX, WINEDEBUG="-all")
+
+
+_wine_lock = None
+
+
+def prepare_wine():
+    """Makes the prefix once per test process (the first start in a fresh prefix takes seconds).
+    Test processes on one prefix take turns: its programs share one desktop and its foreground
+    window. A wineserver still running would tie the next start to another X server."""
+    global _wine_lock
+    if _wine_lock:
+        return
+    os.makedirs(os.path.dirname(WINE_PREFIX), exist_ok=True)
+    lock = open(WINE_PREFIX + ".e2e-lock", "w")
+    fcntl.flock(lock, fcntl.LOCK_EX)
+    subprocess.run([WINE_RUN, WINE_PREFIX], check=True, timeout=300)
+    if not wine_ended():
+        lock.close()
+        raise RuntimeError(f"a wineserver of {WINE_PREFIX} does not end: the prefix is in use "
+                           "elsewhere; give these tests a prefix of their own")
+    _wine_lock = lock
+    atexit.register(subprocess.run, ["wineserver", "-k"], env=wine_env(os.environ),
+                    stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+
+def wine_ended(timeout=30):
+    """Waits until every Wine process of the prefix, its wineserver included, has ended."""
+    try:
+        subprocess.run(["wineserver", "-w"], env=wine_env(os.environ), timeout=timeout)
+        return True
+    except subprocess.TimeoutExpired:
+        return False
+
+
+def program_path(path):
+    """An absolute path as the program names it: under Wine the drive Z: is the Unix root."""
+    return "Z:" + path.replace("/", "\\") if UNDER_WINE else path
 
 
 class XServer:
@@ -55,6 +104,10 @@ class XServer:
         os.chmod(self.runtime_dir, 0o700)
         self.env["XDG_RUNTIME_DIR"] = self.runtime_dir
         self.wm = None
+        if UNDER_WINE:
+            # Windows reads the keypad's digits only with NumLock on; X starts with it off.
+            self.xdotool("key", "Num_Lock")
+            wait_until(lambda: "Num Lock:    on" in self.run(["xset", "q"]), what="NumLock on")
         if window_manager:
             self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -105,6 +158,21 @@ class XServer:
         """Asks the window manager to close the window, as its close box does (WM_DELETE_WINDOW)."""
         self.run(["wmctrl", "-i", "-c", hex(int(window))])
 
+    def send_delete_window(self, window):
+        """Sends WM_DELETE_WINDOW straight to a window, as a window manager's close box does; it
+        works with no window manager too."""
+        from Xlib import X, display as xdisplay
+        from Xlib.protocol import event as xevent
+        d = xdisplay.Display(self.display)
+        try:
+            target = d.create_resource_object("window", int(window))
+            protocols = d.intern_atom("WM_PROTOCOLS")
+            target.send_event(xevent.ClientMessage(window=target, client_type=protocols,
+                                                   data=(32, [d.intern_atom("WM_DELETE_WINDOW"), X.CurrentTime, 0, 0, 0])))
+            d.flush()
+        finally:
+            d.close()
+
     def close(self):
         for process in (self.wm, self.process):
             if process and process.poll() is None:
@@ -129,9 +197,13 @@ class Nukitori:
             os.mkdir(os.path.join(self.workdir, SAVE_FOLDER))
         self.stderr_path = os.path.join(self.workdir, "stderr.txt")
         self._stderr = open(self.stderr_path, "wb")
+        command = [os.path.abspath(os.environ.get("NUKITORI_BIN", BIN))]
+        env = env if env is not None else server.env
+        if UNDER_WINE:
+            prepare_wine()
+            command, env = ["wine", *command], wine_env(env)
         self.started = time.monotonic()
-        self.process = subprocess.Popen([os.path.abspath(os.environ.get("NUKITORI_BIN", BIN))], cwd=self.workdir,
-                                        env=env if env is not None else server.env,
+        self.process = subprocess.Popen(command, cwd=self.workdir, env=env,
                                         stdout=subprocess.DEVNULL, stderr=self._stderr)
 
     def window(self, title, timeout=10.0):
@@ -147,11 +219,43 @@ class Nukitori:
     def focus(self, window):
         self.server.xdotool("windowfocus", "--sync", window)
 
+    def keys_reach(self, window):
+        """Whether key presses now reach `window`: it has the X focus or, while the focus follows
+        the pointer (PointerRoot), the pointer is over it. Wine without a window manager leaves
+        the X focus as it is and moves the Windows focus itself."""
+        focused = self.server.xdotool("getwindowfocus")
+        if focused == str(window):
+            return True
+        return UNDER_WINE and not focused and \
+            f"WINDOW={window}" in self.server.xdotool("getmouselocation", "--shell").split()
+
     def wait_exit(self, timeout=10.0):
         try:
             return self.process.wait(timeout)
         except subprocess.TimeoutExpired:
             return None
+
+    def _end_wine(self):
+        """Ends the program as a user would, Escape first, and waits for all of Wine to end while
+        its X server is still there. Only what does not end is killed, and that is an error."""
+        def ask_viewer(ask):
+            viewers = self.server.xdotool("search", "--name", "^ビューア$").split()
+            if viewers and self.process.poll() is None:
+                ask(viewers[0])
+                try:
+                    self.process.wait(10)
+                except subprocess.TimeoutExpired:
+                    pass
+
+        def escape(viewer):
+            self.focus(viewer)
+            self.server.tap(self.server.keycode_of("Escape"))
+        ask_viewer(escape)
+        ask_viewer(self.server.send_delete_window)
+        if self.process.poll() is None or not wine_ended():
+            subprocess.run(["wineserver", "-k"], env=wine_env(os.environ))
+            self.process.wait(10)
+            raise RuntimeError("nukitori or another Wine program did not end and was killed")
 
     def stderr(self):
         self._stderr.flush()
@@ -166,15 +270,46 @@ class Nukitori:
         return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
 
     def close(self):
-        if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
-        self._stderr.close()
-        shutil.rmtree(self.workdir, ignore_errors=True)
+        try:
+            if UNDER_WINE:
+                self._end_wine()
+            elif self.process.poll() is None:
+                self.process.send_signal(signal.SIGTERM)
+                try:
+                    self.process.wait(5)
+                except subprocess.TimeoutExpired:
+                    self.process.kill()
+                    self.process.wait()
+        finally:
+            self._stderr.close()
+            shutil.rmtree(self.workdir, ignore_errors=True)
+
+
+class OtherProgram:
+    """Another program's window at x, y, to take the focus from ours. Under Wine it is a Wine
+    program too: Wine sees keys held anywhere only while one of its own windows has the focus."""
+
+    def __init__(self, app, x, y):
+        self.server = app.server
+        if UNDER_WINE:
+            self.process = subprocess.Popen(["wine", "winemine"], env=wine_env(self.server.env),
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.window = app.window("WineMine")
+            self.server.xdotool("windowmove", "--sync", self.window, x, y)
+        else:
+            self.process = subprocess.Popen(["xmessage", "-geometry", f"+{x}+{y}", "-title", "elsewhere",
+                                             "another program"], env=self.server.env,
+                                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.window = app.window("elsewhere")
+
+    def close(self):
+        if UNDER_WINE:
+            # Without a window manager Wine takes two seconds to destroy a window.
+            self.server.send_delete_window(self.window)
+            self.process.wait(15)
+        else:
+            self.process.terminate()
+            self.process.wait(5)
 
 
 def crop(image, x, y, w, h):
@@ -189,20 +324,36 @@ def load_bmp(path):
 
 # Pointer, key and file helpers shared by the key and capture tests.
 
+def move_pointer(server, x, y):
+    """Moves the pointer and waits until it is there. xdotool's --sync waits for a motion, which
+    never comes when the pointer is there already (it then gives up only after seconds)."""
+    location = server.xdotool("getmouselocation", "--shell").split()
+    if f"X={x}" not in location or f"Y={y}" not in location:
+        server.xdotool("mousemove", "--sync", x, y)
+
+
 def click_at(server, x, y, button=1):
-    server.xdotool("mousemove", "--sync", x, y)
+    move_pointer(server, x, y)
     server.xdotool("click", button)
 
 
-def drag(server, start, end, steps=10, settle=0.3):
+def drag(server, start, end, steps=10, settle=0.3, arrived=None, timeout=10.0):
     """Press at `start`, move to `end` in steps, hold still, release. The pause before the release
-    lets uncovered windows repaint before anything that runs on the release reads the screen."""
+    lets uncovered windows repaint before anything that runs on the release reads the screen.
+    With `arrived`, the button stays down until it holds, as a user's would until the window is
+    there: a busy program under Wine asks the window manager to move its window only when it
+    gets to the press, and then the window follows only the pointer's later motions."""
     (x0, y0), (x1, y1) = start, end
-    server.xdotool("mousemove", "--sync", x0, y0)
+    move_pointer(server, x0, y0)
     server.xdotool("mousedown", 1)
     for i in range(1, steps + 1):
         server.xdotool("mousemove", x0 + (x1 - x0) * i // steps, y0 + (y1 - y0) * i // steps)
         time.sleep(0.03)
+    deadline = time.monotonic() + timeout
+    while arrived and not arrived() and time.monotonic() < deadline:
+        for x in (x1 + 1, x1):
+            server.xdotool("mousemove", x, y1)
+            time.sleep(0.05)
     time.sleep(settle)
     server.xdotool("mouseup", 1)
 

@@ -4,7 +4,7 @@ import shutil
 import tempfile
 import unittest
 
-from harness import Nukitori, XServer, file_stamp, near, wait_for_file, wait_until, xdnd_drop
+from harness import Nukitori, XServer, file_stamp, near, program_path, wait_for_file, wait_until, xdnd_drop
 from test_capture import GRAB_FILE, GRAB_FILE_SIZE
 from test_rendering import LIT_ORANGE, PEDESTAL_FRONT_BOX, PEDESTAL_TOP_BOX, pixels
 
@@ -68,7 +68,7 @@ class Drops(unittest.TestCase):
             f.write("not a model\n")
         for path in (self.folder, text):
             xdnd_drop(self.server, self.viewer, path)
-            line = f'model "{path}" not loaded'
+            line = f'model "{program_path(path)}" not loaded'
             wait_until(lambda: line in self.app.stderr(), what=f"{line!r} on stderr; got {self.app.stderr()!r}")
             self.assertIsNone(self.app.process.poll(), f"a drop of {path} ended the program")
         self.app.focus(self.viewer)

@@ -1,9 +1,8 @@
 """Keyboard control of the overlay and the model, on the real binary under Xvfb."""
-import subprocess
 import time
 import unittest
 
-from harness import (CLEAR_COLOUR, Nukitori, XServer, click_at, drag, hold, near, stable_screenshot,
+from harness import (CLEAR_COLOUR, Nukitori, OtherProgram, XServer, click_at, drag, hold, near, stable_screenshot,
                      wait_until)
 
 OVERLAY_WIDTH = 50
@@ -25,9 +24,10 @@ class OverlayAndModelKeys(unittest.TestCase):
         self.frame = self.app.window("com")
         self.vx, self.vy, _, _ = self.app.geometry(self.viewer)
         fx, fy, _, _ = self.app.geometry(self.frame)
-        drag(self.server, (fx + 15, fy + 100), (fx + 715, fy + 700))
-        wait_until(lambda: self.app.geometry(self.frame)[:2] == (fx + 700, fy + 600),
-                   what="the frame to follow the drag")
+        def followed():
+            return self.app.geometry(self.frame)[:2] == (fx + 700, fy + 600)
+        drag(self.server, (fx + 15, fy + 100), (fx + 715, fy + 700), arrived=followed)
+        wait_until(followed, what="the frame to follow the drag")
         # The overlay's row is now uncovered and shows the clear colour left of the overlay.
         wait_until(lambda: near(self.server.screenshot().getpixel((self.vx + 10, self.vy + OVERLAY_ROW)),
                                 CLEAR_COLOUR), what="the clear colour left of the overlay")
@@ -125,7 +125,7 @@ class OverlayAndModelKeys(unittest.TestCase):
         fx, fy, _, _ = self.app.geometry(self.frame)
         start = self.settled_left()
         click_at(self.server, fx + 120, fy + 17)
-        wait_until(lambda: self.server.xdotool("getwindowfocus") == self.frame,
+        wait_until(lambda: self.app.keys_reach(self.frame),
                    what="the frame to take the focus from the click into its edit box")
         hold(self.server, self.key("d"), 0.3)
         moved = self.settled_left()
@@ -133,10 +133,9 @@ class OverlayAndModelKeys(unittest.TestCase):
         self.assertEqual((moved - start) % 3, 0, f"the overlay moved {moved - start} px, not a multiple of 3")
 
     def test_keypad_keys_act_only_with_our_focus_while_letters_act_anyway(self):
-        other = subprocess.Popen(["xmessage", "-geometry", "+700+100", "-title", "elsewhere", "another program"],
-                                 env=self.server.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        other = OtherProgram(self.app, 700, 100)
         try:
-            window = self.app.window("elsewhere")
+            window = other.window
             self.server.xdotool("windowfocus", "--sync", window)
             self.assertEqual(self.server.xdotool("getwindowfocus"), window, "the other program did not get the focus")
             model = (self.vx + MODEL_BOX[0], self.vy + MODEL_BOX[1], self.vx + MODEL_BOX[2], self.vy + MODEL_BOX[3])
@@ -150,8 +149,7 @@ class OverlayAndModelKeys(unittest.TestCase):
             self.assertGreater(self.overlay_left(after), start,
                                "D did not move the overlay while another program had the focus")
         finally:
-            other.terminate()
-            other.wait(5)
+            other.close()
 
 
 if __name__ == "__main__":

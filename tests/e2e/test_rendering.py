@@ -76,9 +76,10 @@ class ViewerScreen(unittest.TestCase):
         self.assertEqual((w, h), (594, 578), "the viewer's client area is not the back buffer's size")
         if self.move_frame_away:
             fx, fy, _, _ = self.app.geometry(self.frame)
-            drag(self.server, (fx + 15, fy + 100), (fx + 715, fy + 700))
-            wait_until(lambda: self.app.geometry(self.frame)[:2] == (fx + 700, fy + 600),
-                       what="the frame to follow the drag off the viewer")
+            def followed():
+                return self.app.geometry(self.frame)[:2] == (fx + 700, fy + 600)
+            drag(self.server, (fx + 15, fy + 100), (fx + 715, fy + 700), arrived=followed)
+            wait_until(followed, what="the frame to follow the drag off the viewer")
         # Left of the overlay (or right of the frame) only the clear colour is drawn.
         probe = (10, 50) if self.move_frame_away else (560, 200)
         wait_until(lambda: near(self.pixel(self.server.screenshot(), *probe), CLEAR_COLOUR),
@@ -97,7 +98,9 @@ class ViewerScreen(unittest.TestCase):
 
     def hold_until(self, keysym, predicate, what, timeout=10.0):
         """Holds a key until the screen shows what `predicate` looks for: the frame rate decides how
-        long that takes, not a fixed time."""
+        long that takes, not a fixed time. The viewer has the focus, as it would have for a user:
+        under Wine, keys reach the program only through one of its windows."""
+        self.app.focus(self.viewer)
         code = self.server.keycode_of(keysym)
         self.server.key_down(code)
         try:
