@@ -58,16 +58,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     platform::win32::Win32Shell shell(decoder);
     platform::win32::Win32Keyboard keyboard;
     platform::win32::Win32Screen screen;
-    app::App app({shell, keyboard, screen, decoder});
-
     int exitCode = 1;
-    if (const auto started = app.startUp(); started) {
-        exitCode = app.run();
-    } else {
-        writeLine("nukitori: " + started.error());
+    {
+        app::App app({shell, keyboard, screen, decoder});
+        if (const auto started = app.startUp(); started) {
+            exitCode = app.run();
+        } else {
+            writeLine("nukitori: " + started.error());
+        }
+        // The device goes here, with its driver's threads, so that nothing is still drawing
+        // while the process ends.
     }
-    // The windows, the device and COM go with the process, which the system reclaims at once;
-    // destroying the windows one by one would make Wine without a window manager wait two
-    // seconds for each.
+    // The windows and COM go with the process, which the system reclaims at once; destroying
+    // the windows one by one would make Wine without a window manager wait two seconds for each.
     ExitProcess(static_cast<UINT>(exitCode));
 }
