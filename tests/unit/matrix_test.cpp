@@ -57,6 +57,20 @@ TEST(Matrices, LookAtWithYawZeroLooksAlongZFromTheEye) {
     EXPECT_NEAR(out[0], 0.0f, 1e-5f);
     EXPECT_NEAR(out[1], 0.0f, 1e-5f);
     EXPECT_NEAR(out[2], std::sqrt(0.36f + 4.0f), 1e-5f);
+
+    // An eye off the axis, turned: the eye itself lands on the origin and the point looked at on
+    // the +z axis, whatever the turn.
+    const base::Vec3 eye{1.5f, 3.0f, -2.0f};
+    const base::Vec3 at{eye.x + 2.0f * std::sin(0.5f), 2.4f, eye.z + 2.0f * std::cos(0.5f)};
+    const Matrix turned = render::matrixLookAtLH(eye, at, {0, 1, 0});
+    const auto place = [&](const base::Vec3& v, int j) {
+        return v.x * turned.m[0][j] + v.y * turned.m[1][j] + v.z * turned.m[2][j] + turned.m[3][j];
+    };
+    for (int j = 0; j < 3; ++j)
+        EXPECT_NEAR(place(eye, j), 0.0f, 1e-5f) << "the eye is not the origin, axis " << j;
+    EXPECT_NEAR(place(at, 0), 0.0f, 1e-5f);
+    EXPECT_NEAR(place(at, 1), 0.0f, 1e-5f);
+    EXPECT_NEAR(place(at, 2), std::sqrt(4.0f + 0.36f), 1e-5f);
 }
 
 TEST(Matrices, PerspectiveFovLHMapsNearToZeroAndFarToOne) {

@@ -194,10 +194,29 @@ TEST_F(PollKeyboard, SidewaysMovesUseTheOffsetHeadingInDouble) {
         EXPECT_EQ(still.z, stillBefore.z) << "key " << c.key << " moved the wrong object";
     }
 
-    state.view.modelPosition = {0.5f, 2.58f, 0.25f};
-    hold({vk::Numpad6, vk::Numpad7});
-    poll();
-    EXPECT_EQ(state.view.modelPosition.x, 0.5f) << "keypad 6 with 7 must move only the eye";
+    // Only the first held key of 6, 4, 7, 3 acts.
+    struct Pair {
+        int first, second;
+        bool eyeMoves;
+        double angle;
+    };
+    for (const Pair& p :
+         {Pair{vk::Numpad6, vk::Numpad7, true, yaw + 1.57}, Pair{vk::Numpad6, vk::Numpad3, true, yaw + 1.57},
+          Pair{vk::Numpad4, vk::Numpad3, true, yaw - 1.57},
+          Pair{vk::Numpad7, vk::Numpad3, false, yaw + 1.57}}) {
+        state.view.eyePosition = {1.0f, 3.0f, -3.0f};
+        state.view.modelPosition = {0.5f, 2.58f, 0.25f};
+        hold({p.first, p.second});
+        poll();
+        const base::Vec3& moved = p.eyeMoves ? state.view.eyePosition : state.view.modelPosition;
+        const base::Vec3& still = p.eyeMoves ? state.view.modelPosition : state.view.eyePosition;
+        const base::Vec3 from = p.eyeMoves ? base::Vec3{1.0f, 3.0f, -3.0f} : base::Vec3{0.5f, 2.58f, 0.25f};
+        const base::Vec3 stillFrom =
+            p.eyeMoves ? base::Vec3{0.5f, 2.58f, 0.25f} : base::Vec3{1.0f, 3.0f, -3.0f};
+        EXPECT_EQ(moved.x, movedBy(from.x, p.eyeMoves ? 0.03f : 0.02f, p.angle, sine))
+            << "keys " << p.first << " and " << p.second;
+        EXPECT_EQ(still, stillFrom) << "keys " << p.first << " and " << p.second << " moved both";
+    }
 }
 
 TEST_F(PollKeyboard, SidewaysMoveSeesHeadingBeforeArrowsAndWalkSeesItAfter) {
