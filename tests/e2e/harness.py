@@ -206,7 +206,8 @@ class Nukitori:
         self.process = subprocess.Popen(command, cwd=self.workdir, env=env,
                                         stdout=subprocess.DEVNULL, stderr=self._stderr)
 
-    def window(self, title, timeout=10.0):
+    def window(self, title, timeout=30.0):
+        # Generous: a sanitizer build on a busy machine can take many seconds to show a window.
         def find():
             out = self.server.xdotool("search", "--onlyvisible", "--name", f"^{title}$")
             return out.split()[0] if out else None
