@@ -10,9 +10,9 @@ set(NUKITORI_MODULE_ROOTS ${CMAKE_BINARY_DIR}/modules)
 #                 [FOLDERS <folder under src>...] [HEADERS <header under src>...]
 #                 [LINKS <target>...] [PRIVATE_LINKS <target>...])
 # Sources are the .cpp files of FOLDERS; HEADERS expose single headers of a folder whose other
-# files belong to another module. A header whose functions need the operating system has one
-# implementation per kind of system, <name>_posix.cpp and <name>_win32.cpp: only the one for the
-# target system is compiled.
+# files belong to another module. A header whose functions need the operating system has its
+# POSIX implementation in <name>_posix.cpp, compiled for every system but Windows (the Windows
+# one stands with the Windows backend).
 function(nukitori_module target)
   cmake_parse_arguments(M "INTERFACE" "" "FOLDERS;HEADERS;LINKS;PRIVATE_LINKS" ${ARGN})
   set(root ${NUKITORI_MODULE_ROOTS}/${target})
@@ -27,8 +27,6 @@ function(nukitori_module target)
     file(GLOB found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp)
     if(WIN32)
       list(FILTER found EXCLUDE REGEX "_posix\\.cpp$")
-    else()
-      list(FILTER found EXCLUDE REGEX "_win32\\.cpp$")
     endif()
     list(APPEND sources ${found})
   endforeach()

@@ -1,8 +1,7 @@
 #!/usr/bin/env python3
 """Fails when a core source includes a toolkit or system-window header. The core builds on any
-machine: only the backend folders under src/platform may see Qt, X11, OpenGL or Windows. The one
-exception: base/<name>_win32.cpp, the Windows half of an operating-system primitive of base, may
-include Windows headers (never a toolkit's)."""
+machine: only the backend folders under src/platform may see Qt, X11, OpenGL or Windows. The
+Windows halves of base's operating-system primitives live in src/platform/win32/os/."""
 import pathlib
 import re
 import sys
@@ -14,19 +13,14 @@ WINDOWS = re.compile(r'#\s*include\s*[<"]\s*([Ww]indows\.h|win(user|gdi|base|def
                      r'objbase\.h|shellapi\.h|dwmapi\.h|shlobj\.h)')
 
 
-def windows_allowed(src, f):
-    return f.parent == src / "base" and f.name.endswith("_win32.cpp")
-
-
 def main(src, stamp):
     src = pathlib.Path(src)
     files = [f for folder in CORE for f in (src / folder).rglob("*") if f.suffix in (".h", ".cpp")]
     files += [f for f in (src / PORTS).glob("*.h")]
     bad = []
     for f in files:
-        allow_windows = windows_allowed(src, f)
         for number, line in enumerate(f.read_text(encoding="utf-8").splitlines(), 1):
-            if TOOLKIT.search(line) or (not allow_windows and WINDOWS.search(line)):
+            if TOOLKIT.search(line) or WINDOWS.search(line):
                 bad.append(f"{f.relative_to(src)}:{number}: {line.strip()}")
     if bad:
         print("toolkit headers in the portable core:\n  " + "\n  ".join(bad), file=sys.stderr)
