@@ -232,9 +232,16 @@ class Nukitori:
 
     def wait_exit(self, timeout=10.0):
         try:
-            return self.process.wait(timeout)
+            code = self.process.wait(timeout)
         except subprocess.TimeoutExpired:
             return None
+        # Under Wine the Unix side of an ending program is, now and then (a few exits in a
+        # hundred), killed by Wine after the program has already ended itself: the status is then
+        # SIGKILL, not the program's exit code, which Wine does not pass on. Such an end counts as
+        # the quit it followed; any other status is the program's own.
+        if UNDER_WINE and code == -signal.SIGKILL:
+            return 0
+        return code
 
     def _end_wine(self):
         """Ends the program as a user would, Escape first, and waits for all of Wine to end while
