@@ -2,9 +2,16 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <string>
 #include <string_view>
+#include <system_error>
+#include <vector>
 
 #include "app/app.h"
+#include "app/command_line.h"
+#include "app/work_folder.h"
 #include "base/log.h"
 #include "platform/own_window_keys.h"
 #include "platform/qt/qt_image_decoder.h"
@@ -15,11 +22,61 @@
 // Xlib last: its macros clash with Qt's names.
 #include <X11/Xlib.h>
 
-int main() {
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+// The installed sample files: <prefix>/share/nukitori beside <prefix>/bin, wherever the prefix is.
+std::string dataFolder() {
+    std::error_code ec;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
+    if (ec) return {};
+    return (program.parent_path() / "../share/nukitori").lexically_normal().string();
+}
+
+// Moves into the folder the program works in; nullopt to go on, else the exit code.
+std::optional<int> enterWorkFolder(const app::CommandLine& command) {
+    // Spelt out: Xlib defines Status as a macro.
+    base::Result<base::Done> entered = base::Done{};
+    if (!command.workFolder.empty()) {
+        entered = app::enterWorkFolder(command.workFolder);
+    } else if (environment("NUKITORI_STARTED_FROM") == "menu") {
+        // The desktop entry sets the marker: a menu start has no directory of the user's choosing.
+        entered = app::enterMenuWorkFolder(environment("HOME"), environment("XDG_CONFIG_HOME"), dataFolder());
+    }
+    if (entered) return std::nullopt;
+    std::fprintf(stderr, "nukitori: %s\n", entered.error().c_str());
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
     base::setLogSink([](std::string_view line) {
         std::fwrite(line.data(), 1, line.size(), stderr);
         std::fputc('\n', stderr);
     });
+
+    const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+    const app::CommandLine command = app::parseCommandLine(arguments);
+    switch (command.action) {
+        case app::CommandLine::Action::ShowHelp:
+            std::fputs(app::helpText().c_str(), stdout);
+            return 0;
+        case app::CommandLine::Action::ShowVersion:
+            std::printf("%s\n", app::versionText(NUKITORI_VERSION).c_str());
+            return 0;
+        case app::CommandLine::Action::Misuse:
+            std::fprintf(stderr, "nukitori: %s; %s\n", command.problem.c_str(), app::kUsage.data());
+            return 2;
+        case app::CommandLine::Action::Run:
+            break;
+    }
+    if (const auto exitCode = enterWorkFolder(command)) return *exitCode;
+
     // Screen reading and key state come from X11; Wayland sessions run nukitori through XWayland.
     qputenv("QT_QPA_PLATFORM", "xcb");
     // One back-buffer pixel is one screen pixel.
@@ -33,11 +90,11 @@ int main() {
         return 1;
     }
 
-    // The program reads no command line.
-    int argc = 1;
+    // Qt sees none of our options: its own (-display, -style, …) are not nukitori's.
+    int qtArgc = 1;
     char name[] = "nukitori";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
+    char* qtArgv[] = {name, nullptr};
+    QApplication application(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
 
     platform::OwnWindowKeys ownKeys;

@@ -1,7 +1,8 @@
 #pragma once
-// What the X file reader hands to the device: one mesh with per-triangle attribute ids
-// (the material indices) and the materials with their texture names.
+// What the model readers hand to the device: one mesh with per-triangle attribute ids (the
+// material indices) and the materials with their textures.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct Material {
 struct MeshMaterial {
     Material material;
     std::string textureFilename;  // UTF-8; empty when the material names no texture
+    // An encoded picture held by the model file itself; textureFilename then only names it.
+    std::shared_ptr<const std::vector<std::uint8_t>> embeddedTexture;
 };
 
 struct MeshVertex {

@@ -1,5 +1,7 @@
 #pragma once
 // Decodes picture files (BMP, JPEG, PNG) for textures and the frame's outline.
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "base/image.h"
@@ -12,6 +14,8 @@ public:
     virtual ~ImageDecoder() = default;
     // The picture at `path` (UTF-8), or why it cannot be read.
     virtual base::Result<base::Image> decode(const std::string& path) = 0;
+    // The picture whose encoded file is `bytes` (one a model file holds), or why it cannot be read.
+    virtual base::Result<base::Image> decodeBytes(std::span<const std::uint8_t> bytes) = 0;
 };
 
 }  // namespace platform

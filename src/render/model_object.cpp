@@ -3,13 +3,13 @@
 #include "base/log.h"
 #include "render/matrix.h"
 #include "render/texture_loader.h"
-#include "xfile/xfile_reader.h"
+#include "model/model_reader.h"
 
 namespace render {
 
 ModelObject::ModelObject(const std::string& path, GraphicsDevice& device, platform::ImageDecoder& decoder)
     : device_(device), path_(path), stamp_(base::fileStamp(path)) {
-    const xfile::XFileResult result = xfile::readXFile(path);
+    const base::Result<base::MeshData> result = model::readModel(path);
     if (!result) {
         base::logLine("nukitori: model \"" + path + "\" not loaded: " + result.error());
         return;
@@ -25,7 +25,13 @@ ModelObject::ModelObject(const std::string& path, GraphicsDevice& device, platfo
         base::Material material = m.material;
         material.ambient = material.diffuse;
         materials_.push_back(material);
-        // Names are relative to the working directory, not to the model's folder.
+        if (m.embeddedTexture) {
+            // Part of the model file: it changes only with the file.
+            textureNames_.emplace_back();
+            textureStamps_.emplace_back();
+            textures_.push_back(loadTextureFromBytes(device_, decoder, *m.embeddedTexture, m.textureFilename));
+            continue;
+        }
         textureNames_.push_back(m.textureFilename);
         textureStamps_.push_back(m.textureFilename.empty() ? base::FileStamp{}
                                                            : base::fileStamp(m.textureFilename));

@@ -1,5 +1,5 @@
 #pragma once
-// The 3D model the viewer shows: one mesh from an X file, its materials and their textures.
+// The 3D model the viewer shows: one mesh from a model file, its materials and their textures.
 #include <memory>
 #include <string>
 #include <string_view>
@@ -15,7 +15,7 @@ namespace render {
 class ModelObject {
 public:
     // Loads `path`; a file that cannot be loaded leaves no mesh and no materials (one logged
-    // line says why). Texture names are resolved against the working directory.
+    // line says why). Textures are found as the model reader resolves their names.
     ModelObject(const std::string& path, GraphicsDevice& device, platform::ImageDecoder& decoder);
     ModelObject(const ModelObject&) = delete;
     ModelObject& operator=(const ModelObject&) = delete;

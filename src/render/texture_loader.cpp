@@ -4,9 +4,10 @@
 
 namespace render {
 
-std::unique_ptr<Texture> loadTextureFromFile(GraphicsDevice& device, platform::ImageDecoder& decoder,
-                                             const std::string& path) {
-    const base::Result<base::Image> image = decoder.decode(path);
+namespace {
+
+std::unique_ptr<Texture> textureOf(GraphicsDevice& device, const base::Result<base::Image>& image,
+                                   const std::string& path) {
     if (!image) {
         base::logLine("nukitori: texture \"" + path + "\" not loaded: " + image.error());
         return nullptr;
@@ -14,6 +15,18 @@ std::unique_ptr<Texture> loadTextureFromFile(GraphicsDevice& device, platform::I
     auto texture = device.createTexture(*image);
     if (!texture) base::logLine("nukitori: texture \"" + path + "\" could not be created");
     return texture;
+}
+
+}  // namespace
+
+std::unique_ptr<Texture> loadTextureFromFile(GraphicsDevice& device, platform::ImageDecoder& decoder,
+                                             const std::string& path) {
+    return textureOf(device, decoder.decode(path), path);
+}
+
+std::unique_ptr<Texture> loadTextureFromBytes(GraphicsDevice& device, platform::ImageDecoder& decoder,
+                                              std::span<const std::uint8_t> bytes, const std::string& name) {
+    return textureOf(device, decoder.decodeBytes(bytes), name);
 }
 
 }  // namespace render

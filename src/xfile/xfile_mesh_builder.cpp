@@ -5,6 +5,8 @@
 #include <limits>
 #include <unordered_map>
 
+#include "base/mesh_transform.h"
+
 namespace xfile {
 
 namespace {
@@ -19,52 +21,6 @@ std::vector<Matrix> worldMatrices(const std::vector<XFileFrame>& frames) {
                                                frame.local, world[static_cast<std::size_t>(frame.parent)]));
     }
     return world;
-}
-
-// Normals follow the inverse transpose of the upper 3x3 part, which is the cofactor matrix
-// divided by the determinant; only its direction matters, as normals are made unit length.
-struct NormalTransform {
-    float c[3][3]{};
-    explicit NormalTransform(const Matrix& m) {
-        const auto& a = m.m;
-        c[0][0] = a[1][1] * a[2][2] - a[1][2] * a[2][1];
-        c[0][1] = a[1][2] * a[2][0] - a[1][0] * a[2][2];
-        c[0][2] = a[1][0] * a[2][1] - a[1][1] * a[2][0];
-        c[1][0] = a[0][2] * a[2][1] - a[0][1] * a[2][2];
-        c[1][1] = a[0][0] * a[2][2] - a[0][2] * a[2][0];
-        c[1][2] = a[0][1] * a[2][0] - a[0][0] * a[2][1];
-        c[2][0] = a[0][1] * a[1][2] - a[0][2] * a[1][1];
-        c[2][1] = a[0][2] * a[1][0] - a[0][0] * a[1][2];
-        c[2][2] = a[0][0] * a[1][1] - a[0][1] * a[1][0];
-        const float det = a[0][0] * c[0][0] + a[0][1] * c[0][1] + a[0][2] * c[0][2];
-        if (det < 0) {
-            for (auto& row : c) {
-                for (float& v : row) v = -v;
-            }
-        }
-    }
-    void apply(MeshVertex& v) const {
-        const float x = v.nx * c[0][0] + v.ny * c[1][0] + v.nz * c[2][0];
-        const float y = v.nx * c[0][1] + v.ny * c[1][1] + v.nz * c[2][1];
-        const float z = v.nx * c[0][2] + v.ny * c[1][2] + v.nz * c[2][2];
-        const float length = std::sqrt(x * x + y * y + z * z);
-        if (length > 0) {
-            v.nx = x / length;
-            v.ny = y / length;
-            v.nz = z / length;
-        }
-    }
-};
-
-void transformVertex(MeshVertex& v, const Matrix& m, const NormalTransform& normals) {
-    const auto& a = m.m;
-    const float x = v.x * a[0][0] + v.y * a[1][0] + v.z * a[2][0] + a[3][0];
-    const float y = v.x * a[0][1] + v.y * a[1][1] + v.z * a[2][1] + a[3][1];
-    const float z = v.x * a[0][2] + v.y * a[1][2] + v.z * a[2][2] + a[3][2];
-    v.x = x;
-    v.y = y;
-    v.z = z;
-    normals.apply(v);
 }
 
 void appendMesh(const XFileMesh& mesh, const Matrix* world, MeshData& out) {
@@ -146,9 +102,9 @@ void appendMesh(const XFileMesh& mesh, const Matrix* world, MeshData& out) {
     }
 
     if (world != nullptr) {
-        const NormalTransform normals(*world);
+        const base::NormalTransform normals(*world);
         for (std::size_t i = firstVertex; i < out.vertices.size(); ++i)
-            transformVertex(out.vertices[i], *world, normals);
+            base::transformVertex(out.vertices[i], *world, normals);
     }
     out.hasNormals = out.hasNormals || mesh.hasNormals;
     out.hasTextureCoords = out.hasTextureCoords || !mesh.textureCoords.empty();

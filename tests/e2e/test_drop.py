@@ -1,17 +1,30 @@
 """Files dropped on the viewer through the X drag-and-drop protocol, on the real binary under Xvfb."""
+import json
 import os
 import shutil
+import struct
 import tempfile
 import unittest
+import urllib.parse
 
-from harness import Nukitori, XServer, file_stamp, near, program_path, wait_for_file, wait_until, xdnd_drop
+from harness import ASSETS, Nukitori, XServer, file_stamp, near, program_path, wait_for_file, wait_until, xdnd_drop
 from test_capture import GRAB_FILE, GRAB_FILE_SIZE
-from test_rendering import LIT_ORANGE, PEDESTAL_FRONT_BOX, PEDESTAL_TOP_BOX, pixels
+from test_rendering import (LIT_ORANGE, PANEL_DARK_MARKER, PANEL_WHITE_MARKER, PEDESTAL_FRONT_BOX,
+                            PEDESTAL_TOP_BOX, pixels)
 
 ORANGE_MATERIAL = b"1.000000;0.550000;0.150000;1.000000;;"
 BLUE_MATERIAL = b"0.200000;0.500000;0.800000;1.000000;;"
+# The same colours as the other formats write them (of equal length, so a GLB's chunks keep
+# their sizes).
+ORANGE_IN = {".glb": b"[1.0,0.55,0.15,1.0]", ".mtl": b"Kd 1.000000 0.550000 0.150000"}
+BLUE_IN = {".glb": b"[0.2,0.50,0.80,1.0]", ".mtl": b"Kd 0.200000 0.500000 0.800000"}
+GRAB_TEXTURE = "フィルター.bmp"
 # Blue (0.2, 0.5, 0.8) under the same light as the orange: 1.13 of full scale.
 LIT_BLUE = (58, 144, 231)
+
+
+def box_around(point, reach=2):
+    return (point[0] - reach, point[1] - reach, point[0] + reach + 1, point[1] + reach + 1)
 
 
 class Drops(unittest.TestCase):
@@ -49,6 +62,56 @@ class Drops(unittest.TestCase):
         wait_until(lambda: all(near(p, LIT_BLUE) for p in self.pedestal()),
                    what=f"the dropped model's blue pedestal; stderr: {self.app.stderr()!r}")
         self.assertNotIn("not loaded", self.app.stderr())
+
+    def test_glb_and_obj_models_load_when_dropped_with_the_texture_beside_them(self):
+        wait_until(lambda: all(near(p, LIT_ORANGE) for p in self.pedestal()), what="the sample's orange pedestal")
+        # Beside the dropped models, the sample grab texture: grabs rewrite the working directory's
+        # copy, never this one, so its markers stay on the panel.
+        shutil.copy(os.path.join(ASSETS, GRAB_TEXTURE), self.folder)
+        self.write_gltf_from_glb(os.path.join(ASSETS, "model.glb"), os.path.join(self.folder, "立つ 台.gltf"))
+        for name, files in (("立つ 台.glb", ["model.glb"]), ("立つ 台.gltf", []),
+                            ("立つ 台.obj", ["model.obj", "model.mtl"])):
+            with self.subTest(format=os.path.splitext(name)[1]):
+                for sample in files:
+                    with open(os.path.join(ASSETS, sample), "rb") as f:
+                        content = f.read()
+                    kind = os.path.splitext(sample)[1]
+                    if kind in ORANGE_IN:
+                        self.assertEqual(content.count(ORANGE_IN[kind]), 1, f"no orange material in {sample}")
+                        content = content.replace(ORANGE_IN[kind], BLUE_IN[kind])
+                    target = name if kind != ".mtl" else sample
+                    with open(os.path.join(self.folder, target), "wb") as f:
+                        f.write(content)
+                xdnd_drop(self.server, self.viewer, os.path.join(self.folder, name))
+                wait_until(lambda: all(near(p, LIT_BLUE) for p in self.pedestal()),
+                           what=f"the dropped {name}'s blue pedestal; stderr: {self.app.stderr()!r}")
+                shot = self.server.screenshot().crop((self.vx, self.vy, self.vx + 594, self.vy + 578))
+                self.assertTrue(all(min(p) >= 240 for p in pixels(shot, box_around(PANEL_WHITE_MARKER))),
+                                f"{name}: the panel does not show its texture's white marker")
+                self.assertTrue(all(max(p) <= 40 for p in pixels(shot, box_around(PANEL_DARK_MARKER))),
+                                f"{name}: the panel does not show its texture's dark marker")
+                # Back to the sample, so that the next format's blue is its own.
+                xdnd_drop(self.server, self.viewer, os.path.join(ASSETS, "model.x"))
+                wait_until(lambda: all(near(p, LIT_ORANGE) for p in self.pedestal()), what="the orange sample again")
+        self.assertNotIn("not loaded", self.app.stderr())
+
+    @staticmethod
+    def write_gltf_from_glb(glb, gltf):
+        """The GLB's model in the JSON form, blue, its buffer in a file beside it named by a
+        percent-encoded URI."""
+        with open(glb, "rb") as f:
+            data = f.read()
+        json_length = struct.unpack_from("<I", data, 12)[0]
+        document = json.loads(data[20:20 + json_length])
+        binary = data[20 + json_length + 8:]
+        buffer_name = os.path.splitext(os.path.basename(gltf))[0] + ".bin"
+        document["buffers"][0]["uri"] = urllib.parse.quote(buffer_name)
+        text = json.dumps(document).encode("utf-8")
+        assert text.count(b"[1.0, 0.55, 0.15, 1.0]") == 1, "no orange material in the GLB"
+        with open(gltf, "wb") as f:
+            f.write(text.replace(b"[1.0, 0.55, 0.15, 1.0]", b"[0.2, 0.5, 0.8, 1.0]"))
+        with open(os.path.join(os.path.dirname(gltf), buffer_name), "wb") as f:
+            f.write(binary)
 
     def test_a_model_file_rewritten_on_disk_shows_after_the_next_grab(self):
         wait_until(lambda: all(near(p, LIT_ORANGE) for p in self.pedestal()), what="the sample's orange pedestal")

@@ -105,4 +105,30 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
     EXPECT_EQ(device.count("releaseMesh"), 1);
 }
 
+TEST_F(ModelObjectOnDoubles, APictureTheModelFileHoldsIsDecodedFromMemoryAndAFileOneBesideTheModel) {
+    // Three floats per corner, base64: (0,0,0) (1,0,0) (0,1,0). The first material's picture is
+    // embedded (the bytes "picture"), the second's a file beside the model, in a folder of its own.
+    const std::string gltf = R"({"asset":{"version":"2.0"},
+      "buffers":[{"byteLength":36,"uri":"data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],
+      "bufferViews":[{"buffer":0,"byteLength":36}],
+      "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3"}],
+      "images":[{"uri":"data:image/png;base64,cGljdHVyZQ=="},{"uri":"side%20by%20side.png"}],
+      "textures":[{"source":0},{"source":1}],
+      "materials":[{"pbrMetallicRoughness":{"baseColorTexture":{"index":0}}},
+                   {"pbrMetallicRoughness":{"baseColorTexture":{"index":1}}}],
+      "meshes":[{"primitives":[{"attributes":{"POSITION":0},"material":0},
+                               {"attributes":{"POSITION":0},"material":1}]}],
+      "nodes":[{"mesh":0}]})";
+    std::filesystem::create_directory("models");
+    writeFile("models/m.gltf", gltf);
+    decoder.pictures["picture"] = base::Image(3, 1);
+    decoder.pictures["models/side by side.png"] = base::Image(5, 1);
+    render::ModelObject model("models/m.gltf", device, decoder);
+    ASSERT_EQ(model.materialCount(), 2u);
+    EXPECT_NE(model.texture(0), nullptr);
+    EXPECT_NE(model.texture(1), nullptr);
+    EXPECT_EQ(device.count("createTexture 3x1"), 1);
+    EXPECT_EQ(device.count("createTexture 5x1"), 1);
+}
+
 }  // namespace

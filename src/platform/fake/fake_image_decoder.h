@@ -18,6 +18,11 @@ public:
         if (it == pictures.end()) return base::Failure{"no such picture"};
         return it->second;
     }
+
+    // Bytes name the picture registered under their text.
+    base::Result<base::Image> decodeBytes(std::span<const std::uint8_t> bytes) override {
+        return decode(std::string(bytes.begin(), bytes.end()));
+    }
 };
 
 }  // namespace platform::fake

@@ -1,5 +1,6 @@
 #include "platform/qt/qt_image_decoder.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QImageReader>
 
@@ -13,6 +14,16 @@ base::Result<base::Image> QtImageDecoder::decode(const std::string& path) {
     if (!info.exists()) return base::Failure{"no such file"};
     if (!info.isFile()) return base::Failure{"not a regular file"};
     QImageReader reader(name);
+    const QImage picture = reader.read();
+    if (picture.isNull()) return base::Failure{reader.errorString().toStdString()};
+    return imageFromQImage(picture);
+}
+
+base::Result<base::Image> QtImageDecoder::decodeBytes(std::span<const std::uint8_t> bytes) {
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),
+                                              static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer);
     const QImage picture = reader.read();
     if (picture.isNull()) return base::Failure{reader.errorString().toStdString()};
     return imageFromQImage(picture);

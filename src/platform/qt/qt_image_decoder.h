@@ -7,6 +7,7 @@ namespace platform::qt {
 class QtImageDecoder final : public ImageDecoder {
 public:
     base::Result<base::Image> decode(const std::string& path) override;
+    base::Result<base::Image> decodeBytes(std::span<const std::uint8_t> bytes) override;
 };
 
 }  // namespace platform::qt

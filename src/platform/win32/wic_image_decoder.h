@@ -5,6 +5,8 @@
 
 #include "platform/image_decoder.h"
 
+struct IWICBitmapDecoder;
+
 namespace platform::win32 {
 
 class WicImageDecoder final : public platform::ImageDecoder {
@@ -15,8 +17,11 @@ public:
     WicImageDecoder& operator=(const WicImageDecoder&) = delete;
 
     base::Result<base::Image> decode(const std::string& path) override;
+    base::Result<base::Image> decodeBytes(std::span<const std::uint8_t> bytes) override;
 
 private:
+    base::Result<base::Image> firstFrame(IWICBitmapDecoder* decoder);
+
     struct Com;
     std::unique_ptr<Com> com_;
 };

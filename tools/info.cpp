@@ -1,4 +1,5 @@
-// nukitori-xinfo FILE: what the X file reader finds in FILE, as "key: value" lines.
+// nukitori-info FILE: what the model readers find in FILE (X, glTF, GLB or OBJ), as "key: value"
+// lines.
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
@@ -6,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-#include "xfile/xfile_reader.h"
+#include "model/model_reader.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -59,10 +60,10 @@ void printMesh(const std::string& path, const base::MeshData& mesh) {
 
 int run(int argc, const std::string& path) {
     if (argc != 2) {
-        std::cerr << "usage: nukitori-xinfo FILE\n";
+        std::cerr << "usage: nukitori-info FILE\n";
         return 2;
     }
-    const xfile::XFileResult result = xfile::readXFile(path);
+    const base::Result<base::MeshData> result = model::readModel(path);
     if (!result) {
         std::cerr << path << ": " << result.error() << '\n';
         return 1;
