@@ -25,20 +25,14 @@ namespace {
 using platform::fake::RecordingDevice;
 
 constexpr const char* kOverlayTexture = "フィルター画像.jpg";
-constexpr const char* kModelTexture = "フィルター.bmp";
 
-// Texture names in the model resolve against the working directory, as in the program.
+// Texture names in the model resolve against the working directory, as in the program, so the
+// sample pictures there give the textures.
 bool enterAssets(benchmark::State& state) {
     std::error_code error;
     std::filesystem::current_path(std::filesystem::path(NUKITORI_SOURCE_DIR) / "assets", error);
     if (error) state.SkipWithError(("cannot enter the assets folder: " + error.message()).c_str());
     return !error;
-}
-
-// Pictures for the textures, so the textured paths run as they do with the samples.
-void registerPictures(platform::fake::FakeImageDecoder& decoder) {
-    decoder.pictures[kOverlayTexture] = base::Image(64, 64, 0xFFFFFFFFu);
-    decoder.pictures[kModelTexture] = base::Image(138, 111, 0xFF808080u);
 }
 
 // Only the calls of the frame itself are wanted; the double would otherwise grow without end.
@@ -52,7 +46,6 @@ void renderFrameWithModel(benchmark::State& bench) {
     if (!enterAssets(bench)) return;
     RecordingDevice device;
     platform::fake::FakeImageDecoder decoder;
-    registerPictures(decoder);
     render::ModelObject model("model.x", device, decoder);
     if (!model.hasMesh()) {
         bench.SkipWithError("assets/model.x was not loaded");
@@ -83,7 +76,6 @@ void renderFrameWithModelNoTexts(benchmark::State& bench) {
     if (!enterAssets(bench)) return;
     RecordingDevice device;
     platform::fake::FakeImageDecoder decoder;
-    registerPictures(decoder);
     render::ModelObject model("model.x", device, decoder);
     render::OverlayQuad overlay(device);
     overlay.loadTexture(decoder, kOverlayTexture);
@@ -105,7 +97,6 @@ void idlePassOnDoubles(benchmark::State& bench) {
     platform::fake::ScriptedKeyboard keyboard;
     platform::fake::SyntheticScreen screen{1280, 1024};
     platform::fake::FakeImageDecoder decoder;
-    registerPictures(decoder);
     RecordingDevice* device = nullptr;
     shell.deviceFactory = [&device](int, int) -> std::unique_ptr<render::GraphicsDevice> {
         auto made = std::make_unique<RecordingDevice>();

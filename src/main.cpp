@@ -79,8 +79,12 @@ int main(int argc, char** argv) {
 
     // Screen reading and key state come from X11; Wayland sessions run nukitori through XWayland.
     qputenv("QT_QPA_PLATFORM", "xcb");
-    // One back-buffer pixel is one screen pixel.
+    // One back-buffer pixel is one screen pixel, whatever scaling the user's environment asks
+    // Qt for: a scaled window would show and save pixels other than the framed ones.
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+    for (const char* scaling : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR",
+                                "QT_SCALE_FACTOR_ROUNDING_POLICY", "QT_USE_PHYSICAL_DPI", "QT_DEVICE_PIXEL_RATIO"})
+        qunsetenv(scaling);
 
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
@@ -101,6 +105,12 @@ int main(int argc, char** argv) {
     platform::qt::QtShell shell(display, ownKeys);
     platform::x11::X11Keyboard keyboard(display, ownKeys);
     platform::x11::X11Screen screen(display);
+    // Under Wayland the X server may refuse its screen: the viewer still works, so nukitori
+    // starts, but the user learns now, not at the first capture, why nothing will be saved.
+    if (const auto probe = screen.read(0, 0, 1, 1); !probe)
+        std::fprintf(stderr,
+                     "nukitori: %s; grabs and captures will fail: log in to an X11 session to save them\n",
+                     probe.error().c_str());
     platform::qt::QtImageDecoder decoder;
     app::App app({shell, keyboard, screen, decoder});
 

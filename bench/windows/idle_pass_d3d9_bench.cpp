@@ -103,8 +103,8 @@ struct Program {
     // really reached it.
     bool clearColourOnScreen() {
         const base::Point origin = shell.viewerClientOrigin();
-        const base::Image pixel = screen.read(origin.x + kProbeX, origin.y + kProbeY, 1, 1);
-        return !pixel.empty() && nearClear(pixel.at(0, 0));
+        const base::Result<base::Image> pixel = screen.read(origin.x + kProbeX, origin.y + kProbeY, 1, 1);
+        return pixel && nearClear(pixel->at(0, 0));
     }
     // One pass of the program's loop, without the wait for the next period.
     void pass() {

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/log.h"
 #include "capture/frame_grab.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
@@ -32,7 +33,13 @@ base::Status App::startUp() {
     platform_.shell.showCursor();
     currentOverlay_ = std::make_unique<render::OverlayQuad>(*device_);
     currentOverlay_->loadTexture(platform_.decoder, kOverlayTexture);
-    currentModel_ = std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
+    std::vector<std::string> said;
+    {
+        base::LogCollector collector;
+        currentModel_ = std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
+        said = std::move(collector.lines);
+    }
+    reportModelLoad(said);
     render::setLight(state.view, *device_);
     return base::Done{};
 }
@@ -88,15 +95,29 @@ void App::overlayCapture() {
 void App::refreshModel(bool readAgain) {
     redraw_.invalidate();
     if (!device_) return;
-    // An unchanged model keeps its mesh; a grab changes only the grab texture it may wear.
-    if (!readAgain && currentModel_ && currentModel_->path() == state.modelPath &&
-        currentModel_->fileUnchanged()) {
-        currentModel_->reloadChangedTextures(platform_.decoder, capture::kGrabTextureFileName);
-        return;
+    std::vector<std::string> said;
+    {
+        base::LogCollector collector;
+        // An unchanged model keeps its mesh; a grab changes only the grab texture it may wear.
+        if (!readAgain && currentModel_ && currentModel_->path() == state.modelPath &&
+            currentModel_->fileUnchanged()) {
+            currentModel_->reloadChangedTextures(platform_.decoder, capture::kGrabTextureFileName);
+        } else {
+            // The old model goes first, so the two never exist at once.
+            currentModel_.reset();
+            currentModel_ = std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
+        }
+        said = std::move(collector.lines);
     }
-    // The old model goes first, so the two never exist at once.
-    currentModel_.reset();
-    currentModel_ = std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
+    reportModelLoad(said);
+}
+
+void App::reportModelLoad(const std::vector<std::string>& lines) {
+    // Grabs reload many times a second: what the last load said already is not said again, until
+    // it changes or a load goes through without a word.
+    if (lines != lastModelReport_)
+        for (const std::string& line : lines) base::logLine(line);
+    lastModelReport_ = lines;
 }
 
 void App::onCaptureButton() {

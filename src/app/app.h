@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/actions.h"
 #include "app/app_state.h"
@@ -68,6 +69,8 @@ private:
     // The model again from modelPath: read anew when its file changed or `readAgain` is set,
     // else only the textures whose files changed.
     void refreshModel(bool readAgain);
+    // Passes on what a model load logged, unless the last load said the same.
+    void reportModelLoad(const std::vector<std::string>& lines);
     void drawFrame();
 
     Platform platform_;
@@ -78,6 +81,7 @@ private:
     std::optional<int> quitCode_;
     RedrawDecision redraw_;
     bool dropped_ = false;  // a dropped file is always read, even when it looks unchanged
+    std::vector<std::string> lastModelReport_;
 };
 
 }  // namespace app

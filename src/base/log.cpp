@@ -18,4 +18,11 @@ void logLine(std::string_view line) {
     if (const LogSink& sink = currentSink()) sink(line);
 }
 
+LogCollector::LogCollector()
+    : previous_(setLogSink([this](std::string_view line) { lines.emplace_back(line); })) {}
+
+LogCollector::~LogCollector() {
+    setLogSink(std::move(previous_));
+}
+
 }  // namespace base

@@ -5,6 +5,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace base {
 
@@ -15,5 +16,19 @@ LogSink setLogSink(LogSink sink);
 
 // One line, without its line feed; the sink adds what its medium needs.
 void logLine(std::string_view line);
+
+// Keeps the lines logged while it lives, for a caller that decides afterwards which to pass on.
+class LogCollector {
+public:
+    LogCollector();
+    ~LogCollector();
+    LogCollector(const LogCollector&) = delete;
+    LogCollector& operator=(const LogCollector&) = delete;
+
+    std::vector<std::string> lines;
+
+private:
+    LogSink previous_;
+};
 
 }  // namespace base

@@ -1,5 +1,6 @@
 #include "base/region_from_bitmap.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace base {
@@ -12,15 +13,14 @@ struct Run {
     int right = 0;  // exclusive
 };
 
-// The runs of non-key pixels in one picture row, left to right.
-void rowRuns(const std::uint32_t* row, int width, std::uint32_t key, std::vector<Run>& runs) {
+// The runs of non-key pixels in the columns [x, end) of one picture row, left to right.
+void rowRuns(const std::uint32_t* row, int x, int end, std::uint32_t key, std::vector<Run>& runs) {
     runs.clear();
-    int x = 0;
-    while (x < width) {
-        while (x < width && (row[x] & kColourMask) == key) ++x;
-        if (x == width) break;
+    while (x < end) {
+        while (x < end && (row[x] & kColourMask) == key) ++x;
+        if (x == end) break;
         const int start = x;
-        while (x < width && (row[x] & kColourMask) != key) ++x;
+        while (x < end && (row[x] & kColourMask) != key) ++x;
         runs.push_back({start, x});
     }
 }
@@ -33,9 +33,17 @@ std::uint32_t keyFromColorref(std::int32_t colorref) {
 }
 
 Region regionFromBitmap(const base::Image& picture, std::int32_t keyColour, int dx, int dy) {
+    return regionFromBitmap(picture, keyColour, dx, dy, {dx, dy, dx + picture.width, dy + picture.height});
+}
+
+Region regionFromBitmap(const base::Image& picture, std::int32_t keyColour, int dx, int dy,
+                        const Rect& bounds) {
     Region region;
     if (picture.empty()) return region;
     const int width = picture.width;
+    // The picture's columns and rows that land inside the bounds.
+    const int firstColumn = std::max(0, bounds.left - dx), endColumn = std::min(width, bounds.right - dx);
+    const int firstRow = std::max(0, bounds.top - dy), endRow = std::min(picture.height, bounds.bottom - dy);
     const std::uint32_t key =
         keyColour == -1 ? (picture.at(0, picture.height - 1) & kColourMask) : keyFromColorref(keyColour);
 
@@ -44,9 +52,9 @@ Region regionFromBitmap(const base::Image& picture, std::int32_t keyColour, int 
     // else closes. Each row is compared with the one above once, so the work stays linear.
     std::vector<RegionRect> open, next;
     std::vector<Run> runs;
-    for (int y = 0; y < picture.height; ++y) {
+    for (int y = firstRow; y < endRow; ++y) {
         const std::size_t rowStart = static_cast<std::size_t>(y) * static_cast<std::size_t>(width);
-        rowRuns(picture.pixels.data() + rowStart, width, key, runs);
+        rowRuns(picture.pixels.data() + rowStart, firstColumn, endColumn, key, runs);
         next.clear();
         std::size_t o = 0;
         for (const Run& run : runs) {

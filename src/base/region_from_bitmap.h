@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/geometry.h"
 #include "base/image.h"
 
 namespace base {
@@ -28,6 +29,12 @@ std::uint32_t keyFromColorref(std::int32_t colorref);
 // byte is never compared. An empty picture gives an empty shape. Time is linear in the
 // picture's size.
 Region regionFromBitmap(const base::Image& picture, std::int32_t keyColour, int dx, int dy);
+
+// The same, only where it lies inside `bounds` (window coordinates): the part of a picture that
+// covers the window, however large the picture is. Pixels outside are never looked at, but for
+// the key's bottom-left one.
+Region regionFromBitmap(const base::Image& picture, std::int32_t keyColour, int dx, int dy,
+                        const Rect& bounds);
 
 bool contains(const Region& region, int x, int y);
 

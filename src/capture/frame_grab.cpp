@@ -10,19 +10,19 @@
 
 namespace capture {
 
-void saveNumberedSnapshot(app::SaveState& state, platform::Shell& shell, const base::Image& image,
-                          std::string_view emptyReason) {
+void saveNumberedSnapshot(app::SaveState& state, platform::Shell& shell,
+                          const base::Result<base::Image>& picture) {
     if (std::optional<std::string> text = shell.frameEditText()) state.filePrefix = std::move(*text);
     const std::string prefix = sanitizePrefix(state.filePrefix);
     state.lastSavedPrefix = prefix;
     state.lastSavedNumber = state.saveCounter;
     state.lastSaveFailed = true;
 
-    if (image.empty()) {
-        base::logLine(numberedPath(prefix, state.saveCounter) + ": " + std::string(emptyReason));
+    if (!picture) {
+        base::logLine(numberedPath(prefix, state.saveCounter) + ": " + picture.error());
         return;
     }
-    const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(image);
+    const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(*picture);
     if (bytes.empty()) {
         base::logLine(numberedPath(prefix, state.saveCounter) + ": picture too large for a BMP file");
         return;
@@ -34,28 +34,34 @@ void saveNumberedSnapshot(app::SaveState& state, platform::Shell& shell, const b
 }
 
 void frameGrab(app::SaveState& state, platform::Shell& shell, platform::Screen& screen) {
-    base::Image image;
-    std::string_view emptyReason = "the capture frame is closed";
+    base::Result<base::Image> picture = base::Failure{"the capture frame is closed"};
+    bool screenRead = false;
     if (const std::optional<base::Rect> window = shell.frameWindowRect()) {
         const GrabRect hole = frameHoleRect(*window);
-        emptyReason = hole.empty() ? "the capture frame is too small to have a hole"
-                                   : "the capture frame is too large to save";
+        picture = base::Failure{hole.empty() ? "the capture frame is too small to have a hole"
+                                             : "the capture frame is too large to save"};
         // Only the hole is read: buffers follow the picture's size, not the screen's.
-        if (snapshotSizeAllowed(hole.width, hole.height))
-            image = screen.read(hole.x, hole.y, hole.width, hole.height);
+        if (snapshotSizeAllowed(hole.width, hole.height)) {
+            picture = screen.read(hole.x, hole.y, hole.width, hole.height);
+            screenRead = true;
+        }
     }
 
     if (state.numberedSave != 0) {
-        saveNumberedSnapshot(state, shell, image, emptyReason);
+        saveNumberedSnapshot(state, shell, picture);
         // One number per numbered grab, written or not, so the counter tracks the presses.
         app::advanceSaveCounter(state);
         return;
     }
 
     // The grab texture file is rewritten on every drag and resize; with no hole there is
-    // nothing new to show, and the last good picture stays.
-    if (image.empty()) return;
-    const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(image);
+    // nothing new to show, and the last good picture stays. So it does when the screen
+    // cannot be read; stderr then says why.
+    if (!picture) {
+        if (screenRead) base::logLine(std::string(kGrabTextureFileName) + ": " + picture.error());
+        return;
+    }
+    const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(*picture);
     if (bytes.empty()) return;
     const FileWriteResult result = writeFileAtomically(pathFromUtf8(kGrabTextureFileName), bytes);
     if (!result.ok()) base::logLine(std::string(kGrabTextureFileName) + ": " + result.error);

@@ -10,13 +10,11 @@ void overlayCapture(const app::ViewState& view, app::SaveState& save, platform::
                     platform::Screen& screen) {
     const GrabRect rect = overlayRect(shell.viewerClientOrigin(), view.overlayX, view.overlayY,
                                       view.overlayWidth, view.overlayHeight);
-    base::Image image;
     if (!snapshotSizeAllowed(rect.width, rect.height)) {
-        saveNumberedSnapshot(save, shell, image, "the overlay is too large to save");
+        saveNumberedSnapshot(save, shell, base::Failure{"the overlay is too large to save"});
         return;
     }
-    image = screen.read(rect.x, rect.y, rect.width, rect.height);
-    saveNumberedSnapshot(save, shell, image, "the overlay has no area");
+    saveNumberedSnapshot(save, shell, screen.read(rect.x, rect.y, rect.width, rect.height));
 }
 
 }  // namespace capture

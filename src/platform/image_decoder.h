@@ -1,10 +1,12 @@
 #pragma once
-// Decodes picture files (BMP, JPEG, PNG) for textures and the frame's outline.
+// Decodes picture files (BMP, JPEG, PNG, GIF) for textures and the frame's outline. Every
+// picture is read through readPicture or readPictureBytes, which check it first.
 #include <cstdint>
 #include <span>
 #include <string>
 
 #include "base/image.h"
+#include "base/picture_file.h"
 #include "base/result.h"
 
 namespace platform {
@@ -12,10 +14,25 @@ namespace platform {
 class ImageDecoder {
 public:
     virtual ~ImageDecoder() = default;
-    // The picture at `path` (UTF-8), or why it cannot be read.
-    virtual base::Result<base::Image> decode(const std::string& path) = 0;
-    // The picture whose encoded file is `bytes` (one a model file holds), or why it cannot be read.
+    // The picture whose encoded file is `bytes`, or why it cannot be read. The bytes have
+    // passed base::checkPicture.
     virtual base::Result<base::Image> decodeBytes(std::span<const std::uint8_t> bytes) = 0;
 };
+
+// The picture file at `path` (UTF-8). Decoders fill what a cut-off file lacks with whatever
+// memory held, so the decoder sees only bytes that the checks let through.
+inline base::Result<base::Image> readPicture(ImageDecoder& decoder, const std::string& path) {
+    const auto bytes = base::readPictureFile(path);
+    if (!bytes) return base::Failure{bytes.error()};
+    return decoder.decodeBytes(*bytes);
+}
+
+// The same for a picture file held in memory (one a model file holds).
+inline base::Result<base::Image> readPictureBytes(ImageDecoder& decoder,
+                                                  std::span<const std::uint8_t> bytes) {
+    const auto header = base::checkPicture(bytes);
+    if (!header) return base::Failure{header.error()};
+    return decoder.decodeBytes(bytes);
+}
 
 }  // namespace platform

@@ -21,12 +21,12 @@ std::unique_ptr<Texture> textureOf(GraphicsDevice& device, const base::Result<ba
 
 std::unique_ptr<Texture> loadTextureFromFile(GraphicsDevice& device, platform::ImageDecoder& decoder,
                                              const std::string& path) {
-    return textureOf(device, decoder.decode(path), path);
+    return textureOf(device, platform::readPicture(decoder, path), path);
 }
 
 std::unique_ptr<Texture> loadTextureFromBytes(GraphicsDevice& device, platform::ImageDecoder& decoder,
                                               std::span<const std::uint8_t> bytes, const std::string& name) {
-    return textureOf(device, decoder.decodeBytes(bytes), name);
+    return textureOf(device, platform::readPictureBytes(decoder, bytes), name);
 }
 
 }  // namespace render

@@ -81,12 +81,14 @@ def program_path(path):
 
 
 class XServer:
-    """Xvfb on a free display chosen by the server itself (-displayfd), never a fixed number."""
+    """Xvfb on a free display chosen by the server itself (-displayfd), never a fixed number. Its
+    screen has 24 bits a pixel, or 16 (5-6-5) for the tests of such displays."""
 
-    def __init__(self, width=1280, height=1024, window_manager=False):
+    def __init__(self, width=1280, height=1024, window_manager=False, depth=24):
+        self.depth = depth
         read_fd, write_fd = os.pipe()
         self.process = subprocess.Popen(
-            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x24",
+            ["Xvfb", "-displayfd", str(write_fd), "-screen", "0", f"{width}x{height}x{depth}",
              "-noreset", "-nolisten", "tcp"],
             pass_fds=(write_fd,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write_fd)
@@ -125,7 +127,33 @@ class XServer:
         return self.run(["xdotool", *[str(a) for a in args]], check=False).strip()
 
     def screenshot(self):
+        if self.depth == 16:
+            return self._screenshot_16()
         return ImageGrab.grab(xdisplay=self.display).convert("RGB")
+
+    def _screenshot_16(self):
+        """Pillow cannot grab a 16-bit screen: the root's 5-6-5 pixels, widened to eight bits a
+        channel by repeating their bits, as xwd and the desktop's screenshot tools do."""
+        from PIL import ImageMath
+        from Xlib import X, display as xdisplay
+        d = xdisplay.Display(self.display)
+        try:
+            if d.display.info.image_byte_order != X.LSBFirst:
+                raise RuntimeError("only little-endian 16-bit screens are read")
+            root = d.screen().root
+            geometry = root.get_geometry()
+            size = geometry.width, geometry.height
+            raw = root.get_image(0, 0, *size, X.ZPixmap, 0xFFFFFFFF).data
+        finally:
+            d.close()
+        # Each pixel's low byte holds green's low three bits over blue; its high byte red over
+        # green's high three.
+        low, high = Image.frombytes("LA", size, raw, "raw", "LA", len(raw) // size[1]).split()
+        red = high.point([(h & 0xF8) | h >> 5 for h in range(256)])
+        blue = low.point([(b & 31) << 3 | (b & 31) >> 2 for b in range(256)])
+        green6 = ImageMath.eval("(h & 7) << 3 | l >> 5", h=high, l=low)
+        green = ImageMath.eval("convert(g << 2 | g >> 4, 'L')", g=green6)
+        return Image.merge("RGB", (red, green, blue))
 
     def keysym_of(self, keycode):
         """The first keysym of a raw keycode, so xdotool presses exactly that physical key."""
@@ -188,11 +216,15 @@ class XServer:
 class Nukitori:
     """The real binary in a temporary working directory holding the sample files."""
 
-    def __init__(self, server, samples=SAMPLES, make_folder=True, env=None):
+    def __init__(self, server, samples=SAMPLES, make_folder=True, env=None, files=None):
+        """`files` maps further file names to their bytes, written before the program starts."""
         self.server = server
         self.workdir = tempfile.mkdtemp(prefix="nukitori-e2e-")
         for name in samples:
             shutil.copy(os.path.join(ASSETS, name), self.workdir)
+        for name, data in (files or {}).items():
+            with open(os.path.join(self.workdir, name), "wb") as f:
+                f.write(data)
         if make_folder:
             os.mkdir(os.path.join(self.workdir, SAVE_FOLDER))
         self.stderr_path = os.path.join(self.workdir, "stderr.txt")

@@ -415,10 +415,18 @@ class WithoutWindowManager(CaptureTestCase):
         with open(blocker, "rb") as f:
             self.assertEqual(f.read(), b"not a folder", "the file in the folder's place was changed")
 
-        # Once the folder can be made the next capture is saved.
+        # Once the folder can be made the next capture is saved. A press can go unseen when the
+        # machine is too busy to poll within it (Wine's key state goes through its server): a
+        # missed one is pressed again.
         os.remove(blocker)
-        self.press_enter()
-        wait_until(lambda: self.app.saved_files(), what="a capture after the folder became possible")
+        for attempt in range(3):
+            self.press_enter()
+            try:
+                wait_until(lambda: self.app.saved_files(), timeout=6.0, what="a capture after the folder became possible")
+                break
+            except TimeoutError:
+                if attempt == 2:
+                    raise
 
     def test_exit_button_ends_the_program_with_exit_code_0(self):
         click_at(self.server, *self.frame_point(EXIT_BUTTON))
@@ -479,6 +487,24 @@ class PlainScreenReads(CaptureTestCase):
 
     test_the_grab_reads_the_hole = WithWindowManager.test_dragging_the_frame_grabs_the_desktop_in_its_hole_into_the_texture_file
     test_enter_reads_the_overlay = WithWindowManager.test_enter_captures_the_screen_under_the_overlay_inside_the_decorated_viewer
+
+
+@unittest.skipIf(UNDER_WINE, "Qt's scaling settings are the Linux program's")
+class QtScalingSettings(CaptureTestCase):
+    """Users of high-resolution screens set Qt's scaling in their environment or raise Xft.dpi:
+    the windows keep one pixel per screen pixel, and every saved pixel is a framed one."""
+
+    def start_app(self, **options):
+        subprocess.run(["xrdb", "-merge"], input="Xft.dpi: 192\n", text=True, env=self.server.env, check=True)
+        env = dict(self.server.env, QT_SCALE_FACTOR="2", QT_SCREEN_SCALE_FACTORS="2", QT_ENABLE_HIGHDPI_SCALING="1")
+        return super().start_app(env=env, **options)
+
+    def test_the_windows_keep_their_sizes_in_screen_pixels(self):
+        self.assertEqual(self.app.geometry(self.viewer)[2:], (594, 578))
+        self.assertEqual(self.app.geometry(self.frame)[2:], (177, 152))
+
+    test_the_grab_reads_the_hole = WithoutWindowManager.test_dragging_the_frame_grabs_the_desktop_in_its_hole_into_the_texture_file
+    test_enter_reads_the_overlay = WithoutWindowManager.test_enter_captures_the_screen_under_the_overlay_once_per_press
 
 
 if __name__ == "__main__":

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <iterator>
 
 #include "fresh_directory.h"
+#include "log_capture.h"
 #include "platform/fake/fake_image_decoder.h"
 #include "platform/fake/fake_shell.h"
 #include "platform/fake/recording_device.h"
@@ -30,7 +33,7 @@ protected:
     void SetUp() override {
         InFreshDirectory::SetUp();
         writeFile("model.x", kCube);
-        decoder.pictures["フィルター画像.jpg"] = base::Image(8, 4, 0xFFFFFFFF);
+        writePicture("フィルター画像.jpg", 8, 4);
         shell.deviceFactory = [this](int w, int h) -> std::unique_ptr<render::GraphicsDevice> {
             auto made = std::make_unique<RecordingDevice>();
             made->failTextFont = failFont;
@@ -173,20 +176,18 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,2,1;;
   Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { "フィルター.bmp"; } }
   Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { "other.bmp"; } } } }
 )");
-    decoder.pictures["other.bmp"] = base::Image(2, 2);
+    writePicture("other.bmp", 2, 2);
     const auto started = app.startUp();
     ASSERT_TRUE(started) << started.error();
-    const auto loads = [&](const std::string& name) {
-        return std::count(decoder.requested.begin(), decoder.requested.end(), name);
-    };
+    // Each picture is told by its size: the grab's is the hole's, 138 x 111.
+    const auto loads = [&](const std::string& size) { return device->count("createTexture " + size); };
     device->calls.clear();
-    decoder.requested.clear();
 
     app.onFrameResized();
-    EXPECT_EQ(loads("フィルター.bmp"), 0) << "the first resize never grabs";
+    EXPECT_EQ(loads("138x111"), 0) << "the first resize never grabs";
     app.onFrameResized();
-    EXPECT_EQ(loads("フィルター.bmp"), 1) << "the second resize grabs, and the model wears the new grab";
-    EXPECT_EQ(loads("other.bmp"), 0) << "an unchanged texture file was read again";
+    EXPECT_EQ(loads("138x111"), 1) << "the second resize grabs, and the model wears the new grab";
+    EXPECT_EQ(loads("2x2"), 0) << "an unchanged texture file was read again";
     EXPECT_EQ(device->count("createMesh"), 0) << "an unchanged model file was read again";
 
     // A model file changed on disk is read again: the old model first, then the new.
@@ -206,6 +207,30 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,2,1;;
     EXPECT_EQ(device->count("createMesh"), 3);
 }
 
+TEST_F(AppOnDoubles, AModelProblemIsReportedOnceUntilItChangesOrALoadGoesThrough) {
+    LogCapture log;
+    std::filesystem::remove("model.x");
+    ASSERT_TRUE(app.startUp());
+    const auto said = [&] {
+        const std::string text = log.take();
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    EXPECT_EQ(said(), 1) << "the missing model was not reported";
+    for (int i = 0; i < 5; ++i) app.frameGrab();
+    EXPECT_EQ(said(), 0) << "the same problem was reported again on a grab";
+    writeFile("model.x", "not a model");
+    app.frameGrab();
+    EXPECT_EQ(said(), 1) << "a new problem was not reported";
+    app.frameGrab();
+    EXPECT_EQ(said(), 0);
+    writeFile("model.x", kCube);
+    app.frameGrab();
+    EXPECT_EQ(said(), 0) << "a model that loads says nothing";
+    std::filesystem::remove("model.x");
+    app.frameGrab();
+    EXPECT_EQ(said(), 1) << "a problem after a load that went through was not reported";
+}
+
 TEST_F(AppOnDoubles, ButtonsAndPrefixFollowTheCounterRules) {
     const auto started = app.startUp();
     ASSERT_TRUE(started) << started.error();
@@ -220,6 +245,39 @@ TEST_F(AppOnDoubles, ButtonsAndPrefixFollowTheCounterRules) {
     EXPECT_EQ(app.state.save.saveCounter, 1) << "the shoot button's numbered grab advances the counter";
     app.idlePass();
     EXPECT_EQ(app.state.save.numberedSave, 0) << "the next pass clears the numbered flag";
+}
+
+TEST_F(AppOnDoubles, AScreenThatCannotBeReadFailsGrabsAndCapturesAloudAndWritesNothing) {
+    const auto started = app.startUp();
+    ASSERT_TRUE(started) << started.error();
+    const std::string reason = "the screen cannot be read through X on this Wayland session";
+    screen.failure = reason;
+    LogCapture log;
+    const auto entries = [] { return std::distance(std::filesystem::directory_iterator("."), {}); };
+    const auto before = entries();
+    shell.editText = "cut";
+    app.onFrameMoved();     // the grab texture
+    app.onShootButton();    // cut0.bmp
+    app.onCaptureButton();  // cut1.bmp
+    const std::string said = log.take();
+    EXPECT_EQ(screen.readCount, 3);
+    for (const char* file : {"フィルター.bmp: ", "cut0.bmp: ", "cut1.bmp: "})
+        EXPECT_NE(said.find(file + reason), std::string::npos) << "stderr does not say why " << file << said;
+    EXPECT_EQ(entries(), before) << "a failed read wrote a file";
+    EXPECT_EQ(app.state.save.saveCounter, 2) << "a failed grab or capture must still take its number";
+    EXPECT_TRUE(app.state.save.lastSaveFailed);
+    device->texts.clear();
+    app.idlePass();
+    const auto shows = [&](const std::string& text) {
+        return std::any_of(device->texts.begin(), device->texts.end(),
+                           [&](const auto& t) { return t.text == text; });
+    };
+    EXPECT_TRUE(shows("cut1 の保存に失敗しました")) << "the viewer does not report the failed capture";
+
+    // Once the screen can be read again, the next capture is saved under the next number.
+    screen.failure.reset();
+    app.onCaptureButton();
+    EXPECT_TRUE(std::filesystem::exists(capture::pathFromUtf8(capture::kSaveFolderName) / "cut2.bmp"));
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include <random>
 #include <string>
 #include <system_error>
+#include <vector>
 
+#include "capture/bmp_snapshot.h"
 #include "capture/numbered_file.h"
 
 class InFreshDirectory : public ::testing::Test {
@@ -43,6 +45,11 @@ protected:
     // `name` is UTF-8.
     static void writeFile(const std::string& name, const std::string& contents) {
         std::ofstream(capture::pathFromUtf8(name), std::ios::binary) << contents;
+    }
+    // A BMP file of width x height, as a picture file to read.
+    static void writePicture(const std::string& name, int width, int height) {
+        const std::vector<std::uint8_t> bmp = capture::encodeBmpSnapshot(base::Image(width, height));
+        writeFile(name, std::string(bmp.begin(), bmp.end()));
     }
     std::filesystem::path dir_;
 

@@ -27,7 +27,7 @@ Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 2; 3;0,1,2;, 3;1,3,2;;
   Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { "missing.bmp"; } }
   Material { 1;0;0;1;; 1; 0;0;0;; 0;0;0;; } } }
 )");
-    decoder.pictures["here.bmp"] = base::Image(2, 2);
+    writePicture("here.bmp", 2, 2);
     render::ModelObject model("m.x", device, decoder);
     ASSERT_TRUE(model.hasMesh());
     ASSERT_EQ(model.materialCount(), 3u);
@@ -96,7 +96,7 @@ TEST_F(ModelObjectOnDoubles, TexturesAreReleasedWithTheModel) {
 Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
  MeshMaterialList { 1; 1; 0; Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { "t.bmp"; } } } }
 )");
-    decoder.pictures["t.bmp"] = base::Image(4, 2);
+    writePicture("t.bmp", 4, 2);
     {
         render::ModelObject model("m.x", device, decoder);
         EXPECT_EQ(model.materialCount(), 1u);
@@ -107,12 +107,13 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
 
 TEST_F(ModelObjectOnDoubles, APictureTheModelFileHoldsIsDecodedFromMemoryAndAFileOneBesideTheModel) {
     // Three floats per corner, base64: (0,0,0) (1,0,0) (0,1,0). The first material's picture is
-    // embedded (the bytes "picture"), the second's a file beside the model, in a folder of its own.
+    // embedded (a 3 x 1 BMP), the second's a file beside the model, in a folder of its own.
     const std::string gltf = R"({"asset":{"version":"2.0"},
       "buffers":[{"byteLength":36,"uri":"data:application/octet-stream;base64,AAAAAAAAAAAAAAAAAACAPwAAAAAAAAAAAAAAAAAAgD8AAAAA"}],
       "bufferViews":[{"buffer":0,"byteLength":36}],
       "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3"}],
-      "images":[{"uri":"data:image/png;base64,cGljdHVyZQ=="},{"uri":"side%20by%20side.png"}],
+      "images":[{"uri":"data:image/bmp;base64,Qk1CAAAAAAAAADYAAAAoAAAAAwAAAAEAAAABABgAAAAAAAwAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAA"},
+                {"uri":"side%20by%20side.png"}],
       "textures":[{"source":0},{"source":1}],
       "materials":[{"pbrMetallicRoughness":{"baseColorTexture":{"index":0}}},
                    {"pbrMetallicRoughness":{"baseColorTexture":{"index":1}}}],
@@ -121,8 +122,7 @@ TEST_F(ModelObjectOnDoubles, APictureTheModelFileHoldsIsDecodedFromMemoryAndAFil
       "nodes":[{"mesh":0}]})";
     std::filesystem::create_directory("models");
     writeFile("models/m.gltf", gltf);
-    decoder.pictures["picture"] = base::Image(3, 1);
-    decoder.pictures["models/side by side.png"] = base::Image(5, 1);
+    writePicture("models/side by side.png", 5, 1);
     render::ModelObject model("models/m.gltf", device, decoder);
     ASSERT_EQ(model.materialCount(), 2u);
     EXPECT_NE(model.texture(0), nullptr);

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "fresh_directory.h"
 #include "platform/fake/fake_image_decoder.h"
 #include "platform/fake/recording_device.h"
 
@@ -49,13 +50,15 @@ TEST(OverlayQuad, PlaceAndDrawUploadsTheFourCornersAndSetsTheBlendStates) {
     EXPECT_EQ(device.calls, expectedCalls);
 }
 
-TEST(OverlayQuad, MissingTextureOrBufferDrawsPlainOrNothing) {
+using OverlayQuadInFreshDirectory = InFreshDirectory;
+
+TEST_F(OverlayQuadInFreshDirectory, MissingTextureOrBufferDrawsPlainOrNothing) {
     RecordingDevice device;
     platform::fake::FakeImageDecoder decoder;
     render::OverlayQuad quad(device);
     EXPECT_EQ(quad.loadTexture(decoder, "フィルター画像.jpg"), 0) << "a missing picture is reported as 0";
     EXPECT_EQ(quad.texture(), nullptr);
-    decoder.pictures["フィルター画像.jpg"] = base::Image(4, 4, 0xFFFFFFFF);
+    writePicture("フィルター画像.jpg", 4, 4);
     EXPECT_EQ(quad.loadTexture(decoder, "フィルター画像.jpg"), 1);
     ASSERT_NE(quad.texture(), nullptr);
 

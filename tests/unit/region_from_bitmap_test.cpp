@@ -141,6 +141,33 @@ TEST(RegionFromBitmap, MatchesTheColumnScanOnRandomPictures) {
     }
 }
 
+TEST(RegionFromBitmap, OnlyThePartOfAPictureInsideTheBoundsCounts) {
+    std::mt19937 random(20240612);
+    for (int round = 0; round < 200; ++round) {
+        const int w = 1 + static_cast<int>(random() % 17), h = 1 + static_cast<int>(random() % 13);
+        const int dx = static_cast<int>(random() % 5), dy = static_cast<int>(random() % 5);
+        base::Image picture(w, h);
+        for (std::uint32_t& p : picture.pixels) p = random() % 2 ? kKey : kSolid;
+        // Bounds that may cut the picture on every side, or miss it.
+        const int left = static_cast<int>(random() % 12), top = static_cast<int>(random() % 10);
+        const base::Rect bounds{left, top, left + static_cast<int>(random() % 14),
+                                top + static_cast<int>(random() % 12)};
+        const Region region = base::regionFromBitmap(picture, -1, dx, dy, bounds);
+        const std::uint32_t key = picture.at(0, h - 1) & 0x00FFFFFFu;
+        const auto covered = referenceCoverage(picture, key, dx, dy, dx + w + 2, dy + h + 2);
+        long long expectedArea = 0;
+        for (int y = 0; y < dy + h + 2; ++y)
+            for (int x = 0; x < dx + w + 2; ++x) {
+                const bool inside =
+                    x >= bounds.left && x < bounds.right && y >= bounds.top && y < bounds.bottom;
+                expectedArea += covered[y][x] && inside;
+                ASSERT_EQ(base::contains(region, x, y), covered[y][x] && inside)
+                    << "round " << round << ": pixel (" << x << "," << y << ")";
+            }
+        ASSERT_EQ(area(region), expectedArea) << "round " << round << ": rectangles overlap";
+    }
+}
+
 TEST(RegionFromBitmap, MergesEqualRunsIntoTallRectangles) {
     // A frame with a hole: two side bars, top and bottom bars. Row-by-row output would give
     // one rectangle per run per row; merging keeps it to a handful.

@@ -27,7 +27,7 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
   Material { 1;1;1;1;; 5; 0;0;0;; 0;0;0;; }
   Material { 0.5;0.5;0.5;1;; 5; 0;0;0;; 0;0;0;; TextureFilename { "tex.bmp"; } } } }
 )");
-        decoder.pictures["tex.bmp"] = base::Image(2, 2, 0xFF00FF00);
+        writePicture("tex.bmp", 2, 2);
         font = device.createTextFont(14);
         model = std::make_unique<render::ModelObject>("model.x", device, decoder);
         overlay = std::make_unique<render::OverlayQuad>(device);

@@ -12,8 +12,9 @@ std::uint32_t SyntheticScreen::patternAt(int x, int y) {
     return 0xFF000000u | (r << 16) | (g << 8) | b;
 }
 
-base::Image SyntheticScreen::read(int x, int y, int width, int height) {
+base::Result<base::Image> SyntheticScreen::read(int x, int y, int width, int height) {
     ++readCount;
+    if (failure) return base::Failure{*failure};
     base::Image image(width, height, 0xFF000000u);
     for (int row = 0; row < height; ++row)
         for (int col = 0; col < width; ++col) {

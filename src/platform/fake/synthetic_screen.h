@@ -1,6 +1,8 @@
 #pragma once
 // Screen double: a desktop picture in memory; every pixel is a known function of its place.
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "platform/screen.h"
 
@@ -11,10 +13,12 @@ public:
     SyntheticScreen(int width, int height);
     // The default desktop colours every pixel by its coordinates, so any shift shows.
     static std::uint32_t patternAt(int x, int y);
-    base::Image read(int x, int y, int width, int height) override;
+    base::Result<base::Image> read(int x, int y, int width, int height) override;
     int width() const { return width_; }
     int height() const { return height_; }
     int readCount = 0;
+    // While set, every read fails with this reason, as a display that refuses reads does.
+    std::optional<std::string> failure;
 
 private:
     int width_;

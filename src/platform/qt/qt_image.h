@@ -15,4 +15,11 @@ inline base::Image imageFromQImage(const QImage& picture) {
     return image;
 }
 
+inline QImage qImageFrom(const base::Image& image) {
+    if (image.empty()) return {};
+    const QImage view(reinterpret_cast<const uchar*>(image.pixels.data()), image.width, image.height,
+                      static_cast<qsizetype>(image.width) * 4, QImage::Format_ARGB32);
+    return view.copy();  // the view borrows the pixels; the copy owns its own
+}
+
 }  // namespace platform::qt

@@ -1,23 +1,11 @@
 #include "platform/qt/qt_image_decoder.h"
 
 #include <QBuffer>
-#include <QFileInfo>
 #include <QImageReader>
 
 #include "platform/qt/qt_image.h"
 
 namespace platform::qt {
-
-base::Result<base::Image> QtImageDecoder::decode(const std::string& path) {
-    const QString name = QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()));
-    const QFileInfo info(name);
-    if (!info.exists()) return base::Failure{"no such file"};
-    if (!info.isFile()) return base::Failure{"not a regular file"};
-    QImageReader reader(name);
-    const QImage picture = reader.read();
-    if (picture.isNull()) return base::Failure{reader.errorString().toStdString()};
-    return imageFromQImage(picture);
-}
 
 base::Result<base::Image> QtImageDecoder::decodeBytes(std::span<const std::uint8_t> bytes) {
     QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data()),

@@ -1,12 +1,11 @@
 #pragma once
-// Picture files through Qt's image readers (BMP, JPEG, PNG, ...).
+// Picture files through Qt's image readers (BMP, JPEG, PNG, GIF).
 #include "platform/image_decoder.h"
 
 namespace platform::qt {
 
 class QtImageDecoder final : public ImageDecoder {
 public:
-    base::Result<base::Image> decode(const std::string& path) override;
     base::Result<base::Image> decodeBytes(std::span<const std::uint8_t> bytes) override;
 };
 

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QRegion>
 
@@ -12,7 +13,9 @@
 #include "platform/qt/frame_window.h"
 #include "platform/qt/qt_gl_context.h"
 #include "platform/qt/qt_image.h"
+#include "platform/qt/qt_image_decoder.h"
 #include "platform/qt/viewer_window.h"
+#include "platform/x11/x11_shape.h"
 #include "platform/x11/x11_window_manager.h"
 
 namespace platform::qt {
@@ -49,13 +52,21 @@ private:
     OwnWindowKeys& keys_;
 };
 
-// The key-coloured pixels of the outline (its bottom-left pixel's colour) are cut away.
-QRegion outlineShape(const QImage& outline) {
-    if (outline.isNull()) return QRegion(0, 0, app::frame::kWidth, app::frame::kHeight);
+// The key-coloured pixels of the outline (its bottom-left pixel's colour) are cut away; only
+// the part of the outline that covers the frame counts.
+QRegion outlineShape(const base::Image& outline) {
+    const base::Rect frame{0, 0, app::frame::kWidth, app::frame::kHeight};
+    if (outline.empty()) return QRegion(frame.left, frame.top, frame.width(), frame.height());
     QRegion shape;
-    for (const base::RegionRect& r : base::regionFromBitmap(imageFromQImage(outline), -1, 0, 0))
+    for (const base::RegionRect& r : base::regionFromBitmap(outline, -1, 0, 0, frame))
         shape += QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
     return shape;
+}
+
+// Qt's own connection to the X server, on which the frame's shape was set.
+Display* qtDisplay() {
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->display() : nullptr;
 }
 
 }  // namespace
@@ -79,19 +90,31 @@ void QtShell::createViewer(app::WindowEvents& events) {
 }
 
 void QtShell::createFrame(app::WindowEvents& events) {
-    const QImage outline(QString::fromUtf8(app::frame::kOutlineFile));
-    if (outline.isNull())
+    base::Image outline;
+    QtImageDecoder decoder;
+    if (auto read = readPicture(decoder, app::frame::kOutlineFile)) {
+        outline = std::move(*read);
+    } else {
         base::logLine(std::string("nukitori: the frame outline \"") + app::frame::kOutlineFile +
-                      "\" could not be read");
-    frame_ = std::make_unique<FrameWindow>(outline);
+                      "\" could not be read: " + read.error());
+    }
+    frame_ = std::make_unique<FrameWindow>(qImageFrom(outline));
     frame_->onMoved = [&events] { events.onFrameMoved(); };
     frame_->onResized = [&events] { events.onFrameResized(); };
     frame_->onShoot = [&events] { events.onShootButton(); };
     frame_->onExit = [&events] { events.onExitButton(); };
     frame_->onPrefixChanged = [&events](const std::string& text) { events.onPrefixChanged(text); };
-    frame_->setMask(outlineShape(outline));
+    const QRegion shape = outlineShape(outline);
+    frame_->setMask(shape);
     frame_->show();
     frame_->raise();
+    // A shape the server refused leaves the frame invisible and out of reach: it goes without.
+    Display* qt = qtDisplay();
+    if (!shape.isEmpty() && qt && x11::shapeIsEmpty(qt, frame_->winId())) {
+        frame_->clearMask();
+        base::logLine(std::string("nukitori: the shape of the frame outline \"") + app::frame::kOutlineFile +
+                      "\" is too complex for the window system; the frame stays rectangular");
+    }
 }
 
 base::Result<std::unique_ptr<render::GraphicsDevice>> QtShell::createGraphicsDevice(int width, int height) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/window_layout.h"
+#include "base/log.h"
 #include "base/region_from_bitmap.h"
 #include "base/windows_text.h"
 #include "platform/win32/window_class.h"
@@ -105,10 +106,23 @@ void FrameWindow::shape(HWND window, const base::Image& outline) {
         GetWindowRect(window, &outer);
         POINT client{0, 0};
         ClientToScreen(window, &client);
-        Region region =
-            regionFrom(base::regionFromBitmap(outline, -1, client.x - outer.left, client.y - outer.top));
+        // Only the part of the outline that covers the window counts.
+        const base::Region rectangles =
+            base::regionFromBitmap(outline, -1, client.x - outer.left, client.y - outer.top,
+                                   {0, 0, outer.right - outer.left, outer.bottom - outer.top});
+        Region region = regionFrom(rectangles);
         // The system owns the region from here on.
-        if (region && SetWindowRgn(window, region.get(), TRUE)) region.release();
+        bool shaped = region && SetWindowRgn(window, region.get(), TRUE);
+        if (shaped) region.release();
+        // A region the system could not take whole leaves the frame invisible and out of reach:
+        // it goes without.
+        const Region given(CreateRectRgn(0, 0, 0, 0));
+        if (shaped && given && GetWindowRgn(window, given.get()) == NULLREGION) shaped = false;
+        if (!shaped && !rectangles.empty()) {
+            SetWindowRgn(window, nullptr, TRUE);
+            base::logLine(std::string("nukitori: the shape of the frame outline \"") + layout::kOutlineFile +
+                          "\" is too complex for the window system; the frame stays rectangular");
+        }
         outline_ = bitmapFrom(outline);
         outlineSize_ = {outline.width, outline.height};
     }

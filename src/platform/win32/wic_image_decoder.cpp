@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <wrl/client.h>
 
-#include "base/windows_text.h"
 #include "platform/win32/system_error.h"
 
 namespace platform::win32 {
@@ -35,26 +34,6 @@ WicImageDecoder::~WicImageDecoder() {
     const bool uninitialise = com_->uninitialise;
     com_.reset();  // the factory goes before COM does
     if (uninitialise) CoUninitialize();
-}
-
-base::Result<base::Image> WicImageDecoder::decode(const std::string& path) {
-    const std::wstring widePath = base::toUtf16(path);
-    const DWORD attributes = GetFileAttributesW(widePath.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
-            return base::Failure{"no such file"};
-        return base::Failure{"the file cannot be read: " + base::systemErrorText(error)};
-    }
-    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return base::Failure{"not a regular file"};
-    if (!com_->factory)
-        return base::Failure{describeHresult("the imaging component is not available", com_->factoryResult)};
-
-    ComPtr<IWICBitmapDecoder> decoder;
-    const HRESULT hr = com_->factory->CreateDecoderFromFilename(widePath.c_str(), nullptr, GENERIC_READ,
-                                                                WICDecodeMetadataCacheOnDemand, &decoder);
-    if (FAILED(hr)) return base::Failure{describeHresult("not a picture the system can decode", hr)};
-    return firstFrame(decoder.Get());
 }
 
 base::Result<base::Image> WicImageDecoder::decodeBytes(std::span<const std::uint8_t> bytes) {

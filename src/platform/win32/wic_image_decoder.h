@@ -1,6 +1,6 @@
 #pragma once
-// Pictures (BMP, JPEG, PNG and whatever else the system's codecs read) through the Windows
-// Imaging Component. Uses COM on the calling thread, which it initialises for its lifetime.
+// Pictures (BMP, JPEG, PNG, GIF) through the Windows Imaging Component. Uses COM on the
+// calling thread, which it initialises for its lifetime.
 #include <memory>
 
 #include "platform/image_decoder.h"
@@ -16,7 +16,6 @@ public:
     WicImageDecoder(const WicImageDecoder&) = delete;
     WicImageDecoder& operator=(const WicImageDecoder&) = delete;
 
-    base::Result<base::Image> decode(const std::string& path) override;
     base::Result<base::Image> decodeBytes(std::span<const std::uint8_t> bytes) override;
 
 private:

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
+#include "base/windows_text.h"
 #include "platform/win32/gdi_objects.h"
 
 namespace platform::win32 {
@@ -62,8 +64,8 @@ Win32Screen::Win32Screen() : buffer_(std::make_unique<Buffer>()) {}
 
 Win32Screen::~Win32Screen() = default;
 
-base::Image Win32Screen::read(int x, int y, int width, int height) {
-    if (width <= 0 || height <= 0) return {};
+base::Result<base::Image> Win32Screen::read(int x, int y, int width, int height) {
+    if (width <= 0 || height <= 0) return base::Failure{"an empty rectangle has no pixels"};
     const RECT& screen = buffer_->virtualScreen();
     const int left = std::max<int>(x, screen.left), top = std::max<int>(y, screen.top);
     const int right = static_cast<int>(std::min<long long>(static_cast<long long>(x) + width, screen.right));
@@ -74,15 +76,16 @@ base::Image Win32Screen::read(int x, int y, int width, int height) {
     base::Image image =
         whole ? base::Image::uncleared(width, height) : base::Image(width, height, 0xFF000000u);
     if (right <= left || bottom <= top) return image;
-    const auto black = [&] {
-        std::fill(image.pixels.begin(), image.pixels.end(), 0xFF000000u);
-        return image;
-    };
-    if (!buffer_->screen.get() || !buffer_->memory.get() || !buffer_->fit(width, height)) return black();
+    // A screen that cannot be read is a failed read, never a black picture.
+    if (!buffer_->screen.get() || !buffer_->memory.get())
+        return base::Failure{"the screen cannot be read: no device context for it"};
+    if (!buffer_->fit(width, height))
+        return base::Failure{"the screen cannot be read: no bitmap of " + std::to_string(width) + " x " +
+                             std::to_string(height) + " pixels to read it into"};
     // CAPTUREBLT takes layered windows too: what the user sees is what is saved.
     if (!BitBlt(buffer_->memory.get(), left - x, top - y, right - left, bottom - top, buffer_->screen.get(),
                 left, top, SRCCOPY | CAPTUREBLT))
-        return black();
+        return base::Failure{"the screen cannot be read: " + base::systemErrorText(GetLastError())};
     GdiFlush();
     const std::uint32_t* bits = buffer_->dib.bits;
     for (int row = top - y; row < bottom - y; ++row) {

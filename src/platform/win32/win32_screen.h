@@ -1,6 +1,7 @@
 #pragma once
 // Desktop pixels through GDI: BitBlt from the screen into a DIB section the size of the
-// picture. Only the part inside the virtual screen is read; the rest stays black.
+// picture. Only the part inside the virtual screen is read; the rest stays black. A read the
+// system refuses (a secure desktop, a locked session) fails with the system's reason.
 #include <memory>
 
 #include "platform/screen.h"
@@ -14,7 +15,7 @@ public:
     Win32Screen(const Win32Screen&) = delete;
     Win32Screen& operator=(const Win32Screen&) = delete;
 
-    base::Image read(int x, int y, int width, int height) override;
+    base::Result<base::Image> read(int x, int y, int width, int height) override;
 
 private:
     struct Buffer;

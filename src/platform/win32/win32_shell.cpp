@@ -117,7 +117,7 @@ void Win32Shell::createFrame(app::WindowEvents& events) {
         n.frameClassRegistered = registerWindowClass(n.instance, FrameWindow::kClassName,
                                                      windowProcedure<FrameWindow>, n.background.get());
     base::Image outline;
-    if (auto decoded = n.decoder.decode(app::frame::kOutlineFile)) {
+    if (auto decoded = readPicture(n.decoder, app::frame::kOutlineFile)) {
         outline = std::move(*decoded);
     } else {
         base::logLine(std::string("nukitori: the frame outline \"") + app::frame::kOutlineFile +

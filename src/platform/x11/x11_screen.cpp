@@ -9,39 +9,19 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+
+#include "platform/x11/x11_pixel.h"
 
 namespace platform::x11 {
 
 namespace {
 
-int shiftOf(unsigned long mask) {
-    int shift = 0;
-    while (mask && !(mask & 1)) {
-        mask >>= 1;
-        ++shift;
-    }
-    return shift;
-}
-
-int bitsOf(unsigned long mask) {
-    int bits = 0;
-    for (; mask; mask >>= 1) bits += static_cast<int>(mask & 1);
-    return bits;
-}
-
-// Scales a channel of `bits` bits to eight bits.
-std::uint32_t widen(unsigned long value, int bits) {
-    if (bits >= 8) return static_cast<std::uint32_t>(value >> (bits - 8)) & 0xFF;
-    if (bits <= 0) return 0;
-    return static_cast<std::uint32_t>((value * 255 + ((1ul << bits) - 1) / 2) / ((1ul << bits) - 1));
-}
-
 // The pixels of `xi` into `image` at (dx, dy), whatever the visual's layout.
 void convert(XImage* xi, base::Image& image, int dx, int dy) {
-    const int rs = shiftOf(xi->red_mask), gs = shiftOf(xi->green_mask), bs = shiftOf(xi->blue_mask);
-    const int rb = bitsOf(xi->red_mask), gb = bitsOf(xi->green_mask), bb = bitsOf(xi->blue_mask);
-    const bool fast = xi->bits_per_pixel == 32 && rs == 16 && gs == 8 && bs == 0 && rb == 8 && gb == 8 &&
-                      bb == 8 && xi->byte_order == LSBFirst;
+    const PixelLayout layout(xi->red_mask, xi->green_mask, xi->blue_mask);
+    const bool fast = xi->bits_per_pixel == 32 && xi->red_mask == 0xFF0000 && xi->green_mask == 0xFF00 &&
+                      xi->blue_mask == 0xFF && xi->byte_order == LSBFirst;
     const int width = xi->width, height = xi->height;
     for (int row = 0; row < height; ++row) {
         std::uint32_t* __restrict out = &image.at(dx, dy + row);
@@ -62,19 +42,17 @@ void convert(XImage* xi, base::Image& image, int dx, int dy) {
             }
             continue;
         }
-        for (int col = 0; col < width; ++col) {
-            const unsigned long p = XGetPixel(xi, col, row);
-            out[col] = 0xFF000000u | (widen((p & xi->red_mask) >> rs, rb) << 16) |
-                       (widen((p & xi->green_mask) >> gs, gb) << 8) | widen((p & xi->blue_mask) >> bs, bb);
-        }
+        for (int col = 0; col < width; ++col) out[col] = layout.argb(XGetPixel(xi, col, row));
     }
 }
 
 // X errors while reading (a segment that cannot be attached, a root that cannot be read) are
 // noted here instead of ending the program, as Xlib's default handler would.
 int xErrors = 0;
-int noteError(Display*, XErrorEvent*) {
+unsigned char lastErrorCode = 0;
+int noteError(Display*, XErrorEvent* event) {
     ++xErrors;
+    lastErrorCode = event->error_code;
     return 0;
 }
 
@@ -87,6 +65,12 @@ public:
     }
     ~ErrorTrap() { XSetErrorHandler(previous_); }
     bool failed() const { return xErrors != before_; }
+    // The error in the X server's words, such as "BadMatch (invalid parameter attributes)".
+    std::string error() const {
+        char text[128] = "";
+        XGetErrorText(display_, lastErrorCode, text, sizeof text);
+        return text;
+    }
     bool failedAfterSync() {
         XSync(display_, False);
         return failed();
@@ -114,12 +98,36 @@ struct X11Screen::Segment {
     }
 };
 
-X11Screen::X11Screen(Display* display) : display_(display) {
-    const char* off = std::getenv("NUKITORI_X11_NO_SHM");
-    shmUsable_ = !(off && *off && std::strcmp(off, "0") != 0) && XShmQueryExtension(display_);
+namespace {
+
+bool environmentFlag(const char* name) {
+    const char* value = std::getenv(name);
+    return value && *value && std::strcmp(value, "0") != 0;
 }
 
-X11Screen::~X11Screen() = default;
+}  // namespace
+
+X11Screen::X11Screen(Display* display) : display_(display), source_(DefaultRootWindow(display)) {
+    shmUsable_ = !environmentFlag("NUKITORI_X11_NO_SHM") && XShmQueryExtension(display_);
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    int opcode = 0, event = 0, error = 0;
+    wayland_ = (wayland && *wayland) || XQueryExtension(display_, "XWAYLAND", &opcode, &event, &error);
+    if (environmentFlag("NUKITORI_X11_READ_UNMAPPED")) {
+        unmapped_ = XCreateSimpleWindow(display_, source_, 0, 0, 1, 1, 0, 0, 0);
+        source_ = unmapped_;
+    }
+}
+
+X11Screen::~X11Screen() {
+    segment_.reset();
+    if (unmapped_) XDestroyWindow(display_, unmapped_);
+}
+
+std::string X11Screen::failureReason(const std::string& xError) const {
+    if (wayland_) return "the screen cannot be read through X on this Wayland session";
+    if (xError.empty()) return "the X server gave no picture of the screen";
+    return "the X server refuses to give the screen's pixels: " + xError;
+}
 
 bool X11Screen::ensureSegment(std::size_t bytes) {
     if (segment_ && segment_->bytes >= bytes) return true;
@@ -155,7 +163,7 @@ bool X11Screen::readShared(int left, int top, int width, int height, base::Image
         xi->data = segment_->info.shmaddr;
         xi->obdata = reinterpret_cast<char*>(&segment_->info);
         ErrorTrap trap(display_);
-        ok = XShmGetImage(display_, DefaultRootWindow(display_), xi, left, top, AllPlanes) != 0;
+        ok = XShmGetImage(display_, source_, xi, left, top, AllPlanes) != 0;
         if (trap.failed()) ok = false;
         if (ok) convert(xi, image, dx, dy);
     }
@@ -164,18 +172,20 @@ bool X11Screen::readShared(int left, int top, int width, int height, base::Image
     return ok;
 }
 
-bool X11Screen::readPlain(int left, int top, int width, int height, base::Image& image, int dx, int dy) {
+std::optional<std::string> X11Screen::readPlain(int left, int top, int width, int height, base::Image& image,
+                                                int dx, int dy) {
     ErrorTrap trap(display_);
-    XImage* xi = XGetImage(display_, DefaultRootWindow(display_), left, top, static_cast<unsigned>(width),
+    XImage* xi = XGetImage(display_, source_, left, top, static_cast<unsigned>(width),
                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
     const bool failed = trap.failed();
-    if (!xi) return false;
-    if (!failed) convert(xi, image, dx, dy);
-    XDestroyImage(xi);
-    return !failed;
+    std::optional<std::string> failure;
+    if (failed || !xi) failure = failureReason(failed ? trap.error() : std::string());
+    if (xi && !failed) convert(xi, image, dx, dy);
+    if (xi) XDestroyImage(xi);
+    return failure;
 }
 
-base::Image X11Screen::read(int x, int y, int width, int height) {
+base::Result<base::Image> X11Screen::read(int x, int y, int width, int height) {
     const int screen = DefaultScreen(display_);
     const int left = std::max(x, 0), top = std::max(y, 0);
     const int right = std::min(x + width, DisplayWidth(display_, screen));
@@ -192,7 +202,12 @@ base::Image X11Screen::read(int x, int y, int width, int height) {
                 segment_.reset();
             }
         }
-        if (!read) read = readPlain(left, top, right - left, bottom - top, image, left - x, top - y);
+        if (!read) {
+            // A screen that cannot be read is a failed read, never a black picture.
+            if (auto failure = readPlain(left, top, right - left, bottom - top, image, left - x, top - y))
+                return base::Failure{std::move(*failure)};
+            read = true;
+        }
     }
     const bool whole = read && left == x && top == y && right == x + width && bottom == y + height;
     if (!whole) {
