@@ -23,30 +23,7 @@
 #include <assimp/scene.h>
 #endif
 
-// Every allocation of the program is counted, so that a benchmark can tell the most memory a
-// load held at once.
-namespace heap {
-std::atomic<std::size_t> live{0};
-std::atomic<std::size_t> peak{0};
-}  // namespace heap
-
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    void* memory = std::malloc(size);
-    if (!memory) throw std::bad_alloc();
-    const std::size_t now = heap::live += malloc_usable_size(memory);
-    std::size_t seen = heap::peak.load();
-    while (now > seen && !heap::peak.compare_exchange_weak(seen, now)) {
-    }
-    return memory;
-}
-[[gnu::noinline]] void operator delete(void* memory) noexcept {
-    if (!memory) return;
-    heap::live -= malloc_usable_size(memory);
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    operator delete(memory);
-}
+#include "heap_counter.h"
 
 namespace {
 
@@ -106,17 +83,22 @@ void setCounters(benchmark::State& bench, const std::string& path, const Figures
 }
 
 // The time column is the load alone: the mesh is released outside it, as Assimp's scene is.
-void readOurFile(benchmark::State& bench, const std::string* path) {
+template <class Read>
+void timeLoads(benchmark::State& bench, const std::string& path, Read read) {
     Figures f;
     for (auto _ : bench) {
-        f = readOurs(*path);
+        f = read();
         if (!f.error.empty()) {
             bench.SkipWithError(f.error.c_str());
             return;
         }
         bench.SetIterationTime(f.seconds);
     }
-    setCounters(bench, *path, f);
+    setCounters(bench, path, f);
+}
+
+void readOurFile(benchmark::State& bench, const std::string* path) {
+    timeLoads(bench, *path, [&] { return readOurs(*path); });
 }
 BENCHMARK_CAPTURE(readOurFile, glb, &glbPath)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(readOurFile, obj, &objPath)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -152,16 +134,7 @@ Figures readAssimp(const std::string& path, unsigned flags) {
 }
 
 void readAssimpFile(benchmark::State& bench, const std::string* path, unsigned flags) {
-    Figures f;
-    for (auto _ : bench) {
-        f = readAssimp(*path, flags);
-        if (!f.error.empty()) {
-            bench.SkipWithError(f.error.c_str());
-            return;
-        }
-        bench.SetIterationTime(f.seconds);
-    }
-    setCounters(bench, *path, f);
+    timeLoads(bench, *path, [&] { return readAssimp(*path, flags); });
 }
 BENCHMARK_CAPTURE(readAssimpFile, glb, &glbPath, kGlbFlags)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(readAssimpFile, obj, &objPath, kObjFlags)->UseManualTime()->Unit(benchmark::kMillisecond);

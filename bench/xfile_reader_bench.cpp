@@ -23,30 +23,7 @@
 #include <assimp/scene.h>
 #endif
 
-// Every allocation of the program is counted, so that a benchmark can tell the most memory a
-// load held at once.
-namespace heap {
-std::atomic<std::size_t> live{0};
-std::atomic<std::size_t> peak{0};
-}  // namespace heap
-
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    void* memory = std::malloc(size);
-    if (!memory) throw std::bad_alloc();
-    const std::size_t now = heap::live += malloc_usable_size(memory);
-    std::size_t seen = heap::peak.load();
-    while (now > seen && !heap::peak.compare_exchange_weak(seen, now)) {
-    }
-    return memory;
-}
-[[gnu::noinline]] void operator delete(void* memory) noexcept {
-    if (!memory) return;
-    heap::live -= malloc_usable_size(memory);
-    std::free(memory);
-}
-void operator delete(void* memory, std::size_t) noexcept {
-    operator delete(memory);
-}
+#include "heap_counter.h"
 
 namespace {
 

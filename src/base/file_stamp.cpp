@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/file_bytes.h"
+
 #if !defined(_WIN32)
 #include <sys/stat.h>
 #endif
@@ -10,7 +12,7 @@
 namespace base {
 
 FileStamp fileStamp(const std::string& path) {
-    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    const std::filesystem::path file = pathFromUtf8(path);
     std::error_code ec;
     FileStamp stamp;
     if (!std::filesystem::is_regular_file(file, ec)) return stamp;

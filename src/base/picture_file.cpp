@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <string_view>
-#include <system_error>
 
 #include "base/byte_order.h"
+#include "base/file_bytes.h"
 
 namespace base {
 
@@ -221,20 +219,10 @@ Result<PictureHeader> checkPicture(std::span<const std::uint8_t> bytes) {
 }
 
 Result<std::vector<std::uint8_t>> readPictureFile(const std::string& path) {
-    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(file, error);
-    if (!std::filesystem::exists(status)) return Failure{"no such file"};
-    if (!std::filesystem::is_regular_file(status)) return Failure{"not a regular file"};
-    const std::uintmax_t size = std::filesystem::file_size(file, error);
-    if (error) return Failure{"its size cannot be read"};
-    if (size > kMaxPictureFileBytes) return Failure{"the file is larger than any picture nukitori reads"};
-    std::ifstream in(file, std::ios::binary);
-    if (!in) return Failure{"the file cannot be opened"};
-    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-    if (size > 0) in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
-    if (!in) return Failure{"the file cannot be read"};
-    const Result<PictureHeader> header = checkPicture(bytes);
+    Result<std::vector<std::uint8_t>> bytes =
+        readFileBytes(path, kMaxPictureFileBytes, "the file is larger than any picture nukitori reads");
+    if (!bytes) return bytes;
+    const Result<PictureHeader> header = checkPicture(*bytes);
     if (!header) return Failure{header.error()};
     return bytes;
 }

@@ -52,15 +52,6 @@ SaveResult failure(std::string path, std::int32_t number, std::string reason) {
 
 }  // namespace
 
-std::filesystem::path pathFromUtf8(std::string_view text) {
-    return std::filesystem::path(std::u8string(text.begin(), text.end()));
-}
-
-std::string utf8FromPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return {text.begin(), text.end()};
-}
-
 std::string sanitizePrefix(std::string_view prefix) {
     // Dot-only names mean "this folder" and "the parent" to every tool that splits paths.
     if (prefix == "." || prefix == "..") return "_";

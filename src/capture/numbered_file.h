@@ -7,15 +7,16 @@
 #include <string>
 #include <string_view>
 
+#include "base/file_bytes.h"
+
 namespace capture {
 
 // UTF-8, relative to the working directory.
 inline constexpr std::string_view kSaveFolderName = "抜き取り画像保存フォルダ";
 inline constexpr std::string_view kGrabTextureFileName = "フィルター.bmp";
 
-// A path from UTF-8 text, whatever the platform's native path encoding is, and back.
-std::filesystem::path pathFromUtf8(std::string_view text);
-std::string utf8FromPath(const std::filesystem::path& path);
+using base::pathFromUtf8;
+using base::utf8FromPath;
 
 // The prefix with every byte that cannot stand in a file name on Linux or Windows (path
 // separators, control characters, : * ? " < > |, bytes of broken UTF-8) replaced by '_'.

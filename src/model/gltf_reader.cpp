@@ -14,7 +14,8 @@
 
 #include "base/matrix.h"
 #include "base/mesh_transform.h"
-#include "model/file_bytes.h"
+#include "base/file_bytes.h"
+#include "model/model_paths.h"
 
 // The library reads no picture and touches no file itself: pictures are decoded later by the
 // program's own decoder, and files are read through the callbacks below.
@@ -505,8 +506,7 @@ bool keepEncoded(tinygltf::Image* image, const int, std::string*, std::string*, 
 
 bool fileExists(const std::string& path, void*) {
     std::error_code ignored;
-    return std::filesystem::is_regular_file(std::filesystem::path(std::u8string(path.begin(), path.end())),
-                                            ignored);
+    return std::filesystem::is_regular_file(base::pathFromUtf8(path), ignored);
 }
 
 std::string expandPath(const std::string& path, void*) {
@@ -514,7 +514,7 @@ std::string expandPath(const std::string& path, void*) {
 }
 
 bool readWholeFile(std::vector<unsigned char>* out, std::string* err, const std::string& path, void*) {
-    base::Result<std::vector<std::uint8_t>> bytes = readFileBytes(path, kMaxBufferFileBytes);
+    base::Result<std::vector<std::uint8_t>> bytes = base::readFileBytes(path, kMaxBufferFileBytes);
     if (!bytes) {
         if (err) *err += "\"" + path + "\": " + bytes.error() + "\n";
         return false;

@@ -6,7 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
-#include "model/file_bytes.h"
+#include "base/file_bytes.h"
+#include "model/model_paths.h"
 #include "model/gltf_reader.h"
 #include "model/obj_reader.h"
 #include "xfile/xfile_reader.h"
@@ -74,7 +75,7 @@ ModelFormat byExtension(std::string_view path) {
 
 bool isFile(const std::string& path) {
     std::error_code ignored;
-    return std::filesystem::is_regular_file(std::filesystem::path(std::u8string(path.begin(), path.end())), ignored);
+    return std::filesystem::is_regular_file(base::pathFromUtf8(path), ignored);
 }
 
 // X files name their textures relative to the working directory; a model from another folder
@@ -144,7 +145,7 @@ base::Result<base::MeshData> parseModel(std::span<const std::uint8_t> bytes, con
 }
 
 base::Result<base::MeshData> readModel(const std::string& path) {
-    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    const std::filesystem::path file = base::pathFromUtf8(path);
     std::error_code error;
     if (std::filesystem::is_directory(file, error)) return base::Failure{"\"" + path + "\" is a folder, not a file"};
     std::uint8_t head[kHeadBytes];
@@ -163,7 +164,7 @@ base::Result<base::MeshData> readModel(const std::string& path) {
         return mesh;
     }
     if (format == ModelFormat::Unknown) return parseAs(format, {}, path);
-    base::Result<std::vector<std::uint8_t>> bytes = readFileBytes(path, kMaxModelFileBytes);
+    base::Result<std::vector<std::uint8_t>> bytes = base::readFileBytes(path, kMaxModelFileBytes);
     if (!bytes) return base::Failure{"cannot read \"" + path + "\": " + bytes.error()};
     return parseAs(format, *bytes, path);
 }

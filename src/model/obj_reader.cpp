@@ -9,7 +9,8 @@
 #include <streambuf>
 #include <unordered_map>
 
-#include "model/file_bytes.h"
+#include "base/file_bytes.h"
+#include "model/model_paths.h"
 #include "model/polygon.h"
 
 #define TINYOBJLOADER_IMPLEMENTATION
@@ -44,7 +45,7 @@ public:
     bool operator()(const std::string& name, std::vector<tinyobj::material_t>* materials,
                     std::map<std::string, int>* names, std::string* warn, std::string*) override {
         const std::string path = besideFolder(folder_, name);
-        base::Result<std::vector<std::uint8_t>> bytes = readFileBytes(path, kMaxMaterialFileBytes);
+        base::Result<std::vector<std::uint8_t>> bytes = base::readFileBytes(path, kMaxMaterialFileBytes);
         if (!bytes) return false;  // the faces keep the default material
         MemoryBuffer buffer(*bytes);
         std::istream in(&buffer);

@@ -9,6 +9,7 @@
 #include <new>
 #include <vector>
 
+#include "base/file_bytes.h"
 #include "xfile/xfile_header.h"
 #include "xfile/xfile_mesh_builder.h"
 #include "xfile/xfile_mszip.h"
@@ -98,7 +99,7 @@ XFileResult parseXFile(std::span<const std::uint8_t> data) {
 
 XFileResult readXFile(const std::string& path) {
     // Paths are UTF-8 on every platform; the u8 form keeps Japanese names intact on Windows.
-    const std::filesystem::path file(std::u8string(path.begin(), path.end()));
+    const std::filesystem::path file = base::pathFromUtf8(path);
     std::error_code ignored;
     if (std::filesystem::is_directory(file, ignored))
         return failure("\"" + path + "\" is a folder, not a file");
