@@ -101,11 +101,12 @@ def status_field(pid, name):
     return "?"
 
 
-def viewer_probe(server, timeout=20.0):
-    """The screen point to watch: found once through xdotool, as the placement never changes."""
+def window_probe(server, title=VIEWER_TITLE, timeout=20.0):
+    """The screen point to watch in the window titled `title`: found once through xdotool, as the
+    placement never changes."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
-        found = server.xdotool("search", "--onlyvisible", "--name", f"^{VIEWER_TITLE}$")
+        found = server.xdotool("search", "--onlyvisible", "--name", f"^{title}$")
         if found:
             values = {}
             for line in server.xdotool("getwindowgeometry", "--shell", found.split()[0]).splitlines():
@@ -113,7 +114,7 @@ def viewer_probe(server, timeout=20.0):
                 values[key] = int(value)
             return values["X"] + PROBE[0], values["Y"] + PROBE[1]
         time.sleep(0.02)
-    raise TimeoutError("the viewer never appeared")
+    raise TimeoutError(f"the window {title!r} never appeared")
 
 
 def time_to_first_frame(xlib, process, probe, timeout=20.0, interval=0.0005):
@@ -154,7 +155,7 @@ def main():
         # coarse, as it waits for the window through xdotool first.
         warm = Program(server, binary)
         try:
-            probe = viewer_probe(server)
+            probe = window_probe(server)
             figures["first_run_ms_coarse"] = round(time_to_first_frame(xlib, warm, probe) * 1000, 1)
         finally:
             warm.close()

@@ -34,29 +34,13 @@ ROOT = os.path.dirname(os.path.dirname(HERE))
 sys.path.insert(0, os.path.join(ROOT, "bench"))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 # The Linux measurement's pieces: the pixel probe, the timing loop, /proc readings.
-from startup_and_idle import (PROBE, VIEWER_TITLE, Xlib, cpu_seconds, status_field,  # noqa: E402
+from startup_and_idle import (PROBE, VIEWER_TITLE, Xlib, window_probe, cpu_seconds, status_field,  # noqa: E402
                               time_to_first_frame, wait_gone)
 from harness import ASSETS, SAMPLES, SAVE_FOLDER, XServer  # noqa: E402
 
 WINE_RUN = os.path.join(ROOT, "tools", "wine-run")
 ANCHOR_TITLE = "first frame"
 SETTLE_SECONDS = 0.5
-
-
-def window_probe(server, title, timeout=30.0):
-    """The screen point to watch in the window titled `title`: without a window manager the X
-    window of a Wine top-level is its client area, so the point is the viewer's (585, 570)."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        found = server.xdotool("search", "--onlyvisible", "--name", f"^{title}$")
-        if found:
-            values = {}
-            for line in server.xdotool("getwindowgeometry", "--shell", found.split()[0]).splitlines():
-                key, _, value = line.partition("=")
-                values[key] = int(value)
-            return values["X"] + PROBE[0], values["Y"] + PROBE[1]
-        time.sleep(0.02)
-    raise TimeoutError(f"the window {title!r} never appeared")
 
 
 def wine_env(env, prefix):
@@ -165,7 +149,9 @@ def main():
         for name, (path, title) in programs.items():
             warm = WineProgram(server, path, prefix)
             try:
-                probes[name] = window_probe(server, title)
+                # Without a window manager the X window of a Wine top-level is its client area, so the
+                # point is the same as the Linux viewer's.
+                probes[name] = window_probe(server, title, timeout=30.0)
                 figures[f"{name}_first_run_ms_coarse"] = round(
                     time_to_first_frame(xlib, warm, probes[name]) * 1000, 1)
             finally:
