@@ -70,5 +70,7 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE amd64)
 # dpkg-shlibdeps names the libraries the programs link (Qt, X11, OpenGL, zlib) as dependencies.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# On Wayland desktops the screen is read through the desktop portal and its PipeWire stream.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "xdg-desktop-portal, pipewire")
 set(CPACK_DEBIAN_FILE_NAME nukitori_${PROJECT_VERSION}_amd64.deb)
 include(CPack)

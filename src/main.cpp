@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 #include "platform/own_window_keys.h"
 #include "platform/qt/qt_image_decoder.h"
 #include "platform/qt/qt_shell.h"
+#include "platform/wayland/portal_screen.h"
 #include "platform/x11/x11_keyboard.h"
 #include "platform/x11/x11_screen.h"
 
@@ -35,6 +37,13 @@ std::string dataFolder() {
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) return {};
     return (program.parent_path() / "../share/nukitori").lexically_normal().string();
+}
+
+// Where the screen-sharing permission is kept.
+std::string configFolder() {
+    const std::string config = environment("XDG_CONFIG_HOME");
+    if (!config.empty() && config.front() == '/') return config + "/nukitori";
+    return environment("HOME") + "/.config/nukitori";
 }
 
 // Moves into the folder the program works in; nullopt to go on, else the exit code.
@@ -82,8 +91,9 @@ int main(int argc, char** argv) {
     // One back-buffer pixel is one screen pixel, whatever scaling the user's environment asks
     // Qt for: a scaled window would show and save pixels other than the framed ones.
     qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-    for (const char* scaling : {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR",
-                                "QT_SCALE_FACTOR_ROUNDING_POLICY", "QT_USE_PHYSICAL_DPI", "QT_DEVICE_PIXEL_RATIO"})
+    for (const char* scaling :
+         {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR",
+          "QT_SCALE_FACTOR_ROUNDING_POLICY", "QT_USE_PHYSICAL_DPI", "QT_DEVICE_PIXEL_RATIO"})
         qunsetenv(scaling);
 
     Display* display = XOpenDisplay(nullptr);
@@ -104,15 +114,25 @@ int main(int argc, char** argv) {
     platform::OwnWindowKeys ownKeys;
     platform::qt::QtShell shell(display, ownKeys);
     platform::x11::X11Keyboard keyboard(display, ownKeys);
-    platform::x11::X11Screen screen(display);
-    // Under Wayland the X server may refuse its screen: the viewer still works, so nukitori
-    // starts, but the user learns now, not at the first capture, why nothing will be saved.
-    if (const auto probe = screen.read(0, 0, 1, 1); !probe)
-        std::fprintf(stderr,
-                     "nukitori: %s; grabs and captures will fail: log in to an X11 session to save them\n",
-                     probe.error().c_str());
     platform::qt::QtImageDecoder decoder;
-    app::App app({shell, keyboard, screen, decoder});
+    // A Wayland desktop runs nukitori through XWayland, whose root window cannot be read: there
+    // the pixels come through the desktop portal, which asks the user at the first grab or capture.
+    std::unique_ptr<platform::Screen> screen = std::make_unique<platform::x11::X11Screen>(display);
+    bool portal = !environment("WAYLAND_DISPLAY").empty();
+    if (!portal) {
+        if (const auto probe = screen->read(0, 0, 1, 1); !probe) {
+            std::fprintf(stderr, "nukitori: %s; the screen is read through the desktop portal instead\n",
+                         probe.error().c_str());
+            portal = true;
+        }
+    }
+    if (portal) {
+        const int screenNumber = DefaultScreen(display);
+        screen = std::make_unique<platform::wayland::PortalScreen>(
+            decoder, DisplayWidth(display, screenNumber), DisplayHeight(display, screenNumber),
+            configFolder());
+    }
+    app::App app({shell, keyboard, *screen, decoder});
 
     if (const auto started = app.startUp(); !started) {
         std::fprintf(stderr, "nukitori: %s\n", started.error().c_str());

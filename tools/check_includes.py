@@ -6,9 +6,9 @@ import pathlib
 import re
 import sys
 
-CORE = ["base", "xfile", "render", "input", "capture", "app", "platform/fake"]
+CORE = ["base", "xfile", "model", "render", "input", "capture", "app", "platform/fake"]
 PORTS = "platform"  # the port headers directly in src/platform
-TOOLKIT = re.compile(r'#\s*include\s*[<"]\s*(Q[A-Z]\w*>|Qt\w*/|X11/|GL/|EGL/|KHR/|xcb/|wayland-|pipewire/|spa/)')
+TOOLKIT = re.compile(r'#\s*include\s*[<"]\s*(Q[A-Z]\w*>|Qt\w*/|X11/|GL/|EGL/|KHR/|xcb/|wayland-|pipewire/|spa/|systemd/)')
 WINDOWS = re.compile(r'#\s*include\s*[<"]\s*([Ww]indows\.h|win(user|gdi|base|def|nt)\.h|d3d\w*\.h|wincodec\.h|'
                      r'objbase\.h|shellapi\.h|dwmapi\.h|shlobj\.h)')
 

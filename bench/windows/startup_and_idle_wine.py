@@ -36,7 +36,7 @@ sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 # The Linux measurement's pieces: the pixel probe, the timing loop, /proc readings.
 from startup_and_idle import (PROBE, VIEWER_TITLE, Xlib, window_probe, cpu_seconds, status_field,  # noqa: E402
                               time_to_first_frame, wait_gone)
-from harness import ASSETS, SAMPLES, SAVE_FOLDER, XServer  # noqa: E402
+from harness import ASSETS, SAMPLES, SAVE_FOLDER, XServer, stop  # noqa: E402
 
 WINE_RUN = os.path.join(ROOT, "tools", "wine-run")
 ANCHOR_TITLE = "first frame"
@@ -69,13 +69,7 @@ class WineProgram:
             return f.read()
 
     def close(self):
-        if self.process.poll() is None:
-            self.process.terminate()
-            try:
-                self.process.wait(5)
-            except subprocess.TimeoutExpired:
-                self.process.kill()
-                self.process.wait()
+        stop(self.process)
         self._stderr.close()
         shutil.rmtree(self.workdir, ignore_errors=True)
 

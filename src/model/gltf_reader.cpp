@@ -12,9 +12,10 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/file_bytes.h"
 #include "base/matrix.h"
 #include "base/mesh_transform.h"
-#include "base/file_bytes.h"
+#include "base/uri.h"
 #include "model/model_paths.h"
 
 // The library reads no picture and touches no file itself: pictures are decoded later by the
@@ -442,20 +443,6 @@ private:
     bool usedDefault_ = false;
 };
 
-std::string percentDecoded(const std::string& uri) {
-    std::string out;
-    for (std::size_t i = 0; i < uri.size(); ++i) {
-        if (uri[i] == '%' && i + 2 < uri.size() && std::isxdigit(static_cast<unsigned char>(uri[i + 1])) &&
-            std::isxdigit(static_cast<unsigned char>(uri[i + 2]))) {
-            out += static_cast<char>(std::stoi(uri.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            out += uri[i];
-        }
-    }
-    return out;
-}
-
 MeshMaterial materialOf(const Model& model, const tinygltf::Material& source, const std::string& folder,
                         const std::string& path) {
     MeshMaterial out;
@@ -490,7 +477,7 @@ MeshMaterial materialOf(const Model& model, const tinygltf::Material& source, co
         out.embeddedTexture = std::make_shared<const std::vector<std::uint8_t>>(picture.image);
         out.textureFilename = path + "#picture" + std::to_string(image);
     } else if (!picture.uri.empty()) {
-        out.textureFilename = besideFolder(folder, percentDecoded(picture.uri));
+        out.textureFilename = besideFolder(folder, base::percentDecoded(picture.uri));
     }
     return out;
 }

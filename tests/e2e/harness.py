@@ -34,6 +34,17 @@ def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
     raise TimeoutError(f"timed out after {timeout} s waiting for {what}")
 
 
+def stop(process, grace=5):
+    """Ends a process politely, by force when it has not ended within `grace` seconds."""
+    if process and process.poll() is None:
+        process.terminate()
+        try:
+            process.wait(grace)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+
+
 def near(colour, expected, tolerance=8):
     """Equal within the precision of a 5-6-5 back buffer (8 levels per channel at most)."""
     return all(abs(int(a) - int(b)) <= tolerance for a, b in zip(colour[:3], expected))
@@ -203,13 +214,7 @@ class XServer:
 
     def close(self):
         for process in (self.wm, self.process):
-            if process and process.poll() is None:
-                process.terminate()
-                try:
-                    process.wait(5)
-                except subprocess.TimeoutExpired:
-                    process.kill()
-                    process.wait()
+            stop(process)
         shutil.rmtree(self.runtime_dir, ignore_errors=True)
 
 

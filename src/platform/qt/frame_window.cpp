@@ -43,6 +43,10 @@ FrameWindow::FrameWindow(const QImage& outline) : outline_(outline) {
     setWindowTitle(QString::fromUtf8(layout::kTitle));
     setObjectName(QStringLiteral("frame"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    // A window with alpha: compositors that ignore the X shape (XWayland under wlroots shows
+    // the shaped-out part of an opaque window as black) let the desktop show through the hole,
+    // which is left fully transparent; the shape still cuts it where no compositor runs.
+    setAttribute(Qt::WA_TranslucentBackground);
     setGeometry(0, 0, layout::kWidth, layout::kHeight);
 
     auto* exitButton = makeButton(this, layout::kExitButton);
@@ -67,6 +71,9 @@ FrameWindow::FrameWindow(const QImage& outline) : outline_(outline) {
 
 void FrameWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
+    painter.fillRect(rect(), Qt::transparent);
+    if (!mask().isEmpty()) painter.setClipRegion(mask());
     painter.fillRect(rect(), palette().button());
     if (!outline_.isNull()) painter.drawImage(0, 0, outline_);
 }
