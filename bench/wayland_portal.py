@@ -24,8 +24,7 @@ HOLD_SECONDS = 4.0
 
 
 def run_bench(desktop, bench, extra):
-    os.chmod(os.path.dirname(bench), 0o755)
-    out = desktop.run([bench, "--benchmark_min_time=0.5", *extra], timeout=300,
+    out = desktop.run([desktop.install(bench), "--benchmark_min_time=0.5", *extra], timeout=300,
                       env={"NUKITORI_BENCH_PORTAL": "1"}, check=False)
     print(out.decode(errors="replace"))
 

@@ -125,6 +125,16 @@ class Desktop:
     def path(self, *parts):
         return os.path.join(self.root, *parts)
 
+    def install(self, program):
+        """A copy of `program` the user may run: the checkout may lie where only root can read
+        (a CI run's clone in /root)."""
+        copy = self.path("bin", os.path.basename(program))
+        if not os.path.exists(copy):
+            os.makedirs(self.path("bin"), mode=0o755, exist_ok=True)
+            shutil.copy(program, copy)
+            os.chmod(copy, 0o755)
+        return copy
+
     # Processes of the user.
 
     def spawn(self, args, name=None, env=None, **options):
@@ -210,10 +220,10 @@ exec echo "$DISPLAY" > {self.path("run", "x-display")}
                         "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"], check=False)
         return {line.split('"')[1] for line in out.decode().splitlines() if line.strip().startswith("string ")}
 
-    def wait_for_name(self, name, process, timeout=15):
+    def wait_for_name(self, name, process, log, timeout=15):
         def there():
             if process.poll() is not None:
-                raise RuntimeError(f"{process.args[0]} ended:\n" + self.log(os.path.basename(process.args[0])))
+                raise RuntimeError(f"{process.args[0]} ended:\n" + self.log(log))
             return name in self.bus_names()
         wait_until(there, timeout=timeout, interval=0.1, what=name)
 
@@ -248,17 +258,17 @@ exec echo "$DISPLAY" > {self.path("run", "x-display")}
             self.cast_control = self.path("work", "cast-control.json")
             self.cast_log = self.path("logs", "cast-events.log")
             self.set_cast(format="BGRx", refuse=False)
-            backend = self.spawn(["python3", os.path.join(HERE, "cast_backend.py"), self.cast_control,
-                                  self.cast_log], "cast-backend")
-            self.wait_for_name("org.freedesktop.impl.portal.desktop." + CAST_DESKTOP, backend)
+            backend = self.spawn(["python3", self.install(os.path.join(HERE, "cast_backend.py")),
+                                  self.cast_control, self.cast_log], "cast-backend")
+            self.wait_for_name("org.freedesktop.impl.portal.desktop." + CAST_DESKTOP, backend, "cast-backend")
         self.env["XDG_CURRENT_DESKTOP"] = ":".join(desktops)
         gtk = self.spawn(["/usr/libexec/xdg-desktop-portal-gtk"], "portal-gtk")
-        self.wait_for_name("org.freedesktop.impl.portal.desktop.gtk", gtk)
+        self.wait_for_name("org.freedesktop.impl.portal.desktop.gtk", gtk, "portal-gtk")
         if screenshot:
             wlr = self.spawn(["/usr/libexec/xdg-desktop-portal-wlr"], "portal-wlr")
-            self.wait_for_name("org.freedesktop.impl.portal.desktop.wlr", wlr)
+            self.wait_for_name("org.freedesktop.impl.portal.desktop.wlr", wlr, "portal-wlr")
         frontend = self.spawn(["/usr/libexec/xdg-desktop-portal", "--verbose"], "portal")
-        self.wait_for_name("org.freedesktop.portal.Desktop", frontend)
+        self.wait_for_name("org.freedesktop.portal.Desktop", frontend, "portal")
 
     def set_cast(self, **settings):
         """Tells the ScreenCast backend what its next sessions do: format (a PipeWire video

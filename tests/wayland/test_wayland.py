@@ -39,7 +39,7 @@ class App:
             for name in [folder] + [os.path.join(folder, f) for f in files]:
                 os.chown(name, desktop.user.pw_uid, desktop.user.pw_gid)
         self._stderr = open(self.path("stderr.txt"), "wb")
-        self.process = desktop.spawn([BIN], "nukitori", cwd=self.workdir, stderr=self._stderr,
+        self.process = desktop.spawn([desktop.install(BIN)], "nukitori", cwd=self.workdir, stderr=self._stderr,
                                      env=self.sanitizer_options())
         self.frame = self.window("com")
         self.viewer = self.window("ビューア")
