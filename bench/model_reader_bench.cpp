@@ -52,26 +52,34 @@ long pageFaults() {
     return usage.ru_minflt + usage.ru_majflt;
 }
 
-Figures readOurs(const std::string& path) {
+// One load from a cold start: `load` gives its result, timed; `count` fills in what it holds
+// (or why it failed) and releases it, outside the time.
+template <class Load, class Count>
+Figures measureLoad(Load load, Count count) {
     Figures f;
     const std::size_t before = heap::live;
     heap::peak = before;
     startCold();
     const long faults = pageFaults();
     const auto start = std::chrono::steady_clock::now();
-    {
-        const base::Result<base::MeshData> mesh = model::readModel(path);
-        f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        f.pageFaults = pageFaults() - faults;
-        if (!mesh) {
-            f.error = mesh.error();
-        } else {
-            f.vertices = mesh->vertices.size();
-            f.triangles = mesh->triangleCount();
-        }
-    }
+    auto result = load();
+    f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    f.pageFaults = pageFaults() - faults;
+    count(result, f);
     f.peakMb = static_cast<double>(heap::peak - before) / 1e6;
     return f;
+}
+
+Figures readOurs(const std::string& path) {
+    return measureLoad([&] { return model::readModel(path); },
+                       [](const base::Result<base::MeshData>& mesh, Figures& f) {
+                           if (!mesh) {
+                               f.error = mesh.error();
+                               return;
+                           }
+                           f.vertices = mesh->vertices.size();
+                           f.triangles = mesh->triangleCount();
+                       });
 }
 
 void setCounters(benchmark::State& bench, const std::string& path, const Figures& f) {
@@ -111,26 +119,18 @@ constexpr unsigned kGlbFlags = aiProcess_Triangulate;
 constexpr unsigned kObjFlags = aiProcess_Triangulate | aiProcess_JoinIdenticalVertices;
 
 Figures readAssimp(const std::string& path, unsigned flags) {
-    Figures f;
-    const std::size_t before = heap::live;
-    heap::peak = before;
-    startCold();
-    const long faults = pageFaults();
-    const auto start = std::chrono::steady_clock::now();
-    const aiScene* scene = aiImportFile(path.c_str(), flags);
-    f.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    f.pageFaults = pageFaults() - faults;
-    if (!scene) {
-        f.error = std::string("Assimp: ") + aiGetErrorString();
-        return f;
-    }
-    for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
-        f.vertices += scene->mMeshes[i]->mNumVertices;
-        f.triangles += scene->mMeshes[i]->mNumFaces;  // faces: quads too with flags 0
-    }
-    aiReleaseImport(scene);
-    f.peakMb = static_cast<double>(heap::peak - before) / 1e6;
-    return f;
+    return measureLoad([&] { return aiImportFile(path.c_str(), flags); },
+                       [](const aiScene* scene, Figures& f) {
+                           if (!scene) {
+                               f.error = std::string("Assimp: ") + aiGetErrorString();
+                               return;
+                           }
+                           for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
+                               f.vertices += scene->mMeshes[i]->mNumVertices;
+                               f.triangles += scene->mMeshes[i]->mNumFaces;  // faces: quads too with flags 0
+                           }
+                           aiReleaseImport(scene);
+                       });
 }
 
 void readAssimpFile(benchmark::State& bench, const std::string* path, unsigned flags) {

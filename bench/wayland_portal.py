@@ -31,7 +31,6 @@ def run_bench(desktop, bench, extra):
 
 def held_grabs_on_wayland(desktop, binary):
     import test_wayland
-    os.environ["NUKITORI_BIN"] = binary
     test_wayland.BIN = binary
     app = test_wayland.App(desktop)
     try:

@@ -16,29 +16,20 @@ import pwd
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 
 from PIL import Image
 
-USER = "nukitori-wl"
 HERE = os.path.dirname(os.path.abspath(__file__))
-BIN = os.path.abspath(os.environ.get("NUKITORI_BIN", os.path.join(HERE, "../../build/nukitori")))
-ASSETS = os.path.abspath(os.environ.get("NUKITORI_ASSETS", os.path.join(HERE, "../../assets")))
+sys.path.insert(0, os.path.join(HERE, "../e2e"))
+from harness import wait_until  # noqa: E402
+
+USER = "nukitori-wl"
 CAST_DESKTOP = "nukitest"
 SHOT_FILE = "/tmp/out.png"
 PICTURE_AREA = (424, 303)
-
-
-def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() > deadline:
-            raise TimeoutError(f"timed out after {timeout} s waiting for {what}")
-        time.sleep(interval)
 
 
 def rig_user():
@@ -289,11 +280,21 @@ exec echo "$DISPLAY" > {self.path("run", "x-display")}
 
     def cast_consumers(self):
         """The PipeWire links that read a stream of the ScreenCast backend now."""
-        objects = [(o.get("type"), o["id"], o.get("info") or {}) for o in json.loads(self.run(["pw-dump"]) or b"[]")]
+        objects = [(o.get("type"), o["id"], o.get("info") or {}) for o in self._pipewire_objects()]
         nodes = {id for kind, id, info in objects if kind == "PipeWire:Interface:Node"
                  and str((info.get("props") or {}).get("node.name", "")).startswith(CAST_DESKTOP + "-cast-")}
         return [id for kind, id, info in objects
                 if kind == "PipeWire:Interface:Link" and info.get("output-node-id") in nodes]
+
+    def _pipewire_objects(self):
+        # pw-dump's output is not one JSON document when the graph changes while it writes (an
+        # object removed mid-dump): such a dump is taken again.
+        for _ in range(10):
+            try:
+                return json.loads(self.run(["pw-dump"]) or b"[]")
+            except json.JSONDecodeError:
+                time.sleep(0.1)
+        raise RuntimeError("pw-dump gave no readable picture of the PipeWire graph")
 
     # What the tests see and do.
 

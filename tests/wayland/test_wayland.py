@@ -13,11 +13,11 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../e2e"))
-from harness import (CLEAR_COLOUR, SAMPLES, SAVE_FOLDER, click_at, crop, file_stamp, load_bmp, near,  # noqa: E402
-                     stop, wait_for_file)
+from harness import (ASSETS, BIN, CLEAR_COLOUR, SAMPLES, SAVE_FOLDER, click_at, crop, file_stamp,  # noqa: E402
+                     load_bmp, near, stop, wait_for_file, wait_until)
 from test_capture import (FACE, FACE_COLOUR, GRAB_FILE, GRAB_FILE_SIZE, HOLE, OVERLAY,  # noqa: E402
                           OVERLAY_FILE_SIZE, difference, same_pixels, unique_picture)
-from rig import ASSETS, BIN, PICTURE_AREA, Desktop, wait_until  # noqa: E402
+from rig import PICTURE_AREA, Desktop  # noqa: E402
 
 PICTURE_AT = (0, 0)
 FRAME_AT = (100, 80)        # the hole lies on the picture
