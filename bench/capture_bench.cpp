@@ -27,8 +27,8 @@
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
 #include "capture/safe_file.h"
-#include "platform/fake/fake_shell.h"
-#include "platform/fake/synthetic_screen.h"
+#include "backends/fake/fake_shell.h"
+#include "backends/fake/synthetic_screen.h"
 
 // Heap bytes held through operator new, and the most held since the last reset: enough to
 // see every picture and file buffer of a capture (all std::vector).
@@ -297,8 +297,8 @@ BENCHMARK(writeNumberedFile)->Args({50, 50})->Args({594, 578})->Unit(benchmark::
 // picture's pixels: the same figure at every size means memory follows the picture. The
 // screen double stands for a 1920 x 1200 desktop, larger than every overlay here.
 void overlayCapturePeakHeap(benchmark::State& state) {
-    platform::fake::SyntheticScreen screen(1920, 1200);
-    platform::fake::FakeShell shell;
+    backends::fake::SyntheticScreen screen(1920, 1200);
+    backends::fake::FakeShell shell;
     shell.editText = "bench";
     app::AppState appState;
     appState.view.overlayX = 0;

@@ -30,13 +30,14 @@
 #include "capture/frame_grab.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
-#include "platform/fake/fake_shell.h"
-#include "platform/gl/gl_api.h"
-#include "platform/gl/gl_device.h"
-#include "platform/qt/qt_image_decoder.h"
-#include "platform/qt/qt_shell.h"
-#include "platform/x11/x11_keyboard.h"
-#include "platform/x11/x11_screen.h"
+#include "backends/fake/fake_shell.h"
+#include "backends/gl/gl_api.h"
+#include "backends/gl/gl_device.h"
+#include "backends/qt/qt_image_decoder.h"
+#include "backends/qt/qt_shell.h"
+#include "backends/qt/qt_text_painter.h"
+#include "backends/x11/x11_keyboard.h"
+#include "backends/x11/x11_screen.h"
 #include "render/model_object.h"
 
 // Xlib last: its macros clash with Qt's names.
@@ -206,7 +207,7 @@ BENCHMARK(readBareRectangleShared)
 // "vs_shm": its time over a bare shared-memory read of the same rectangle in the same run.
 void x11ScreenRead(benchmark::State& bench) {
     if (!ready(bench)) return;
-    platform::x11::X11Screen screen(display);
+    backends::x11::X11Screen screen(display);
     const int width = static_cast<int>(bench.range(0)), height = static_cast<int>(bench.range(1));
     const Clock::time_point start = Clock::now();
     for (auto _ : bench) benchmark::DoNotOptimize(screen.read(10, 20, width, height));
@@ -230,8 +231,8 @@ BENCHMARK(x11ScreenRead)
 // capture button does; the files are deleted every 64 captures outside the timing.
 void overlayCapture(benchmark::State& bench) {
     if (!ready(bench)) return;
-    platform::x11::X11Screen screen(display);
-    platform::fake::FakeShell shell;
+    backends::x11::X11Screen screen(display);
+    backends::fake::FakeShell shell;
     shell.clientOrigin = {4, 20};
     app::AppState state;
     state.view.overlayX = 6;
@@ -279,8 +280,8 @@ BENCHMARK(overlayCapture)->Args({50, 50})->Args({594, 578})->UseRealTime()->Unit
 // rewritten in place on every grab (numberedSave 0). The model reload is not included.
 void frameGrab(benchmark::State& bench) {
     if (!ready(bench)) return;
-    platform::x11::X11Screen screen(display);
-    platform::fake::FakeShell shell;
+    backends::x11::X11Screen screen(display);
+    backends::fake::FakeShell shell;
     shell.frameRect = base::Rect{10 - 35, 20 - 37, 10 - 35 + 177, 20 - 37 + 152};  // hole at (10, 20)
     app::AppState state;
     const Clock::time_point start = Clock::now();
@@ -301,15 +302,15 @@ BENCHMARK(frameGrab)->UseRealTime()->Unit(benchmark::kMicrosecond);
 // is the grab texture file just written).
 struct Program {
     std::unique_ptr<QApplication> application;
-    platform::OwnWindowKeys ownKeys;
-    std::unique_ptr<platform::qt::QtShell> shell;
-    std::unique_ptr<platform::x11::X11Keyboard> keyboard;
-    std::unique_ptr<platform::x11::X11Screen> screen;
-    std::unique_ptr<platform::qt::QtImageDecoder> decoder;
+    backends::x11::OwnWindowKeys ownKeys;
+    std::unique_ptr<backends::qt::QtShell> shell;
+    std::unique_ptr<backends::x11::X11Keyboard> keyboard;
+    std::unique_ptr<backends::x11::X11Screen> screen;
+    std::unique_ptr<backends::qt::QtImageDecoder> decoder;
     std::unique_ptr<app::App> app;
     std::string problem;
 
-    platform::gl::GlDevice& device() { return static_cast<platform::gl::GlDevice&>(*app->device()); }
+    backends::gl::GlDevice& device() { return static_cast<backends::gl::GlDevice&>(*app->device()); }
 };
 
 int fakeArgc = 1;
@@ -327,11 +328,14 @@ Program& program() {
         qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
         s.application = std::make_unique<QApplication>(fakeArgc, fakeArgv);
         QApplication::setQuitOnLastWindowClosed(false);
-        s.shell = std::make_unique<platform::qt::QtShell>(display, s.ownKeys);
-        s.keyboard = std::make_unique<platform::x11::X11Keyboard>(display, s.ownKeys);
-        s.screen = std::make_unique<platform::x11::X11Screen>(display);
-        s.decoder = std::make_unique<platform::qt::QtImageDecoder>();
-        s.app = std::make_unique<app::App>(app::Platform{*s.shell, *s.keyboard, *s.screen, *s.decoder});
+        s.shell = std::make_unique<backends::qt::QtShell>(display, s.ownKeys);
+        s.keyboard = std::make_unique<backends::x11::X11Keyboard>(display, s.ownKeys);
+        s.screen = std::make_unique<backends::x11::X11Screen>(display);
+        s.decoder = std::make_unique<backends::qt::QtImageDecoder>();
+        s.app = std::make_unique<app::App>(app::Platform{
+            *s.shell, *s.keyboard, *s.screen, *s.decoder,
+            backends::gl::deviceFactory([&s] { return s.shell->createViewerContext(); },
+                                        [] { return std::make_unique<backends::qt::QtTextPainter>(); })});
         const auto started = s.app->startUp();
         if (!started) {
             s.problem = "start-up failed: " + started.error();

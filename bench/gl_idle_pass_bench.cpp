@@ -19,13 +19,14 @@
 #include <string>
 
 #include "app/app.h"
-#include "platform/gl/gl_api.h"
-#include "platform/gl/gl_device.h"
-#include "platform/qt/qt_image_decoder.h"
-#include "platform/qt/qt_shell.h"
-#include "platform/qt/viewer_window.h"
-#include "platform/x11/x11_keyboard.h"
-#include "platform/x11/x11_screen.h"
+#include "backends/gl/gl_api.h"
+#include "backends/gl/gl_device.h"
+#include "backends/qt/qt_image_decoder.h"
+#include "backends/qt/qt_shell.h"
+#include "backends/qt/qt_text_painter.h"
+#include "backends/qt/viewer_window.h"
+#include "backends/x11/x11_keyboard.h"
+#include "backends/x11/x11_screen.h"
 #include "render/render_frame.h"
 
 // Xlib last: its macros clash with Qt's names.
@@ -39,15 +40,11 @@ constexpr std::uint32_t kClearColour = 0xFF3CA3B9;
 // pass is only the pass's own work.
 class UnpacedShell final : public platform::Shell {
 public:
-    explicit UnpacedShell(platform::qt::QtShell& inner) : inner_(inner) {}
+    explicit UnpacedShell(backends::qt::QtShell& inner) : inner_(inner) {}
     bool pace = false;
 
-    void createViewer(app::WindowEvents& events) override { inner_.createViewer(events); }
-    void createFrame(app::WindowEvents& events) override { inner_.createFrame(events); }
-    base::Result<std::unique_ptr<render::GraphicsDevice>> createGraphicsDevice(int width,
-                                                                               int height) override {
-        return inner_.createGraphicsDevice(width, height);
-    }
+    void createViewer(platform::WindowEvents& events) override { inner_.createViewer(events); }
+    void createFrame(platform::WindowEvents& events) override { inner_.createFrame(events); }
     void showCursor() override { inner_.showCursor(); }
     void paceFrame() override {
         if (pace) inner_.paceFrame();
@@ -58,24 +55,24 @@ public:
     base::Point viewerClientOrigin() override { return inner_.viewerClientOrigin(); }
 
 private:
-    platform::qt::QtShell& inner_;
+    backends::qt::QtShell& inner_;
 };
 
 // The program as main() builds it, started up once for all benchmarks.
 struct Program {
     Display* display = nullptr;
     std::unique_ptr<QApplication> application;
-    platform::OwnWindowKeys ownKeys;
-    std::unique_ptr<platform::qt::QtShell> qtShell;
+    backends::x11::OwnWindowKeys ownKeys;
+    std::unique_ptr<backends::qt::QtShell> qtShell;
     std::unique_ptr<UnpacedShell> shell;
-    std::unique_ptr<platform::x11::X11Keyboard> keyboard;
-    std::unique_ptr<platform::x11::X11Screen> screen;
-    std::unique_ptr<platform::qt::QtImageDecoder> decoder;
+    std::unique_ptr<backends::x11::X11Keyboard> keyboard;
+    std::unique_ptr<backends::x11::X11Screen> screen;
+    std::unique_ptr<backends::qt::QtImageDecoder> decoder;
     std::unique_ptr<app::App> app;
-    std::unique_ptr<render::TextFont> font;  // the benches' own, as the app's is private
+    std::unique_ptr<device::TextFont> font;  // the benches' own, as the app's is private
     std::string problem;                     // why the benches skip; empty when ready
 
-    platform::gl::GlDevice* device() { return static_cast<platform::gl::GlDevice*>(app->device()); }
+    backends::gl::GlDevice* device() { return static_cast<backends::gl::GlDevice*>(app->device()); }
 };
 
 Program* program = nullptr;
@@ -86,7 +83,7 @@ char* fakeArgv[] = {fakeName, nullptr};
 
 bool viewerExposed() {
     for (QWindow* window : QGuiApplication::allWindows())
-        if (dynamic_cast<platform::qt::GlSurface*>(window) && window->isExposed()) return true;
+        if (dynamic_cast<backends::qt::GlSurface*>(window) && window->isExposed()) return true;
     return false;
 }
 
@@ -110,12 +107,15 @@ void startProgram(Program& p) {
     }
     p.application = std::make_unique<QApplication>(fakeArgc, fakeArgv);
     QApplication::setQuitOnLastWindowClosed(false);
-    p.qtShell = std::make_unique<platform::qt::QtShell>(p.display, p.ownKeys);
+    p.qtShell = std::make_unique<backends::qt::QtShell>(p.display, p.ownKeys);
     p.shell = std::make_unique<UnpacedShell>(*p.qtShell);
-    p.keyboard = std::make_unique<platform::x11::X11Keyboard>(p.display, p.ownKeys);
-    p.screen = std::make_unique<platform::x11::X11Screen>(p.display);
-    p.decoder = std::make_unique<platform::qt::QtImageDecoder>();
-    p.app = std::make_unique<app::App>(app::Platform{*p.shell, *p.keyboard, *p.screen, *p.decoder});
+    p.keyboard = std::make_unique<backends::x11::X11Keyboard>(p.display, p.ownKeys);
+    p.screen = std::make_unique<backends::x11::X11Screen>(p.display);
+    p.decoder = std::make_unique<backends::qt::QtImageDecoder>();
+    p.app = std::make_unique<app::App>(app::Platform{
+        *p.shell, *p.keyboard, *p.screen, *p.decoder,
+        backends::gl::deviceFactory([&p] { return p.qtShell->createViewerContext(); },
+                                    [] { return std::make_unique<backends::qt::QtTextPainter>(); })});
     const auto started = p.app->startUp();
     if (!started) {
         p.problem = "start-up failed: " + started.error();
@@ -197,11 +197,11 @@ BENCHMARK(glIdlePass)
 void glDeviceFrame(benchmark::State& bench) {
     if (!ready(bench)) return;
     Program& p = *program;
-    render::GraphicsDevice& device = *p.app->device();
+    device::GraphicsDevice& device = *p.app->device();
     render::Scene scene{device, p.font.get(), p.app->currentModel(), p.app->currentOverlay()};
     for (auto _ : bench) {
         device.beginScene();
-        device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
+        device.clear(device::kClearTarget | device::kClearZBuffer, kClearColour, 1.0f, 0);
         render::renderFrame(p.app->state.view, p.app->state.save, scene);
         device.endScene();
         device.present();
@@ -215,11 +215,11 @@ BENCHMARK(glDeviceFrame)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark
 void glFrameWithoutPresent(benchmark::State& bench) {
     if (!ready(bench)) return;
     Program& p = *program;
-    platform::gl::GlDevice& device = *p.device();
+    backends::gl::GlDevice& device = *p.device();
     render::Scene scene{device, p.font.get(), p.app->currentModel(), p.app->currentOverlay()};
     for (auto _ : bench) {
         device.beginScene();
-        device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
+        device.clear(device::kClearTarget | device::kClearZBuffer, kClearColour, 1.0f, 0);
         render::renderFrame(p.app->state.view, p.app->state.save, scene);
         device.endScene();
         glFinish();
@@ -230,10 +230,10 @@ BENCHMARK(glFrameWithoutPresent)->MeasureProcessCPUTime()->UseRealTime()->Unit(b
 // The floor under any frame: only the clear, finished; then the clear and present.
 void glClearOnly(benchmark::State& bench, bool withPresent) {
     if (!ready(bench)) return;
-    platform::gl::GlDevice& device = *program->device();
+    backends::gl::GlDevice& device = *program->device();
     for (auto _ : bench) {
         device.beginScene();
-        device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
+        device.clear(device::kClearTarget | device::kClearZBuffer, kClearColour, 1.0f, 0);
         device.endScene();
         if (withPresent)
             device.present();

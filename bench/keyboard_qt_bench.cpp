@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "app/actions.h"
+#include "input/actions.h"
 #include "app/app_state.h"
 #include "input/poll_keyboard.h"
-#include "platform/x11/x11_keyboard.h"
+#include "backends/x11/x11_keyboard.h"
 
 // Xlib last: its macros clash with names in the headers above.
 #include <X11/Xlib.h>
@@ -21,7 +21,7 @@
 namespace {
 
 // Grabs and captures are measured elsewhere; here they cost nothing.
-class NoActions final : public app::Actions {
+class NoActions final : public input::Actions {
 public:
     void requestQuit(int) override {}
     void frameGrab() override {}
@@ -42,8 +42,8 @@ bool ready(benchmark::State& bench) {
 // One poll as the idle pass runs it.
 void pollX11Keyboard(benchmark::State& bench) {
     if (!ready(bench)) return;
-    platform::OwnWindowKeys ownKeys;
-    platform::x11::X11Keyboard keyboard(display, ownKeys);
+    backends::x11::OwnWindowKeys ownKeys;
+    backends::x11::X11Keyboard keyboard(display, ownKeys);
     app::AppState state;
     NoActions actions;
     for (auto _ : bench) {

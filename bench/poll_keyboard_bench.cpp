@@ -3,10 +3,10 @@
 
 #include <initializer_list>
 
-#include "app/actions.h"
+#include "input/actions.h"
 #include "app/app_state.h"
 #include "input/poll_keyboard.h"
-#include "platform/fake/scripted_keyboard.h"
+#include "backends/fake/scripted_keyboard.h"
 #include "platform/virtual_keys.h"
 
 namespace {
@@ -14,7 +14,7 @@ namespace {
 namespace vk = platform::vk;
 
 // Grabs and captures are measured elsewhere; here they cost nothing.
-class NoActions final : public app::Actions {
+class NoActions final : public input::Actions {
 public:
     void requestQuit(int) override {}
     void frameGrab() override {}
@@ -23,7 +23,7 @@ public:
 
 void runPolls(benchmark::State& bench, std::initializer_list<int> held) {
     app::AppState state;
-    platform::fake::ScriptedKeyboard keys;
+    backends::fake::ScriptedKeyboard keys;
     NoActions actions;
     for (int key : held) keys.press(key);
     for (auto _ : bench) {

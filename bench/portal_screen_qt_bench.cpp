@@ -16,9 +16,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/qt/qt_image_decoder.h"
-#include "platform/wayland/portal_bus.h"
-#include "platform/wayland/portal_screen.h"
+#include "backends/qt/qt_image_decoder.h"
+#include "backends/wayland/portal_bus.h"
+#include "backends/wayland/portal_screen.h"
 
 // Xlib last: its macros clash with Qt's names.
 #include <X11/Xlib.h>
@@ -75,8 +75,8 @@ double frameCopySeconds() {
 void portalRead(benchmark::State& bench) {
     if (!desktop().problem.empty()) return bench.SkipWithError(desktop().problem.c_str());
     const int width = static_cast<int>(bench.range(0)), height = static_cast<int>(bench.range(1));
-    platform::qt::QtImageDecoder decoder;
-    platform::wayland::PortalScreen screen(decoder, desktop().width, desktop().height, configFolder());
+    backends::qt::QtImageDecoder decoder;
+    backends::wayland::PortalScreen screen(decoder, desktop().width, desktop().height, configFolder());
     if (auto first = screen.read(10, 20, width, height); !first)
         return bench.SkipWithError(first.error().c_str());
     const auto start = Clock::now();
@@ -94,10 +94,10 @@ BENCHMARK(portalRead)->Args({594, 578})->UseRealTime()->Unit(benchmark::kMicrose
 
 void sessionStart(benchmark::State& bench) {
     if (!desktop().problem.empty()) return bench.SkipWithError(desktop().problem.c_str());
-    platform::qt::QtImageDecoder decoder;
+    backends::qt::QtImageDecoder decoder;
     double total = 0;
     for (auto _ : bench) {
-        platform::wayland::PortalScreen screen(decoder, desktop().width, desktop().height, configFolder());
+        backends::wayland::PortalScreen screen(decoder, desktop().width, desktop().height, configFolder());
         const auto start = Clock::now();
         auto read = screen.read(10, 20, 594, 578);
         const auto took = Clock::now() - start;
@@ -105,7 +105,7 @@ void sessionStart(benchmark::State& bench) {
         bench.SetIterationTime(seconds(took));
         total += seconds(took);
     }
-    auto bus = platform::wayland::PortalBus::connect();
+    auto bus = backends::wayland::PortalBus::connect();
     if (!bus) return bench.SkipWithError(bus.error().c_str());
     constexpr int kCalls = 20;
     const auto start = Clock::now();

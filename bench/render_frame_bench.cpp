@@ -11,18 +11,18 @@
 
 #include "app/app.h"
 #include "app/app_state.h"
-#include "platform/fake/fake_image_decoder.h"
-#include "platform/fake/fake_shell.h"
-#include "platform/fake/recording_device.h"
-#include "platform/fake/scripted_keyboard.h"
-#include "platform/fake/synthetic_screen.h"
+#include "backends/fake/fake_image_decoder.h"
+#include "backends/fake/fake_shell.h"
+#include "backends/fake/recording_device.h"
+#include "backends/fake/scripted_keyboard.h"
+#include "backends/fake/synthetic_screen.h"
 #include "render/model_object.h"
 #include "render/overlay_quad.h"
 #include "render/render_frame.h"
 
 namespace {
 
-using platform::fake::RecordingDevice;
+using backends::fake::RecordingDevice;
 
 constexpr const char* kOverlayTexture = "フィルター画像.jpg";
 
@@ -45,7 +45,7 @@ void forgetFrame(RecordingDevice& device) {
 void renderFrameWithModel(benchmark::State& bench) {
     if (!enterAssets(bench)) return;
     RecordingDevice device;
-    platform::fake::FakeImageDecoder decoder;
+    backends::fake::FakeImageDecoder decoder;
     render::ModelObject model("model.x", device, decoder);
     if (!model.hasMesh()) {
         bench.SkipWithError("assets/model.x was not loaded");
@@ -53,7 +53,7 @@ void renderFrameWithModel(benchmark::State& bench) {
     }
     render::OverlayQuad overlay(device);
     overlay.loadTexture(decoder, kOverlayTexture);
-    std::unique_ptr<render::TextFont> font = device.createTextFont(14);
+    std::unique_ptr<device::TextFont> font = device.createTextFont(14);
     app::AppState state;
     // A model turning every frame, as when a spin key is held.
     state.view.modelSpinY = 0.01f;
@@ -75,7 +75,7 @@ BENCHMARK(renderFrameWithModel)->Unit(benchmark::kMicrosecond);
 void renderFrameWithModelNoTexts(benchmark::State& bench) {
     if (!enterAssets(bench)) return;
     RecordingDevice device;
-    platform::fake::FakeImageDecoder decoder;
+    backends::fake::FakeImageDecoder decoder;
     render::ModelObject model("model.x", device, decoder);
     render::OverlayQuad overlay(device);
     overlay.loadTexture(decoder, kOverlayTexture);
@@ -93,17 +93,17 @@ BENCHMARK(renderFrameWithModelNoTexts)->Unit(benchmark::kMicrosecond);
 // on the doubles, started up from the samples as the program starts.
 void idlePassOnDoubles(benchmark::State& bench) {
     if (!enterAssets(bench)) return;
-    platform::fake::FakeShell shell;
-    platform::fake::ScriptedKeyboard keyboard;
-    platform::fake::SyntheticScreen screen{1280, 1024};
-    platform::fake::FakeImageDecoder decoder;
+    backends::fake::FakeShell shell;
+    backends::fake::ScriptedKeyboard keyboard;
+    backends::fake::SyntheticScreen screen{1280, 1024};
+    backends::fake::FakeImageDecoder decoder;
     RecordingDevice* device = nullptr;
-    shell.deviceFactory = [&device](int, int) -> std::unique_ptr<render::GraphicsDevice> {
+    shell.deviceFactory = [&device](int, int) -> std::unique_ptr<device::GraphicsDevice> {
         auto made = std::make_unique<RecordingDevice>();
         device = made.get();
         return made;
     };
-    app::App app({shell, keyboard, screen, decoder});
+    app::App app({shell, keyboard, screen, decoder, shell.devices()});
     const auto started = app.startUp();
     if (!started || !device) {
         bench.SkipWithError(("start-up failed: " + started.error()).c_str());

@@ -1,42 +1,39 @@
-# Modules with enforced layers. Every module is a library target whose headers are reachable
-# only through an include root of its own in the build tree: a folder of links to the module's
-# folder (or to single headers of it). A target sees the roots of the targets it links and no
-# others, so an include that runs up the layers, or sideways into a module it does not link,
+# Modules with enforced layers. A module is one folder under src/ and one library target, whose
+# headers are reachable only through an include root of its own in the build tree: a folder
+# holding one link, to the module's folder. A target sees the roots of the targets it links and
+# no others, so an include that runs up the layers, or sideways into a module it does not link,
 # fails to compile.
 
 set(NUKITORI_MODULE_ROOTS ${CMAKE_BINARY_DIR}/modules)
 
-# nukitori_module(<target> [INTERFACE]
-#                 [FOLDERS <folder under src>...] [HEADERS <header under src>...]
-#                 [LINKS <target>...] [PRIVATE_LINKS <target>...])
-# Sources are the .cpp files of FOLDERS; HEADERS expose single headers of a folder whose other
-# files belong to another module. A header whose functions need the operating system has its
-# POSIX implementation in <name>_posix.cpp, compiled for every system but Windows (the Windows
-# one stands with the Windows backend).
-function(nukitori_module target)
-  cmake_parse_arguments(M "INTERFACE" "" "FOLDERS;HEADERS;LINKS;PRIVATE_LINKS" ${ARGN})
+# nukitori_module(<target> <folder under src> [INTERFACE] [LINKS <target>...]
+#                 [PRIVATE_LINKS <target>...])
+# Sources are the folder's .cpp files, its subfolders' included. An operating-system primitive
+# has its POSIX half in <name>_posix.cpp and its Windows half in <name>_win32.cpp: each is
+# compiled only for its own kind of system.
+function(nukitori_module target folder)
+  cmake_parse_arguments(M "INTERFACE" "" "LINKS;PRIVATE_LINKS" ${ARGN})
   set(root ${NUKITORI_MODULE_ROOTS}/${target})
   file(REMOVE_RECURSE ${root})
-  set(sources)
-  foreach(item ${M_FOLDERS} ${M_HEADERS})
-    get_filename_component(parent ${root}/${item} DIRECTORY)
-    file(MAKE_DIRECTORY ${parent})
-    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${item} ${root}/${item} SYMBOLIC)
-  endforeach()
-  foreach(folder ${M_FOLDERS})
-    file(GLOB found CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp)
-    if(WIN32)
-      list(FILTER found EXCLUDE REGEX "_posix\\.cpp$")
-    endif()
-    list(APPEND sources ${found})
-  endforeach()
+  get_filename_component(parent ${root}/${folder} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${folder} ${root}/${folder} SYMBOLIC)
   if(M_INTERFACE)
     add_library(${target} INTERFACE)
     target_include_directories(${target} INTERFACE ${root})
     target_link_libraries(${target} INTERFACE ${M_LINKS})
+    return()
+  endif()
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${folder}/*.cpp)
+  if(WIN32)
+    list(FILTER sources EXCLUDE REGEX "_posix\\.cpp$")
   else()
-    add_library(${target} STATIC ${sources})
-    target_include_directories(${target} PUBLIC ${root})
-    target_link_libraries(${target} PUBLIC ${M_LINKS} PRIVATE ${M_PRIVATE_LINKS})
+    list(FILTER sources EXCLUDE REGEX "_win32\\.cpp$")
+  endif()
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${root})
+  target_link_libraries(${target} PUBLIC ${M_LINKS} PRIVATE ${M_PRIVATE_LINKS})
+  if(WIN32)
+    target_compile_definitions(${target} PRIVATE ${NUKITORI_WINDOWS_DEFINITIONS})
   endif()
 endfunction()

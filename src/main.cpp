@@ -14,12 +14,14 @@
 #include "app/command_line.h"
 #include "app/work_folder.h"
 #include "base/log.h"
-#include "platform/own_window_keys.h"
-#include "platform/qt/qt_image_decoder.h"
-#include "platform/qt/qt_shell.h"
-#include "platform/wayland/portal_screen.h"
-#include "platform/x11/x11_keyboard.h"
-#include "platform/x11/x11_screen.h"
+#include "backends/x11/own_window_keys.h"
+#include "backends/gl/gl_device.h"
+#include "backends/qt/qt_image_decoder.h"
+#include "backends/qt/qt_shell.h"
+#include "backends/qt/qt_text_painter.h"
+#include "backends/wayland/portal_screen.h"
+#include "backends/x11/x11_keyboard.h"
+#include "backends/x11/x11_screen.h"
 
 // Xlib last: its macros clash with Qt's names.
 #include <X11/Xlib.h>
@@ -111,13 +113,13 @@ int main(int argc, char** argv) {
     QApplication application(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
 
-    platform::OwnWindowKeys ownKeys;
-    platform::qt::QtShell shell(display, ownKeys);
-    platform::x11::X11Keyboard keyboard(display, ownKeys);
-    platform::qt::QtImageDecoder decoder;
+    backends::x11::OwnWindowKeys ownKeys;
+    backends::qt::QtShell shell(display, ownKeys);
+    backends::x11::X11Keyboard keyboard(display, ownKeys);
+    backends::qt::QtImageDecoder decoder;
     // A Wayland desktop runs nukitori through XWayland, whose root window cannot be read: there
     // the pixels come through the desktop portal, which asks the user at the first grab or capture.
-    std::unique_ptr<platform::Screen> screen = std::make_unique<platform::x11::X11Screen>(display);
+    std::unique_ptr<platform::Screen> screen = std::make_unique<backends::x11::X11Screen>(display);
     bool portal = !environment("WAYLAND_DISPLAY").empty();
     if (!portal) {
         if (const auto probe = screen->read(0, 0, 1, 1); !probe) {
@@ -128,11 +130,14 @@ int main(int argc, char** argv) {
     }
     if (portal) {
         const int screenNumber = DefaultScreen(display);
-        screen = std::make_unique<platform::wayland::PortalScreen>(
+        screen = std::make_unique<backends::wayland::PortalScreen>(
             decoder, DisplayWidth(display, screenNumber), DisplayHeight(display, screenNumber),
             configFolder());
     }
-    app::App app({shell, keyboard, *screen, decoder});
+    // The OpenGL device on the shell's viewer, its texts painted by Qt.
+    app::App app({shell, keyboard, *screen, decoder,
+                  backends::gl::deviceFactory([&shell] { return shell.createViewerContext(); },
+                                              [] { return std::make_unique<backends::qt::QtTextPainter>(); })});
 
     if (const auto started = app.startUp(); !started) {
         std::fprintf(stderr, "nukitori: %s\n", started.error().c_str());

@@ -9,11 +9,13 @@
 
 #include "app/app.h"
 #include "base/log.h"
-#include "base/windows_text.h"
-#include "platform/win32/wic_image_decoder.h"
-#include "platform/win32/win32_keyboard.h"
-#include "platform/win32/win32_screen.h"
-#include "platform/win32/win32_shell.h"
+#include "base/os/windows_text.h"
+#include "backends/d3d9/d3d9_device.h"
+#include "backends/win32/gdi_text_painter.h"
+#include "backends/win32/wic_image_decoder.h"
+#include "backends/win32/win32_keyboard.h"
+#include "backends/win32/win32_screen.h"
+#include "backends/win32/win32_shell.h"
 
 namespace {
 
@@ -54,13 +56,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     base::setLogSink(writeLine);
     const ComScope com;
 
-    platform::win32::WicImageDecoder decoder;
-    platform::win32::Win32Shell shell(decoder);
-    platform::win32::Win32Keyboard keyboard;
-    platform::win32::Win32Screen screen;
+    backends::win32::WicImageDecoder decoder;
+    backends::win32::Win32Shell shell(decoder);
+    backends::win32::Win32Keyboard keyboard;
+    backends::win32::Win32Screen screen;
     int exitCode = 1;
     {
-        app::App app({shell, keyboard, screen, decoder});
+        // The Direct3D 9 device on the shell's viewer window, its texts painted by GDI.
+        app::App app({shell, keyboard, screen, decoder,
+                      backends::d3d9::deviceFactory([&shell] { return shell.viewerWindow(); },
+                                                    [] { return std::make_unique<backends::win32::GdiTextPainter>(); },
+                                                    [&shell] { shell.repaintViewer(); })});
         if (const auto started = app.startUp(); started) {
             exitCode = app.run();
         } else {

@@ -12,7 +12,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "base/windows_text.h"
+#include "base/os/windows_text.h"
 #endif
 
 namespace {

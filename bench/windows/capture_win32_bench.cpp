@@ -20,8 +20,8 @@
 #include "capture/grab_geometry.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
-#include "platform/fake/fake_shell.h"
-#include "platform/win32/win32_screen.h"
+#include "backends/fake/fake_shell.h"
+#include "backends/win32/win32_screen.h"
 #include "timing.h"
 
 namespace {
@@ -158,8 +158,8 @@ struct Capture {
         emptySaveFolder();
         state.save.saveCounter = 0;
     }
-    platform::win32::Win32Screen screen;
-    platform::fake::FakeShell shell;
+    backends::win32::Win32Screen screen;
+    backends::fake::FakeShell shell;
     app::AppState state;
     long failures = 0;
 };

@@ -19,15 +19,17 @@
 #include <string>
 #include <system_error>
 
-#include "app/actions.h"
+#include "input/actions.h"
 #include "app/app.h"
 #include "app/app_state.h"
 #include "capture/numbered_file.h"
 #include "input/poll_keyboard.h"
-#include "platform/win32/wic_image_decoder.h"
-#include "platform/win32/win32_keyboard.h"
-#include "platform/win32/win32_screen.h"
-#include "platform/win32/win32_shell.h"
+#include "backends/d3d9/d3d9_device.h"
+#include "backends/win32/gdi_text_painter.h"
+#include "backends/win32/wic_image_decoder.h"
+#include "backends/win32/win32_keyboard.h"
+#include "backends/win32/win32_screen.h"
+#include "backends/win32/win32_shell.h"
 #include "render/render_frame.h"
 #include "timing.h"
 
@@ -93,11 +95,14 @@ bool nearClear(std::uint32_t colour) {
 
 // The program as wWinMain builds it, minus the loop: the bench calls its parts.
 struct Program {
-    platform::win32::WicImageDecoder decoder;
-    platform::win32::Win32Shell shell{decoder};
-    platform::win32::Win32Keyboard keyboard;
-    platform::win32::Win32Screen screen;
-    app::App app{{shell, keyboard, screen, decoder}};
+    backends::win32::WicImageDecoder decoder;
+    backends::win32::Win32Shell shell{decoder};
+    backends::win32::Win32Keyboard keyboard;
+    backends::win32::Win32Screen screen;
+    app::App app{{shell, keyboard, screen, decoder,
+                  backends::d3d9::deviceFactory([this] { return shell.viewerWindow(); },
+                                                [] { return std::make_unique<backends::win32::GdiTextPainter>(); },
+                                                [this] { shell.repaintViewer(); })}};
 
     // Whether the viewer's probe point shows the clear colour on the screen, i.e. the frames
     // really reached it.
@@ -114,7 +119,7 @@ struct Program {
 };
 
 // For the key poll alone: what the keys would set off is measured elsewhere.
-class NoActions final : public app::Actions {
+class NoActions final : public input::Actions {
 public:
     void requestQuit(int) override {}
     void frameGrab() override {}
@@ -127,8 +132,8 @@ std::string onScreenCheck(Program& p) {
 }
 
 void runPasses(Program& p, const bench::Options& options) {
-    render::GraphicsDevice& device = *p.app.device();
-    const std::unique_ptr<render::TextFont> font = device.createTextFont(14);  // the app's is private
+    device::GraphicsDevice& device = *p.app.device();
+    const std::unique_ptr<device::TextFont> font = device.createTextFont(14);  // the app's is private
     render::Scene scene{device, font.get(), p.app.currentModel(), p.app.currentOverlay()};
     const auto quitCheck = [&p] {
         return p.app.quitCode() ? std::string("the program asked to quit during the bench") : std::string{};
@@ -139,7 +144,7 @@ void runPasses(Program& p, const bench::Options& options) {
         .add("clearPresent",
              [&] {
                  device.beginScene();
-                 device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
+                 device.clear(device::kClearTarget | device::kClearZBuffer, kClearColour, 1.0f, 0);
                  device.endScene();
                  device.present();
              })
@@ -148,7 +153,7 @@ void runPasses(Program& p, const bench::Options& options) {
         .add("deviceFrame",
              [&] {
                  device.beginScene();
-                 device.clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
+                 device.clear(device::kClearTarget | device::kClearZBuffer, kClearColour, 1.0f, 0);
                  render::renderFrame(p.app.state.view, p.app.state.save, scene);
                  device.endScene();
                  device.present();

@@ -8,16 +8,35 @@
 #include "capture/overlay_capture.h"
 #include "input/poll_keyboard.h"
 #include "render/render_frame.h"
-#include "render/start_graphics.h"
 
 namespace app {
 
 namespace {
 constexpr std::uint32_t kClearColour = 0xFF3CA3B9;
 constexpr const char* kOverlayTexture = "フィルター画像.jpg";
+
+struct Graphics {
+    std::unique_ptr<device::GraphicsDevice> device;
+    std::unique_ptr<device::TextFont> textFont;
+};
+
+// The device on the viewer, then its text font; or what failed first.
+base::Result<Graphics> startGraphics(const device::DeviceFactory& createDevice, int width, int height) {
+    auto device = createDevice(width, height);
+    if (!device) {
+        return base::Failure{device.error().empty() ? "the graphics device could not be created"
+                                                    : device.error()};
+    }
+    Graphics graphics;
+    graphics.device = std::move(*device);
+    graphics.textFont = graphics.device->createTextFont(14);
+    if (!graphics.textFont) return base::Failure{"the text font could not be created"};
+    return graphics;
+}
+
 }  // namespace
 
-App::App(Platform platform) : platform_(platform) {}
+App::App(Platform platform) : platform_(std::move(platform)) {}
 
 App::~App() = default;
 
@@ -26,7 +45,7 @@ base::Status App::startUp() {
     platform_.shell.createFrame(*this);
     state.modelPath = "model.x";
     auto graphics =
-        render::startGraphics(platform_.shell, state.view.backBufferWidth, state.view.backBufferHeight);
+        startGraphics(platform_.createDevice, state.view.backBufferWidth, state.view.backBufferHeight);
     if (!graphics) return base::Failure{graphics.error()};
     device_ = std::move(graphics->device);
     textFont_ = std::move(graphics->textFont);
@@ -66,7 +85,7 @@ void App::idlePass() {
 
 void App::drawFrame() {
     device_->beginScene();
-    device_->clear(render::kClearTarget | render::kClearZBuffer, kClearColour, 1.0f, 0);
+    device_->clear(device::kClearTarget | device::kClearZBuffer, kClearColour, 1.0f, 0);
     render::Scene scene{*device_, textFont_.get(), currentModel_.get(), currentOverlay_.get()};
     render::renderFrame(state.view, state.save, scene);
     device_->endScene();
@@ -122,7 +141,7 @@ void App::reportModelLoad(const std::vector<std::string>& lines) {
 
 void App::onCaptureButton() {
     overlayCapture();
-    advanceSaveCounter(state.save);
+    state::advanceSaveCounter(state.save);
 }
 
 void App::onFileDropped(const std::string& path) {

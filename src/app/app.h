@@ -5,29 +5,32 @@
 #include <string>
 #include <vector>
 
-#include "app/actions.h"
+#include "input/actions.h"
 #include "app/app_state.h"
 #include "app/redraw.h"
-#include "app/window_events.h"
+#include "platform/window_events.h"
 #include "base/result.h"
 #include "platform/image_decoder.h"
 #include "platform/keyboard.h"
 #include "platform/screen.h"
 #include "platform/shell.h"
-#include "render/graphics_device.h"
+#include "device/graphics_device.h"
 #include "render/model_object.h"
 #include "render/overlay_quad.h"
 
 namespace app {
 
+// The backends App runs on; `createDevice` makes the graphics device on the viewer once the
+// shell has made it.
 struct Platform {
     platform::Shell& shell;
     platform::Keyboard& keyboard;
     platform::Screen& screen;
     platform::ImageDecoder& decoder;
+    device::DeviceFactory createDevice;
 };
 
-class App final : public Actions, public WindowEvents {
+class App final : public input::Actions, public platform::WindowEvents {
 public:
     explicit App(Platform platform);
     ~App() override;
@@ -43,12 +46,12 @@ public:
     void idlePass();
     void shutdown();
 
-    // Actions.
+    // input::Actions.
     void requestQuit(int exitCode) override;
     void frameGrab() override;
     void overlayCapture() override;
 
-    // WindowEvents.
+    // platform::WindowEvents.
     void onCaptureButton() override;
     void onFileDropped(const std::string& path) override;
     void onViewerClosed() override;
@@ -61,7 +64,7 @@ public:
 
     AppState state;
     std::optional<int> quitCode() const { return quitCode_; }
-    render::GraphicsDevice* device() { return device_.get(); }
+    device::GraphicsDevice* device() { return device_.get(); }
     render::ModelObject* currentModel() { return currentModel_.get(); }
     render::OverlayQuad* currentOverlay() { return currentOverlay_.get(); }
 
@@ -74,8 +77,8 @@ private:
     void drawFrame();
 
     Platform platform_;
-    std::unique_ptr<render::GraphicsDevice> device_;
-    std::unique_ptr<render::TextFont> textFont_;
+    std::unique_ptr<device::GraphicsDevice> device_;
+    std::unique_ptr<device::TextFont> textFont_;
     std::unique_ptr<render::OverlayQuad> currentOverlay_;
     std::unique_ptr<render::ModelObject> currentModel_;
     std::optional<int> quitCode_;

@@ -4,14 +4,14 @@
 #include <cstdint>
 #include <string>
 
-#include "app/save_state.h"
-#include "app/view_state.h"
+#include "state/save_state.h"
+#include "state/view_state.h"
 
 namespace app {
 
 struct AppState {
-    ViewState view;
-    SaveState save;
+    state::ViewState view;
+    state::SaveState save;
     std::string modelPath = "model.x";
     std::int32_t frameSizeCount = 0;
 };

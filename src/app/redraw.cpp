@@ -2,12 +2,12 @@
 
 namespace app {
 
-RedrawDecision::SavedLine RedrawDecision::savedLine(const SaveState& save) {
+RedrawDecision::SavedLine RedrawDecision::savedLine(const state::SaveState& save) {
     if (save.saveCounter == 0) return {};
     return {true, save.lastSavedPrefix, save.lastSavedNumber, save.lastSaveFailed};
 }
 
-bool RedrawDecision::changed(const ViewState& view, const SaveState& save) const {
+bool RedrawDecision::changed(const state::ViewState& view, const state::SaveState& save) const {
     if (invalid_ || !lastView_) return true;
     // Steps move or turn the model while the frame is drawn, whatever else holds still.
     if (view.modelSpinX != 0.0f || view.modelSpinY != 0.0f || view.modelSpinZ != 0.0f ||
@@ -16,7 +16,7 @@ bool RedrawDecision::changed(const ViewState& view, const SaveState& save) const
     return !(view == *lastView_) || !(savedLine(save) == lastLine_);
 }
 
-void RedrawDecision::drawn(const ViewState& view, const SaveState& save, bool changed) {
+void RedrawDecision::drawn(const state::ViewState& view, const state::SaveState& save, bool changed) {
     settling_ = changed;
     invalid_ = false;
     lastView_ = view;

@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "app/save_state.h"
-#include "app/view_state.h"
+#include "state/save_state.h"
+#include "state/view_state.h"
 
 namespace app {
 
@@ -18,13 +18,13 @@ public:
 
     // Asked once per pass, after the key poll: whether the values or the surroundings differ
     // from those of the last frame drawn.
-    bool changed(const ViewState& view, const SaveState& save) const;
+    bool changed(const state::ViewState& view, const state::SaveState& save) const;
     // The frame places the camera after drawing the model, so a change of the camera shows in
     // the frame after the one it was made in: every changed frame is followed by one more.
     bool settling() const { return settling_; }
 
     // Called after a frame was drawn; `view` as the frame left it.
-    void drawn(const ViewState& view, const SaveState& save, bool changed);
+    void drawn(const state::ViewState& view, const state::SaveState& save, bool changed);
 
 private:
     // What the frame shows of the saves: the line about the last numbered file.
@@ -35,11 +35,11 @@ private:
         bool failed = false;
         friend bool operator==(const SavedLine&, const SavedLine&) = default;
     };
-    static SavedLine savedLine(const SaveState& save);
+    static SavedLine savedLine(const state::SaveState& save);
 
     bool invalid_ = true;
     bool settling_ = false;
-    std::optional<ViewState> lastView_;
+    std::optional<state::ViewState> lastView_;
     SavedLine lastLine_;
 };
 

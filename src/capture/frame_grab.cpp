@@ -10,7 +10,7 @@
 
 namespace capture {
 
-void saveNumberedSnapshot(app::SaveState& state, platform::Shell& shell,
+void saveNumberedSnapshot(state::SaveState& state, platform::Shell& shell,
                           const base::Result<base::Image>& picture) {
     if (std::optional<std::string> text = shell.frameEditText()) state.filePrefix = std::move(*text);
     const std::string prefix = sanitizePrefix(state.filePrefix);
@@ -33,7 +33,7 @@ void saveNumberedSnapshot(app::SaveState& state, platform::Shell& shell,
     if (!result.ok) base::logLine(result.path + ": " + result.error);
 }
 
-void frameGrab(app::SaveState& state, platform::Shell& shell, platform::Screen& screen) {
+void frameGrab(state::SaveState& state, platform::Shell& shell, platform::Screen& screen) {
     base::Result<base::Image> picture = base::Failure{"the capture frame is closed"};
     bool screenRead = false;
     if (const std::optional<base::Rect> window = shell.frameWindowRect()) {
@@ -50,7 +50,7 @@ void frameGrab(app::SaveState& state, platform::Shell& shell, platform::Screen& 
     if (state.numberedSave != 0) {
         saveNumberedSnapshot(state, shell, picture);
         // One number per numbered grab, written or not, so the counter tracks the presses.
-        app::advanceSaveCounter(state);
+        state::advanceSaveCounter(state);
         return;
     }
 

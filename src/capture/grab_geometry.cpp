@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/window_layout.h"
+#include "platform/window_layout.h"
 
 namespace capture {
 namespace {
@@ -17,7 +17,7 @@ int saturate(std::int64_t value) {
 }  // namespace
 
 GrabRect frameHoleRect(const base::Rect& frameWindow) {
-    constexpr app::frame::Inset inset = app::frame::kHoleInset;
+    constexpr platform::frame::Inset inset = platform::frame::kHoleInset;
     const std::int64_t left = frameWindow.left, top = frameWindow.top;
     return {saturate(left + inset.left), saturate(top + inset.top),
             saturate(frameWindow.right - left - inset.left - inset.right),

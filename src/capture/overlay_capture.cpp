@@ -6,7 +6,7 @@
 
 namespace capture {
 
-void overlayCapture(const app::ViewState& view, app::SaveState& save, platform::Shell& shell,
+void overlayCapture(const state::ViewState& view, state::SaveState& save, platform::Shell& shell,
                     platform::Screen& screen) {
     const GrabRect rect = overlayRect(shell.viewerClientOrigin(), view.overlayX, view.overlayY,
                                       view.overlayWidth, view.overlayHeight);

@@ -1,14 +1,14 @@
 #pragma once
 // The overlay capture: the screen pixels under the viewer's overlay rectangle go to the next
 // numbered file. The caller advances saveCounter afterwards.
-#include "app/save_state.h"
-#include "app/view_state.h"
+#include "state/save_state.h"
+#include "state/view_state.h"
 #include "platform/screen.h"
 #include "platform/shell.h"
 
 namespace capture {
 
-void overlayCapture(const app::ViewState& view, app::SaveState& save, platform::Shell& shell,
+void overlayCapture(const state::ViewState& view, state::SaveState& save, platform::Shell& shell,
                     platform::Screen& screen);
 
 }  // namespace capture

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <system_error>
 
-#include "base/os_file.h"
+#include "base/os/os_file.h"
 
 namespace capture {
 namespace {

@@ -64,8 +64,8 @@ constexpr double sideOffset = 1.57;
 
 }  // namespace
 
-void pollKeyboard(app::ViewState& state, app::SaveState& save, platform::Keyboard& keyboard,
-                  app::Actions& actions) {
+void pollKeyboard(state::ViewState& state, state::SaveState& save, platform::Keyboard& keyboard,
+                  input::Actions& actions) {
     keyboard.refresh();
     // Our own windows' view of a key, and the physical view that ignores the focus.
     const auto held = [&keyboard](int key) { return keyboard.isHeld(key); };
@@ -78,7 +78,7 @@ void pollKeyboard(app::ViewState& state, app::SaveState& save, platform::Keyboar
         addWrapped(save.enterHoldCount, 2);
         if (save.enterHoldCount < 3) {
             actions.overlayCapture();
-            app::advanceSaveCounter(save);
+            state::advanceSaveCounter(save);
         }
     } else {
         save.enterHoldCount = 0;
@@ -145,7 +145,7 @@ void pollKeyboard(app::ViewState& state, app::SaveState& save, platform::Keyboar
     }
     if (held(vk::Subtract)) {
         actions.overlayCapture();
-        app::advanceSaveCounter(save);
+        state::advanceSaveCounter(save);
     }
 
     if (held(vk::LShift))

@@ -1,8 +1,8 @@
 #pragma once
 // The key poll: run once per idle pass, it reads every key it knows and changes the state.
-#include "app/actions.h"
-#include "app/save_state.h"
-#include "app/view_state.h"
+#include "input/actions.h"
+#include "state/save_state.h"
+#include "state/view_state.h"
 #include "platform/keyboard.h"
 
 namespace input {
@@ -10,7 +10,7 @@ namespace input {
 // Reads the keys in a fixed order and applies each key's step and clamp; the order is part of
 // the behaviour (clamps see the moves before them, sideways moves see the old heading).
 // May request quit, run frame grabs and overlay captures; none of them stops the poll.
-void pollKeyboard(app::ViewState& view, app::SaveState& save, platform::Keyboard& keyboard,
-                  app::Actions& actions);
+void pollKeyboard(state::ViewState& view, state::SaveState& save, platform::Keyboard& keyboard,
+                  input::Actions& actions);
 
 }  // namespace input

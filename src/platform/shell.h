@@ -2,14 +2,12 @@
 // What the core needs of the windows: to make them, where they are, and what the frame's edit
 // box holds. The backend owns the windows and reports their events to the WindowEvents it is
 // given when it makes them.
-#include <memory>
 #include <optional>
 #include <string>
 
-#include "app/window_events.h"
+#include "platform/window_events.h"
 #include "base/geometry.h"
 #include "base/result.h"
-#include "render/graphics_device.h"
 
 namespace platform {
 
@@ -18,11 +16,8 @@ public:
     virtual ~Shell() = default;
     // Start-up makes the viewer first, then the capture frame, as the window layout describes
     // them. Their events go to `events`, which outlives the windows.
-    virtual void createViewer(app::WindowEvents& events) = 0;
-    virtual void createFrame(app::WindowEvents& events) = 0;
-    // The device on the viewer with a back buffer of width x height.
-    virtual base::Result<std::unique_ptr<render::GraphicsDevice>> createGraphicsDevice(int width,
-                                                                                       int height) = 0;
+    virtual void createViewer(platform::WindowEvents& events) = 0;
+    virtual void createFrame(platform::WindowEvents& events) = 0;
     virtual void showCursor() {}
     // Waits until the next key poll is due, one display period after the last, running the
     // window events that arrive meanwhile; at once when presenting already waited that long.

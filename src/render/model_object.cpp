@@ -7,7 +7,7 @@
 
 namespace render {
 
-ModelObject::ModelObject(const std::string& path, GraphicsDevice& device, platform::ImageDecoder& decoder)
+ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device, platform::ImageDecoder& decoder)
     : device_(device), path_(path), stamp_(base::fileStamp(path)) {
     const base::Result<base::MeshData> result = model::readModel(path);
     if (!result) {
@@ -67,7 +67,7 @@ void ModelObject::draw(const base::Vec3& position, const base::Vec3& rotation) {
     world = matrixMultiply(world, ry);
     world = matrixMultiply(world, t);
     world = matrixMultiply(world, s);
-    device_.setTransform(TransformState::World, world);
+    device_.setTransform(device::TransformState::World, world);
     if (!mesh_) return;
     for (std::uint32_t i = 0; i < materialCount(); ++i) {
         device_.setMaterial(materials_[i]);

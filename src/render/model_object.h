@@ -8,7 +8,7 @@
 #include "base/file_stamp.h"
 #include "base/vec3.h"
 #include "platform/image_decoder.h"
-#include "render/graphics_device.h"
+#include "device/graphics_device.h"
 
 namespace render {
 
@@ -16,7 +16,7 @@ class ModelObject {
 public:
     // Loads `path`; a file that cannot be loaded leaves no mesh and no materials (one logged
     // line says why). Textures are found as the model reader resolves their names.
-    ModelObject(const std::string& path, GraphicsDevice& device, platform::ImageDecoder& decoder);
+    ModelObject(const std::string& path, device::GraphicsDevice& device, platform::ImageDecoder& decoder);
     ModelObject(const ModelObject&) = delete;
     ModelObject& operator=(const ModelObject&) = delete;
 
@@ -32,18 +32,18 @@ public:
 
     std::uint32_t materialCount() const { return static_cast<std::uint32_t>(materials_.size()); }
     const std::vector<base::Material>& materials() const { return materials_; }
-    Texture* texture(std::size_t i) const { return textures_[i].get(); }
+    device::Texture* texture(std::size_t i) const { return textures_[i].get(); }
     bool hasMesh() const { return mesh_ != nullptr; }
 
 private:
-    GraphicsDevice& device_;
+    device::GraphicsDevice& device_;
     std::string path_;
     base::FileStamp stamp_;
-    std::unique_ptr<Mesh> mesh_;
+    std::unique_ptr<device::Mesh> mesh_;
     std::vector<base::Material> materials_;
     std::vector<std::string> textureNames_;  // per material; empty: no texture
     std::vector<base::FileStamp> textureStamps_;
-    std::vector<std::unique_ptr<Texture>> textures_;
+    std::vector<std::unique_ptr<device::Texture>> textures_;
 };
 
 }  // namespace render

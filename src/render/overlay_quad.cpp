@@ -6,13 +6,13 @@
 
 namespace render {
 
-OverlayQuad::OverlayQuad(GraphicsDevice& device)
+OverlayQuad::OverlayQuad(device::GraphicsDevice& device)
     : device_(device),
       vertices_{{{0, 0, 0.0f, 1.0f, 0xFFFFFFFFu, 0.0f, 0.0f},
                  {0, 0, 0.0f, 1.0f, 0xFFFFFFFFu, 1.0f, 0.0f},
                  {0, 0, 0.0f, 1.0f, 0xFFFFFFFFu, 0.0f, 1.0f},
                  {0, 0, 0.0f, 1.0f, 0xFFFFFFFFu, 1.0f, 1.0f}}} {
-    vertexBuffer_ = device_.createVertexBuffer(sizeof(vertices_), kFvfXyzrhwDiffuseTex1);
+    vertexBuffer_ = device_.createVertexBuffer(sizeof(vertices_), device::kFvfXyzrhwDiffuseTex1);
 }
 
 int OverlayQuad::loadTexture(platform::ImageDecoder& decoder, const std::string& path) {
@@ -41,17 +41,17 @@ void OverlayQuad::placeAndDraw(float x, float y, float w, float h) {
     std::memcpy(memory, vertices_.data(), sizeof(vertices_));
     vertexBuffer_->unlock();
 
-    device_.setTextureStageState(0, TextureStageState::AlphaOp, kTopModulate);
-    device_.setTextureStageState(0, TextureStageState::ColorArg1, kTaTexture);
-    device_.setTextureStageState(0, TextureStageState::ColorArg2, kTaDiffuse);
-    device_.setRenderState(RenderState::AlphaBlendEnable, 1);
-    device_.setRenderState(RenderState::SrcBlend, kBlendSrcAlpha);
-    device_.setRenderState(RenderState::DestBlend, kBlendInvSrcAlpha);
+    device_.setTextureStageState(0, device::TextureStageState::AlphaOp, device::kTopModulate);
+    device_.setTextureStageState(0, device::TextureStageState::ColorArg1, device::kTaTexture);
+    device_.setTextureStageState(0, device::TextureStageState::ColorArg2, device::kTaDiffuse);
+    device_.setRenderState(device::RenderState::AlphaBlendEnable, 1);
+    device_.setRenderState(device::RenderState::SrcBlend, device::kBlendSrcAlpha);
+    device_.setRenderState(device::RenderState::DestBlend, device::kBlendInvSrcAlpha);
     device_.setTexture(0, texture_.get());
     device_.setStreamSource(0, vertexBuffer_.get(), 0, sizeof(OverlayVertex));
-    device_.setFvf(kFvfXyzrhwDiffuseTex1);
-    device_.drawPrimitive(PrimitiveType::TriangleStrip, 0, 2);
-    device_.setRenderState(RenderState::AlphaBlendEnable, 0);
+    device_.setFvf(device::kFvfXyzrhwDiffuseTex1);
+    device_.drawPrimitive(device::PrimitiveType::TriangleStrip, 0, 2);
+    device_.setRenderState(device::RenderState::AlphaBlendEnable, 0);
 }
 
 }  // namespace render

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/image_decoder.h"
-#include "render/graphics_device.h"
+#include "device/graphics_device.h"
 
 namespace render {
 
@@ -20,7 +20,7 @@ static_assert(sizeof(OverlayVertex) == 28);
 
 class OverlayQuad {
 public:
-    explicit OverlayQuad(GraphicsDevice& device);
+    explicit OverlayQuad(device::GraphicsDevice& device);
     OverlayQuad(const OverlayQuad&) = delete;
     OverlayQuad& operator=(const OverlayQuad&) = delete;
 
@@ -30,12 +30,12 @@ public:
     void placeAndDraw(float x, float y, float w, float h);
 
     const std::array<OverlayVertex, 4>& vertices() const { return vertices_; }
-    Texture* texture() const { return texture_.get(); }
+    device::Texture* texture() const { return texture_.get(); }
 
 private:
-    GraphicsDevice& device_;
-    std::unique_ptr<VertexBuffer> vertexBuffer_;
-    std::unique_ptr<Texture> texture_;
+    device::GraphicsDevice& device_;
+    std::unique_ptr<device::VertexBuffer> vertexBuffer_;
+    std::unique_ptr<device::Texture> texture_;
     std::array<OverlayVertex, 4> vertices_;
 };
 

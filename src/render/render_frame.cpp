@@ -7,9 +7,9 @@
 
 namespace render {
 
-void setLight(const app::ViewState& state, GraphicsDevice& device) {
-    Light light;
-    light.type = LightType::Directional;
+void setLight(const state::ViewState& state, device::GraphicsDevice& device) {
+    device::Light light;
+    light.type = device::LightType::Directional;
     light.diffuse = {0.2f, 0.2f, 0.2f, 0.2f};
     light.specular = {0.3f, 0.3f, 0.3f, 0.3f};
     light.ambient = {state.ambientRed, state.ambientGreen, state.ambientBlue, 1.0f};
@@ -18,20 +18,20 @@ void setLight(const app::ViewState& state, GraphicsDevice& device) {
     light.direction[2] = 1.0f;
     device.setLight(2, light);
     device.lightEnable(2, true);
-    device.setRenderState(RenderState::SpecularEnable, 1);
-    device.setRenderState(RenderState::Lighting, 1);
+    device.setRenderState(device::RenderState::SpecularEnable, 1);
+    device.setRenderState(device::RenderState::Lighting, 1);
 }
 
 namespace {
 
-std::uint32_t overlayColour(const app::ViewState& s) {
+std::uint32_t overlayColour(const state::ViewState& s) {
     return (static_cast<std::uint32_t>(s.overlayAlpha & 0xFF) << 24) |
            (static_cast<std::uint32_t>(s.overlayRed & 0xFF) << 16) |
            (static_cast<std::uint32_t>(s.overlayGreen & 0xFF) << 8) |
            static_cast<std::uint32_t>(s.overlayBlue & 0xFF);
 }
 
-void drawTexts(const app::ViewState& s, const app::SaveState& save, TextFont& font) {
+void drawTexts(const state::ViewState& s, const state::SaveState& save, device::TextFont& font) {
     font.drawText(50, 340, texts::kHelpKeys, texts::kTextColour);
     // Four fifths of the back-buffer height, divided in floating point and truncated.
     const int helpY = static_cast<int>(static_cast<double>(s.backBufferHeight * 4) / 5.0);
@@ -51,7 +51,7 @@ void drawTexts(const app::ViewState& s, const app::SaveState& save, TextFont& fo
 
 }  // namespace
 
-void renderFrame(app::ViewState& s, const app::SaveState& save, Scene& scene) {
+void renderFrame(state::ViewState& s, const state::SaveState& save, Scene& scene) {
     setLight(s, scene.device);
 
     s.modelRotation.z += s.modelSpinZ;
@@ -71,9 +71,9 @@ void renderFrame(app::ViewState& s, const app::SaveState& save, Scene& scene) {
     s.lookAtPoint.y = s.lookHeight;
     s.lookAtPoint.x = static_cast<float>(s.eyePosition.x + 2.0 * std::sin(double{s.yaw}));
     s.lookAtPoint.z = static_cast<float>(s.eyePosition.z + 2.0 * std::cos(double{s.yaw}));
-    scene.device.setTransform(TransformState::View,
+    scene.device.setTransform(device::TransformState::View,
                               matrixLookAtLH(s.eyePosition, s.lookAtPoint, base::Vec3{0.0f, 1.0f, 0.0f}));
-    scene.device.setTransform(TransformState::Projection,
+    scene.device.setTransform(device::TransformState::Projection,
                               matrixPerspectiveFovLH(1.0471976f, 1.0f, 0.01f, 2000.0f));
 
     if (scene.textFont) drawTexts(s, save, *scene.textFont);

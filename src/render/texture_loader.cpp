@@ -6,7 +6,7 @@ namespace render {
 
 namespace {
 
-std::unique_ptr<Texture> textureOf(GraphicsDevice& device, const base::Result<base::Image>& image,
+std::unique_ptr<device::Texture> textureOf(device::GraphicsDevice& device, const base::Result<base::Image>& image,
                                    const std::string& path) {
     if (!image) {
         base::logLine("nukitori: texture \"" + path + "\" not loaded: " + image.error());
@@ -19,12 +19,12 @@ std::unique_ptr<Texture> textureOf(GraphicsDevice& device, const base::Result<ba
 
 }  // namespace
 
-std::unique_ptr<Texture> loadTextureFromFile(GraphicsDevice& device, platform::ImageDecoder& decoder,
+std::unique_ptr<device::Texture> loadTextureFromFile(device::GraphicsDevice& device, platform::ImageDecoder& decoder,
                                              const std::string& path) {
     return textureOf(device, platform::readPicture(decoder, path), path);
 }
 
-std::unique_ptr<Texture> loadTextureFromBytes(GraphicsDevice& device, platform::ImageDecoder& decoder,
+std::unique_ptr<device::Texture> loadTextureFromBytes(device::GraphicsDevice& device, platform::ImageDecoder& decoder,
                                               std::span<const std::uint8_t> bytes, const std::string& name) {
     return textureOf(device, platform::readPictureBytes(decoder, bytes), name);
 }

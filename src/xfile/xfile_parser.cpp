@@ -5,7 +5,7 @@
 #include <map>
 #include <string_view>
 
-#include "base/cp932.h"
+#include "base/os/cp932.h"
 
 namespace xfile {
 

@@ -6,8 +6,8 @@
 
 namespace device_test {
 
-using render::PrimitiveType;
-using render::TransformState;
+using device::PrimitiveType;
+using device::TransformState;
 
 namespace {
 
@@ -100,7 +100,7 @@ ScreenTriangle projected(const base::MeshData& data, std::size_t i, const Transf
     return out;
 }
 
-void setTransforms(render::GraphicsDevice& device, const Transforms& t) {
+void setTransforms(device::GraphicsDevice& device, const Transforms& t) {
     device.setTransform(TransformState::World, t.world);
     device.setTransform(TransformState::View, t.view);
     device.setTransform(TransformState::Projection, t.projection);

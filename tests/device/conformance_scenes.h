@@ -11,7 +11,7 @@
 #include "base/mesh_data.h"
 #include "device_conformance.h"
 #include "fixed_function_reference.h"
-#include "render/graphics_device.h"
+#include "device/graphics_device.h"
 
 namespace device_test {
 
@@ -21,10 +21,10 @@ std::vector<ScreenVertex> quad(float left, float top, float right, float bottom,
 std::vector<ScreenVertex> triangle(std::array<float, 2> a, std::array<float, 2> b, std::array<float, 2> c,
                                    std::uint32_t colour);
 // The triangles a strip or list draws, each in the vertex order that decides its facing.
-std::vector<ScreenTriangle> trianglesOf(render::PrimitiveType type,
+std::vector<ScreenTriangle> trianglesOf(device::PrimitiveType type,
                                         const std::vector<ScreenVertex>& vertices);
 // Paints the pixels Direct3D fills for pre-transformed vertices of one colour.
-void paintExpected(std::vector<Rgba>& expected, render::PrimitiveType type,
+void paintExpected(std::vector<Rgba>& expected, device::PrimitiveType type,
                    const std::vector<ScreenVertex>& vertices, int width, int height);
 // Calls `f` for every pixel whose centre and its eight neighbours' are all inside the triangle.
 void forEachInteriorPixel(const ScreenTriangle& t, int width, int height,
@@ -39,7 +39,7 @@ struct Transforms {
 };
 // A world and a view that both rotate and move, with the given projection.
 Transforms movedCamera(const base::Matrix& projection);
-void setTransforms(render::GraphicsDevice& device, const Transforms& t);
+void setTransforms(device::GraphicsDevice& device, const Transforms& t);
 
 // A camera-space mesh triangle: positions, one normal for all three vertices, a subset.
 struct CameraTriangle {

@@ -1,6 +1,6 @@
 // The conformance cases on the Direct3D 9 device, each on a window of its own (under Wine the
 // test needs an X server: run it on a private Xvfb).
-#include "platform/d3d9/d3d9_device.h"
+#include "backends/d3d9/d3d9_device.h"
 
 #include <gtest/gtest.h>
 
@@ -58,25 +58,25 @@ public:
         auto target = std::unique_ptr<D3d9DeviceUnderTest>(new D3d9DeviceUnderTest(width, height));
         if (!target->window_.handle()) return base::Failure{"the test window could not be created"};
         // The cases draw no text, so no painter is needed.
-        auto device = platform::d3d9::D3d9Device::create(target->window_.handle(), nullptr, width, height);
+        auto device = backends::d3d9::D3d9Device::create(target->window_.handle(), nullptr, width, height);
         if (!device) return base::Failure{device.error()};
         target->device_ = std::move(*device);
         return std::unique_ptr<device_test::DeviceUnderTest>(std::move(target));
     }
 
-    render::GraphicsDevice& device() override { return *device_; }
+    device::GraphicsDevice& device() override { return *device_; }
     base::Image readBackBuffer() override { return device_->readBackBuffer(); }
 
 private:
     D3d9DeviceUnderTest(int width, int height) : window_(width, height) {}
     // Declared first, so that it outlives the device bound to it.
     TestWindow window_;
-    std::unique_ptr<platform::d3d9::D3d9Device> device_;
+    std::unique_ptr<backends::d3d9::D3d9Device> device_;
 };
 
 // A picture that shows where each of its pixels lands: a checkerboard of the text colour and
 // transparent pixels, with its top-left and bottom-right pixels marked in green and white.
-class CheckerPainter final : public render::TextPainter {
+class CheckerPainter final : public device::TextPainter {
 public:
     int calls = 0;
     base::Image paint(const std::string& text, std::uint32_t colour, int pixelHeight) override {
@@ -90,19 +90,19 @@ public:
     }
 };
 
-void drawQuad(render::GraphicsDevice& device, float left, float top, float right, float bottom, float z,
+void drawQuad(device::GraphicsDevice& device, float left, float top, float right, float bottom, float z,
               std::uint32_t colour) {
     const device_test::ScreenVertex quad[] = {{left, top, z, 1, colour, 0, 0},
                                               {right, top, z, 1, colour, 0, 0},
                                               {left, bottom, z, 1, colour, 0, 0},
                                               {right, bottom, z, 1, colour, 0, 0}};
-    auto buffer = device.createVertexBuffer(sizeof quad, render::kFvfXyzrhwDiffuseTex1);
+    auto buffer = device.createVertexBuffer(sizeof quad, device::kFvfXyzrhwDiffuseTex1);
     ASSERT_NE(buffer, nullptr);
     std::memcpy(buffer->lock(), quad, sizeof quad);
     buffer->unlock();
     device.setStreamSource(0, buffer.get(), 0, sizeof(device_test::ScreenVertex));
-    device.setFvf(render::kFvfXyzrhwDiffuseTex1);
-    device.drawPrimitive(render::PrimitiveType::TriangleStrip, 0, 2);
+    device.setFvf(device::kFvfXyzrhwDiffuseTex1);
+    device.drawPrimitive(device::PrimitiveType::TriangleStrip, 0, 2);
 }
 
 // The conformance cases draw no text; the text font is this device's own.
@@ -113,21 +113,21 @@ TEST(D3d9TextFont, PutsThePaintedPicturePixelForPixelAndLeavesTheFrameStatesAsTh
     TestWindow window(kSize, kSize);
     auto painter = std::make_unique<CheckerPainter>();
     CheckerPainter& counted = *painter;
-    auto made = platform::d3d9::D3d9Device::create(window.handle(), std::move(painter), kSize, kSize);
+    auto made = backends::d3d9::D3d9Device::create(window.handle(), std::move(painter), kSize, kSize);
     ASSERT_TRUE(made) << made.error();
-    platform::d3d9::D3d9Device& device = **made;
+    backends::d3d9::D3d9Device& device = **made;
     auto font = device.createTextFont(12);
     ASSERT_NE(font, nullptr);
 
     device.beginScene();
-    device.clear(render::kClearTarget | render::kClearZBuffer, 0xFF000000, 1.0f, 0);
+    device.clear(device::kClearTarget | device::kClearZBuffer, 0xFF000000, 1.0f, 0);
     // The frame's own states: diffuse times diffuse, additive blending, and a near quad in the
     // depth buffer.
-    device.setTextureStageState(0, render::TextureStageState::ColorOp, render::kTopModulate);
-    device.setTextureStageState(0, render::TextureStageState::ColorArg1, render::kTaDiffuse);
-    device.setRenderState(render::RenderState::AlphaBlendEnable, 1);
-    device.setRenderState(render::RenderState::SrcBlend, render::kBlendOne);
-    device.setRenderState(render::RenderState::DestBlend, render::kBlendOne);
+    device.setTextureStageState(0, device::TextureStageState::ColorOp, device::kTopModulate);
+    device.setTextureStageState(0, device::TextureStageState::ColorArg1, device::kTaDiffuse);
+    device.setRenderState(device::RenderState::AlphaBlendEnable, 1);
+    device.setRenderState(device::RenderState::SrcBlend, device::kBlendOne);
+    device.setRenderState(device::RenderState::DestBlend, device::kBlendOne);
     drawQuad(device, 40, 40, 60, 60, 0.25f, 0xFF00FF00);
     font->drawText(kLeft, kTop, "abcd", 0xFFFF0000);
     font->drawText(kLeft, kTop, "abcd", 0xFFFF0000);

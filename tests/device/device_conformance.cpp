@@ -12,17 +12,17 @@
 
 namespace device_test {
 
-using render::kTaCurrent;
-using render::kTaDiffuse;
-using render::kTaTexture;
-using render::kTopDisable;
-using render::kTopModulate;
-using render::kTopSelectArg1;
-using render::kTopSelectArg2;
-using render::PrimitiveType;
-using render::RenderState;
-using render::TextureStageState;
-using render::TransformState;
+using device::kTaCurrent;
+using device::kTaDiffuse;
+using device::kTaTexture;
+using device::kTopDisable;
+using device::kTopModulate;
+using device::kTopSelectArg1;
+using device::kTopSelectArg2;
+using device::PrimitiveType;
+using device::RenderState;
+using device::TextureStageState;
+using device::TransformState;
 
 std::string deviceKindName(const ::testing::TestParamInfo<DeviceKind>& info) {
     return info.param.name;
@@ -49,14 +49,14 @@ void DeviceConformance::TearDown() {
 
 void DeviceConformance::drawScreen(PrimitiveType type, const std::vector<ScreenVertex>& vertices) {
     const auto length = static_cast<std::uint32_t>(vertices.size() * sizeof(ScreenVertex));
-    auto buffer = device().createVertexBuffer(length, render::kFvfXyzrhwDiffuseTex1);
+    auto buffer = device().createVertexBuffer(length, device::kFvfXyzrhwDiffuseTex1);
     ASSERT_NE(buffer, nullptr);
     void* memory = buffer->lock();
     ASSERT_NE(memory, nullptr);
     std::memcpy(memory, vertices.data(), length);
     buffer->unlock();
     device().setStreamSource(0, buffer.get(), 0, sizeof(ScreenVertex));
-    device().setFvf(render::kFvfXyzrhwDiffuseTex1);
+    device().setFvf(device::kFvfXyzrhwDiffuseTex1);
     const auto n = static_cast<std::uint32_t>(vertices.size());
     device().drawPrimitive(type, 0, type == PrimitiveType::TriangleStrip ? n - 2 : n / 3);
     buffers_.push_back(std::move(buffer));
@@ -84,18 +84,18 @@ namespace {
 
 constexpr std::uint32_t kBackground = 0xFF3CA3B9;  // no channel on a 5-6-5 level
 
-void setBlend(render::GraphicsDevice& device, bool on) {
+void setBlend(device::GraphicsDevice& device, bool on) {
     device.setRenderState(RenderState::AlphaBlendEnable, on ? 1 : 0);
-    device.setRenderState(RenderState::SrcBlend, render::kBlendSrcAlpha);
-    device.setRenderState(RenderState::DestBlend, render::kBlendInvSrcAlpha);
+    device.setRenderState(RenderState::SrcBlend, device::kBlendSrcAlpha);
+    device.setRenderState(RenderState::DestBlend, device::kBlendInvSrcAlpha);
 }
 
 }  // namespace
 
 TEST_P(DeviceConformance, ClearFillsTheBackBufferAndHonoursItsFlags) {
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, kBackground, 1.0f, 0);
-    device().clear(render::kClearZBuffer, 0xFF000000, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, kBackground, 1.0f, 0);
+    device().clear(device::kClearZBuffer, 0xFF000000, 1.0f, 0);
     device().endScene();
     const base::Image image = readBackBuffer();
     ASSERT_EQ(image.width, kWidth);
@@ -113,7 +113,7 @@ TEST_P(DeviceConformance, BackBufferHoldsColoursAt565Precision) {
     // Neither colour has a channel that a 5-6-5 back buffer can hold exactly.
     const std::uint32_t drawn = 0xFF8B6647;
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, kBackground, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, kBackground, 1.0f, 0);
     setStage(kTopSelectArg1, kTaDiffuse, kTaCurrent, kTopSelectArg1, kTaDiffuse, kTaCurrent);
     drawQuad(16, 16, 48, 48, drawn);
     device().endScene();
@@ -144,7 +144,7 @@ TEST_P(DeviceConformance, PretransformedQuadsOnWholePixelsCoverExactlyTheirPixel
         quad(44, 30, 63, 63, 0xFFFFFFFF),
     };
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, kBackground, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, kBackground, 1.0f, 0);
     setStage(kTopSelectArg1, kTaDiffuse, kTaCurrent, kTopSelectArg1, kTaDiffuse, kTaCurrent);
     std::vector<Rgba> expected(kWidth * kHeight, fromArgb(kBackground));
     for (const auto& q : quads) {
@@ -171,7 +171,7 @@ TEST_P(DeviceConformance, PixelCentresLieOnWholeCoordinates) {
          triangle({34.25f, 20.25f}, {58.25f, 32.25f}, {34.25f, 56.25f}, 0xFFFFFFFF)},
     };
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, kBackground, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, kBackground, 1.0f, 0);
     setStage(kTopSelectArg1, kTaDiffuse, kTaCurrent, kTopSelectArg1, kTaDiffuse, kTaCurrent);
     std::vector<Rgba> expected(kWidth * kHeight, fromArgb(kBackground));
     for (const auto& [type, vertices] : shapes) {
@@ -200,7 +200,7 @@ TEST_P(DeviceConformance, PixelCentresLieOnWholeCoordinates) {
     ASSERT_NE(texture, nullptr);
 
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, kBackground, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, kBackground, 1.0f, 0);
     setTransforms(device(), t);
     device().setRenderState(RenderState::Lighting, 1);
     device().setMaterial(emissive(1, 1, 0));
@@ -238,15 +238,15 @@ TEST_P(DeviceConformance, DirectionalLightGivesAmbientDiffuseAndSpecularPerVerte
     const Vec cameraDirection = normalize({0.2, -0.45, 1});
     const Vec worldDirection = transformDirection(cameraDirection, rigidInverse(t.view));
 
-    render::Light light;
-    light.type = render::LightType::Directional;
+    device::Light light;
+    light.type = device::LightType::Directional;
     light.diffuse = {0.7f, 0.8f, 0.6f, 1};
     light.specular = {0.5f, 0.5f, 0.6f, 1};
     light.ambient = {0.2f, 0.3f, 0.25f, 1};
     light.direction[0] = static_cast<float>(worldDirection.x);
     light.direction[1] = static_cast<float>(worldDirection.y);
     light.direction[2] = static_cast<float>(worldDirection.z);
-    render::Light unused = light;
+    device::Light unused = light;
     unused.diffuse = unused.ambient = unused.specular = {1, 1, 1, 1};
     base::Material materials[2]{};
     materials[0].diffuse = {0.6f, 0.5f, 0.3f, 1};
@@ -263,7 +263,7 @@ TEST_P(DeviceConformance, DirectionalLightGivesAmbientDiffuseAndSpecularPerVerte
     auto mesh = device().createMesh(data);
     ASSERT_NE(mesh, nullptr);
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, 0xFF000000, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, 0xFF000000, 1.0f, 0);
     setTransforms(device(), t);
     // A light that is set but never enabled adds nothing.
     device().setLight(0, unused);
@@ -343,7 +343,7 @@ TEST_P(DeviceConformance, TextureStageOperationsSelectAndModulateTheirArguments)
     ASSERT_LE(cells.size(), 64u);
 
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, 0xFF000000, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, 0xFF000000, 1.0f, 0);
     device().setTexture(0, texture.get());
     for (std::size_t i = 0; i < cells.size(); ++i) {
         const StageStates& s = cells[i].states;
@@ -369,7 +369,7 @@ TEST_P(DeviceConformance, SourceAlphaBlendingMixesWithWhatTheBackBufferHolds) {
     const std::uint32_t alphas[] = {0x00, 0x40, 0x80, 0xC0, 0xFF};
     const std::uint32_t red = 0x00F02010, blue = 0x801020F0;
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, kBackground, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, kBackground, 1.0f, 0);
     setStage(kTopSelectArg1, kTaDiffuse, kTaCurrent, kTopSelectArg1, kTaDiffuse, kTaCurrent);
     setBlend(device(), true);
     for (int i = 0; i < 5; ++i) drawQuad(4.0f + i * 12, 4, 12.0f + i * 12, 24, alphas[i] << 24 | red);
@@ -396,7 +396,7 @@ TEST_P(DeviceConformance, SourceAlphaBlendingMixesWithWhatTheBackBufferHolds) {
 
 TEST_P(DeviceConformance, LessEqualDepthKeepsTheNearestSurface) {
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, kBackground, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, kBackground, 1.0f, 0);
     setStage(kTopSelectArg1, kTaDiffuse, kTaCurrent, kTopSelectArg1, kTaDiffuse, kTaCurrent);
     drawQuad(8, 8, 40, 40, 0xFFFF0000, 0.5f);
     drawQuad(24, 8, 56, 40, 0xFF00FF00, 0.5f);    // equal depth: drawn
@@ -414,7 +414,7 @@ TEST_P(DeviceConformance, LessEqualDepthKeepsTheNearestSurface) {
 
     // A depth clear alone: a surface at the cleared depth is drawn, one behind it is not.
     device().beginScene();
-    device().clear(render::kClearZBuffer, 0, 0.25f, 0);
+    device().clear(device::kClearZBuffer, 0, 0.25f, 0);
     drawQuad(4, 4, 30, 60, 0xFFFFFFFF, 0.25f);
     drawQuad(34, 4, 60, 60, 0xFF000000, 0.5f);
     device().endScene();
@@ -431,7 +431,7 @@ TEST_P(DeviceConformance, LessEqualDepthKeepsTheNearestSurface) {
     auto mesh = device().createMesh(data);
     ASSERT_NE(mesh, nullptr);
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, 0xFF000000, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, 0xFF000000, 1.0f, 0);
     setTransforms(device(), t);
     device().setRenderState(RenderState::Lighting, 1);
     device().setMaterial(emissive(1, 0, 0));
@@ -476,7 +476,7 @@ TEST_P(DeviceConformance, CounterClockwiseTrianglesAreCulled) {
     ASSERT_NE(mesh, nullptr);
 
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, kBackground, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, kBackground, 1.0f, 0);
     setStage(kTopSelectArg1, kTaDiffuse, kTaCurrent, kTopSelectArg1, kTaDiffuse, kTaCurrent);
     drawScreen(PrimitiveType::TriangleList, facing);
     drawScreen(PrimitiveType::TriangleList, reversed);
@@ -530,7 +530,7 @@ TEST_P(DeviceConformance, TexturesArePointSampledAndWrapped) {
     // 48 pixels for texture coordinates -1 to 2: each texel spans 4 by 4 pixels, three times over.
     constexpr float kLeft = 8, kTop = 8, kSize = 48;
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, kBackground, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, kBackground, 1.0f, 0);
     setStage(kTopSelectArg1, kTaTexture, kTaCurrent, kTopSelectArg1, kTaTexture, kTaCurrent);
     device().setTexture(0, texture.get());
     drawQuad(kLeft, kTop, kLeft + kSize, kTop + kSize, 0xFFFFFFFF, 0.5f, -1, -1, 2, 2);
@@ -559,7 +559,7 @@ TEST_P(DeviceConformance, WithoutATextureModulationPassesTheDiffuseColour) {
     auto texture = device().createTexture(base::Image(2, 2, 0xFF102030));
     ASSERT_NE(texture, nullptr);
     device().beginScene();
-    device().clear(render::kClearTarget | render::kClearZBuffer, kBackground, 1.0f, 0);
+    device().clear(device::kClearTarget | device::kClearZBuffer, kBackground, 1.0f, 0);
     // The initial states, opaque: the colour is the diffuse colour.
     drawQuad(4, 4, 28, 28, diffuse);
     // Texture times diffuse for colour and alpha, blended, as the program's overlay draws when

@@ -1,6 +1,6 @@
 #pragma once
 // The device conformance cases: one set of cases that every graphics device runs, each drawing
-// through render::GraphicsDevice and comparing the back buffer's pixels with what Direct3D 9's
+// through device::GraphicsDevice and comparing the back buffer's pixels with what Direct3D 9's
 // fixed-function pipeline gives, worked out in fixed_function_reference.h. A per-device test
 // file supplies the device and instantiates the suite in namespace device_test:
 //
@@ -18,7 +18,7 @@
 
 #include "base/image.h"
 #include "base/result.h"
-#include "render/graphics_device.h"
+#include "device/graphics_device.h"
 
 namespace device_test {
 
@@ -26,7 +26,7 @@ namespace device_test {
 class DeviceUnderTest {
 public:
     virtual ~DeviceUnderTest() = default;
-    virtual render::GraphicsDevice& device() = 0;
+    virtual device::GraphicsDevice& device() = 0;
     // The back buffer as 0xAARRGGBB, top row first, after endScene().
     virtual base::Image readBackBuffer() = 0;
 };
@@ -56,11 +56,11 @@ protected:
 
     void SetUp() override;
     void TearDown() override;
-    render::GraphicsDevice& device() { return target_->device(); }
+    device::GraphicsDevice& device() { return target_->device(); }
     base::Image readBackBuffer() { return target_->readBackBuffer(); }
 
     // Draws pre-transformed vertices through a vertex buffer.
-    void drawScreen(render::PrimitiveType type, const std::vector<ScreenVertex>& vertices);
+    void drawScreen(device::PrimitiveType type, const std::vector<ScreenVertex>& vertices);
     // An axis-aligned quad as a two-triangle strip, as the program's overlay draws it.
     void drawQuad(float left, float top, float right, float bottom, std::uint32_t colour, float z = 0.5f,
                   float u0 = 0, float v0 = 0, float u1 = 1, float v1 = 1);
@@ -70,7 +70,7 @@ protected:
 private:
     std::unique_ptr<DeviceUnderTest> target_;
     // Kept until the device goes, so that no draw refers to a released buffer.
-    std::vector<std::unique_ptr<render::VertexBuffer>> buffers_;
+    std::vector<std::unique_ptr<device::VertexBuffer>> buffers_;
 };
 
 }  // namespace device_test

@@ -102,7 +102,7 @@ ScreenPoint toScreen(const Vec& p, const base::Matrix& worldViewProjection, int 
 }
 
 LitVertex lightVertex(const Vec& cameraPosition, const Vec& cameraNormal, const Vec& cameraLightDirection,
-                      const render::Light& light, const base::Material& material, bool specularEnable) {
+                      const device::Light& light, const base::Material& material, bool specularEnable) {
     const Vec toLight =
         normalize({-cameraLightDirection.x, -cameraLightDirection.y, -cameraLightDirection.z});
     const double nl = std::max(0.0, dot(cameraNormal, toLight));
@@ -130,19 +130,19 @@ LitVertex lightVertex(const Vec& cameraPosition, const Vec& cameraNormal, const 
 namespace {
 
 Rgba argument(std::uint32_t which, const Rgba& texel, const Rgba& diffuse) {
-    if (which == render::kTaTexture) return texel;
-    if (which != render::kTaDiffuse && which != render::kTaCurrent)
+    if (which == device::kTaTexture) return texel;
+    if (which != device::kTaDiffuse && which != device::kTaCurrent)
         ADD_FAILURE() << "the reference has no stage argument " << which;
     return diffuse;
 }
 
 Rgba operation(std::uint32_t op, const Rgba& a, const Rgba& b) {
     switch (op) {
-        case render::kTopSelectArg1:
+        case device::kTopSelectArg1:
             return a;
-        case render::kTopSelectArg2:
+        case device::kTopSelectArg2:
             return b;
-        case render::kTopModulate:
+        case device::kTopModulate:
             return {a.r * b.r, a.g * b.g, a.b * b.b, a.a * b.a};
         default:
             ADD_FAILURE() << "the reference has no stage operation " << op;
@@ -155,7 +155,7 @@ Rgba operation(std::uint32_t op, const Rgba& a, const Rgba& b) {
 Rgba stage0(const StageStates& s, const Rgba& texel, const Rgba& diffuse) {
     // A disabled colour operation disables the whole stage: stage 0 then passes the diffuse
     // colour and its alpha through.
-    if (s.colourOp == render::kTopDisable) return diffuse;
+    if (s.colourOp == device::kTopDisable) return diffuse;
     const Rgba colour =
         operation(s.colourOp, argument(s.colourArg1, texel, diffuse), argument(s.colourArg2, texel, diffuse));
     const Rgba alpha =

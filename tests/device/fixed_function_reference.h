@@ -9,7 +9,7 @@
 #include "base/image.h"
 #include "base/matrix.h"
 #include "base/mesh_data.h"
-#include "render/graphics_device.h"
+#include "device/graphics_device.h"
 
 namespace device_test {
 
@@ -53,17 +53,17 @@ struct LitVertex {
     Rgba specular;
 };
 LitVertex lightVertex(const Vec& cameraPosition, const Vec& cameraNormal, const Vec& cameraLightDirection,
-                      const render::Light& light, const base::Material& material, bool specularEnable);
+                      const device::Light& light, const base::Material& material, bool specularEnable);
 
 // Texture stage 0 for the operations and arguments the device interface names; at stage 0 the
 // current colour is the diffuse colour.
 struct StageStates {
-    std::uint32_t colourOp = render::kTopModulate;
-    std::uint32_t colourArg1 = render::kTaTexture;
-    std::uint32_t colourArg2 = render::kTaCurrent;
-    std::uint32_t alphaOp = render::kTopSelectArg1;
-    std::uint32_t alphaArg1 = render::kTaTexture;
-    std::uint32_t alphaArg2 = render::kTaCurrent;
+    std::uint32_t colourOp = device::kTopModulate;
+    std::uint32_t colourArg1 = device::kTaTexture;
+    std::uint32_t colourArg2 = device::kTaCurrent;
+    std::uint32_t alphaOp = device::kTopSelectArg1;
+    std::uint32_t alphaArg1 = device::kTaTexture;
+    std::uint32_t alphaArg2 = device::kTaCurrent;
 };
 Rgba stage0(const StageStates& states, const Rgba& texel, const Rgba& diffuse);
 

@@ -1,6 +1,6 @@
 // The conformance cases on the OpenGL device, through a Qt OpenGL context on an X server (the
 // test runs under its own Xvfb; see run_with_xvfb.py).
-#include "platform/gl/gl_device.h"
+#include "backends/gl/gl_device.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,8 @@
 #include <QWindow>
 
 #include "device_conformance.h"
-#include "platform/qt/qt_gl_context.h"
+#include "backends/qt/qt_gl_context.h"
+#include "backends/qt/qt_text_painter.h"
 
 namespace {
 
@@ -19,23 +20,23 @@ public:
         target->window_.setSurfaceType(QSurface::OpenGLSurface);
         target->window_.resize(width, height);
         target->window_.create();
-        auto context = platform::qt::QtGlContext::create(target->window_);
+        auto context = backends::qt::QtGlContext::create(target->window_);
         if (!context) return base::Failure{context.error()};
-        auto device = platform::gl::GlDevice::create(
-            std::move(*context), std::make_unique<platform::qt::QtTextPainter>(), width, height);
+        auto device = backends::gl::GlDevice::create(
+            std::move(*context), std::make_unique<backends::qt::QtTextPainter>(), width, height);
         if (!device) return base::Failure{device.error()};
         target->device_ = std::move(*device);
         return std::unique_ptr<device_test::DeviceUnderTest>(std::move(target));
     }
 
-    render::GraphicsDevice& device() override { return *device_; }
+    device::GraphicsDevice& device() override { return *device_; }
     base::Image readBackBuffer() override { return device_->readBackBuffer(); }
 
 private:
     GlDeviceUnderTest() = default;
     // Declared first, so that it outlives the device's context on it.
     QWindow window_;
-    std::unique_ptr<platform::gl::GlDevice> device_;
+    std::unique_ptr<backends::gl::GlDevice> device_;
 };
 
 }  // namespace

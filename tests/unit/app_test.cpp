@@ -8,15 +8,15 @@
 
 #include "fresh_directory.h"
 #include "log_capture.h"
-#include "platform/fake/fake_image_decoder.h"
-#include "platform/fake/fake_shell.h"
-#include "platform/fake/recording_device.h"
-#include "platform/fake/scripted_keyboard.h"
-#include "platform/fake/synthetic_screen.h"
+#include "backends/fake/fake_image_decoder.h"
+#include "backends/fake/fake_shell.h"
+#include "backends/fake/recording_device.h"
+#include "backends/fake/scripted_keyboard.h"
+#include "backends/fake/synthetic_screen.h"
 
 namespace {
 
-using platform::fake::RecordingDevice;
+using backends::fake::RecordingDevice;
 
 constexpr const char* kCube = R"(xof 0303txt 0032
 Mesh {
@@ -34,7 +34,7 @@ protected:
         InFreshDirectory::SetUp();
         writeFile("model.x", kCube);
         writePicture("フィルター画像.jpg", 8, 4);
-        shell.deviceFactory = [this](int w, int h) -> std::unique_ptr<render::GraphicsDevice> {
+        shell.deviceFactory = [this](int w, int h) -> std::unique_ptr<device::GraphicsDevice> {
             auto made = std::make_unique<RecordingDevice>();
             made->failTextFont = failFont;
             device = made.get();
@@ -43,11 +43,11 @@ protected:
         };
     }
 
-    platform::fake::FakeShell shell;
-    platform::fake::ScriptedKeyboard keyboard;
-    platform::fake::SyntheticScreen screen{1280, 1024};
-    platform::fake::FakeImageDecoder decoder;
-    app::App app{{shell, keyboard, screen, decoder}};
+    backends::fake::FakeShell shell;
+    backends::fake::ScriptedKeyboard keyboard;
+    backends::fake::SyntheticScreen screen{1280, 1024};
+    backends::fake::FakeImageDecoder decoder;
+    app::App app{{shell, keyboard, screen, decoder, shell.devices()}};
     RecordingDevice* device = nullptr;
     bool failFont = false;
 };
@@ -83,8 +83,8 @@ TEST_F(AppOnDoubles, StartUpFailsWithAReasonWhenTheGraphicsCannotStart) {
     EXPECT_EQ(app.currentModel(), nullptr) << "nothing is built without a device";
 
     failFont = true;
-    app::App second{{shell, keyboard, screen, decoder}};
-    shell.deviceFactory = [](int, int) -> std::unique_ptr<render::GraphicsDevice> {
+    app::App second{{shell, keyboard, screen, decoder, shell.devices()}};
+    shell.deviceFactory = [](int, int) -> std::unique_ptr<device::GraphicsDevice> {
         auto made = std::make_unique<RecordingDevice>();
         made->failTextFont = true;
         return made;
@@ -159,11 +159,11 @@ TEST_F(AppOnDoubles, EveryQuitPathGivesExitCode0AndTheFirstRequestWins) {
     EXPECT_EQ(app.run(), 0);
     EXPECT_EQ(device->presentCount, 0) << "a quit seen while draining events ends before the next pass";
 
-    app::App other{{shell, keyboard, screen, decoder}};
+    app::App other{{shell, keyboard, screen, decoder, shell.devices()}};
     other.requestQuit(0);
     other.requestQuit(3);
     EXPECT_EQ(other.quitCode(), 0);
-    app::App exitButton{{shell, keyboard, screen, decoder}};
+    app::App exitButton{{shell, keyboard, screen, decoder, shell.devices()}};
     exitButton.onExitButton();
     EXPECT_EQ(exitButton.quitCode(), 0);
 }

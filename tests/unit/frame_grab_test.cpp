@@ -16,14 +16,14 @@
 #include "capture/overlay_capture.h"
 #include "fresh_directory.h"
 #include "log_capture.h"
-#include "platform/fake/fake_shell.h"
-#include "platform/fake/synthetic_screen.h"
+#include "backends/fake/fake_shell.h"
+#include "backends/fake/synthetic_screen.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using capture::pathFromUtf8;
-using platform::fake::SyntheticScreen;
+using backends::fake::SyntheticScreen;
 
 std::vector<std::uint8_t> fileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -84,7 +84,7 @@ protected:
         shell.clientOrigin = {4, 30};
     }
     app::AppState state;
-    platform::fake::FakeShell shell;
+    backends::fake::FakeShell shell;
     SyntheticScreen screen{1024, 768};
     LogCapture log;
 };

@@ -7,8 +7,8 @@
 
 #include "fresh_directory.h"
 #include "log_capture.h"
-#include "platform/fake/recording_device.h"
-#include "platform/qt/qt_image_decoder.h"
+#include "backends/fake/recording_device.h"
+#include "backends/qt/qt_image_decoder.h"
 #include "render/texture_loader.h"
 
 namespace {
@@ -18,7 +18,7 @@ protected:
     static std::string asset(const char* name) {
         return std::string(NUKITORI_SOURCE_DIR) + "/assets/" + name;
     }
-    platform::qt::QtImageDecoder decoder;
+    backends::qt::QtImageDecoder decoder;
     LogCapture log;
 };
 
@@ -56,7 +56,7 @@ TEST_F(ImageDecoderInFreshDirectory, WhatIsNotAWholePictureGivesNoTextureAndARea
         const auto decoded = platform::readPicture(decoder, name);
         EXPECT_FALSE(decoded) << name << " was decoded";
         EXPECT_FALSE(decoded.error().empty()) << name << " failed without a reason";
-        platform::fake::RecordingDevice device;
+        backends::fake::RecordingDevice device;
         EXPECT_EQ(render::loadTextureFromFile(device, decoder, name), nullptr) << name;
         const std::string said = log.take();
         EXPECT_NE(said.find(name), std::string::npos) << "stderr should name " << name << ", said: " << said;

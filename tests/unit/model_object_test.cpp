@@ -5,18 +5,18 @@
 #include <cmath>
 
 #include "fresh_directory.h"
-#include "platform/fake/fake_image_decoder.h"
-#include "platform/fake/recording_device.h"
+#include "backends/fake/fake_image_decoder.h"
+#include "backends/fake/recording_device.h"
 #include "render/matrix.h"
 
 namespace {
 
-using platform::fake::RecordingDevice;
+using backends::fake::RecordingDevice;
 
 class ModelObjectOnDoubles : public InFreshDirectory {
 protected:
     RecordingDevice device;
-    platform::fake::FakeImageDecoder decoder;
+    backends::fake::FakeImageDecoder decoder;
 };
 
 TEST_F(ModelObjectOnDoubles, AmbientBecomesDiffuseAndEachMaterialGetsItsTextureOrNone) {
@@ -43,7 +43,7 @@ Mesh { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 2; 3;0,1,2;, 3;1,3,2;;
         "setTransform 256",  "setMaterial",  "setTexture 0 texture", "drawSubset 0",      "setMaterial",
         "setTexture 0 none", "drawSubset 1", "setMaterial",          "setTexture 0 none", "drawSubset 2"};
     EXPECT_EQ(device.calls, expected);
-    EXPECT_EQ(device.transforms[render::TransformState::World], render::matrixTranslation(1, 2, 3));
+    EXPECT_EQ(device.transforms[device::TransformState::World], render::matrixTranslation(1, 2, 3));
 }
 
 // A point turned about one axis by `angle`, as a left-handed turn looking down that axis.
@@ -64,7 +64,7 @@ TEST_F(ModelObjectOnDoubles, TheModelTurnsAboutZThenXThenYAndThenMovesToItsPlace
     render::ModelObject model("m.x", device, decoder);
     const base::Vec3 place{1.5f, -2.0f, 3.0f}, rotation{0.3f, 0.5f, 0.7f};
     model.draw(place, rotation);
-    const base::Matrix& world = device.transforms[render::TransformState::World];
+    const base::Matrix& world = device.transforms[device::TransformState::World];
     for (const base::Vec3 p :
          {base::Vec3{1, 0, 0}, base::Vec3{0, 1, 0}, base::Vec3{0, 0, 1}, base::Vec3{0.2f, -0.4f, 0.9f}}) {
         base::Vec3 expected = turned(turned(turned(p, 'z', rotation.z), 'x', rotation.x), 'y', rotation.y);

@@ -16,7 +16,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "base/windows_text.h"
+#include "base/os/windows_text.h"
 // The system's own words for a failure: its message for the error code on Windows, errno's text
 // elsewhere.
 #define OS_REASON(posixCode, windowsCode) base::systemErrorText(windowsCode)

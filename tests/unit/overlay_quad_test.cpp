@@ -5,13 +5,13 @@
 #include <cstring>
 
 #include "fresh_directory.h"
-#include "platform/fake/fake_image_decoder.h"
-#include "platform/fake/recording_device.h"
+#include "backends/fake/fake_image_decoder.h"
+#include "backends/fake/recording_device.h"
 
 namespace {
 
-using platform::fake::RecordingDevice;
-using render::TextureStageState;
+using backends::fake::RecordingDevice;
+using device::TextureStageState;
 
 TEST(OverlayQuad, PlaceAndDrawUploadsTheFourCornersAndSetsTheBlendStates) {
     RecordingDevice device;
@@ -54,7 +54,7 @@ using OverlayQuadInFreshDirectory = InFreshDirectory;
 
 TEST_F(OverlayQuadInFreshDirectory, MissingTextureOrBufferDrawsPlainOrNothing) {
     RecordingDevice device;
-    platform::fake::FakeImageDecoder decoder;
+    backends::fake::FakeImageDecoder decoder;
     render::OverlayQuad quad(device);
     EXPECT_EQ(quad.loadTexture(decoder, "フィルター画像.jpg"), 0) << "a missing picture is reported as 0";
     EXPECT_EQ(quad.texture(), nullptr);

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include "platform/x11/x11_pixel.h"
+#include "backends/x11/x11_pixel.h"
 
 namespace {
 
-using platform::x11::PixelChannel;
-using platform::x11::PixelLayout;
+using backends::x11::PixelChannel;
+using backends::x11::PixelLayout;
 
 TEST(PixelLayout, NarrowChannelsAreWidenedByRepeatingTheirBitsAsScreenshotToolsDo) {
     const PixelLayout rgb565(0xF800, 0x07E0, 0x001F);

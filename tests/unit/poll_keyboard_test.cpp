@@ -9,14 +9,14 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "platform/fake/recording_actions.h"
-#include "platform/fake/scripted_keyboard.h"
+#include "backends/fake/recording_actions.h"
+#include "backends/fake/scripted_keyboard.h"
 #include "platform/virtual_keys.h"
 
 namespace {
 
 namespace vk = platform::vk;
-using platform::fake::RecordingActions;
+using backends::fake::RecordingActions;
 using Kind = RecordingActions::Kind;
 
 // What a sideways move should store: angle, product and sum in double, then rounded to float.
@@ -41,7 +41,7 @@ protected:
     }
 
     app::AppState state;
-    platform::fake::ScriptedKeyboard keys;
+    backends::fake::ScriptedKeyboard keys;
     RecordingActions actions{state.save};
 };
 
@@ -53,7 +53,7 @@ TEST_F(PollKeyboard, RefreshesOncePerPollAndLeavesStateAloneWhenNoKeyIsHeld) {
     EXPECT_EQ(keys.refreshCount, 3) << "held keys must not cause extra keymap reads";
 
     app::AppState idle;
-    platform::fake::ScriptedKeyboard none;
+    backends::fake::ScriptedKeyboard none;
     RecordingActions quiet;
     input::pollKeyboard(idle.view, idle.save, none, quiet);
     const app::AppState defaults;
@@ -295,14 +295,14 @@ TEST_F(PollKeyboard, OverlaySizeHasAFloorOfTenAndWrapsAt16Bits) {
 TEST_F(PollKeyboard, AlphaAndColourChannelsStayBetweenOneAnd255) {
     struct Channel {
         const char* name;
-        std::uint16_t app::ViewState::*field;
+        std::uint16_t state::ViewState::*field;
         int down;
         int up;
     };
-    for (const Channel& c : {Channel{"alpha", &app::ViewState::overlayAlpha, vk::Digit7, vk::U},
-                             Channel{"red", &app::ViewState::overlayRed, vk::Digit1, vk::Digit2},
-                             Channel{"green", &app::ViewState::overlayGreen, vk::Digit3, vk::Digit4},
-                             Channel{"blue", &app::ViewState::overlayBlue, vk::Digit5, vk::Digit6}}) {
+    for (const Channel& c : {Channel{"alpha", &state::ViewState::overlayAlpha, vk::Digit7, vk::U},
+                             Channel{"red", &state::ViewState::overlayRed, vk::Digit1, vk::Digit2},
+                             Channel{"green", &state::ViewState::overlayGreen, vk::Digit3, vk::Digit4},
+                             Channel{"blue", &state::ViewState::overlayBlue, vk::Digit5, vk::Digit6}}) {
         const struct {
             std::uint16_t from;
             int key;
@@ -352,15 +352,15 @@ TEST_F(PollKeyboard, AmbientRedReachesItsFloorOnThe95thPollOfEight) {
 
 TEST_F(PollKeyboard, AmbientCeilingStoresOneAndHundredForEachChannel) {
     struct Channel {
-        float app::ViewState::*value;
-        std::uint16_t app::ViewState::*percent;
+        float state::ViewState::*value;
+        std::uint16_t state::ViewState::*percent;
         int down;
         int up;
     };
     for (const Channel& c :
-         {Channel{&app::ViewState::ambientRed, &app::ViewState::ambientRedPercent, vk::Digit8, vk::I},
-          Channel{&app::ViewState::ambientGreen, &app::ViewState::ambientGreenPercent, vk::Digit9, vk::O},
-          Channel{&app::ViewState::ambientBlue, &app::ViewState::ambientBluePercent, vk::Digit0, vk::P}}) {
+         {Channel{&state::ViewState::ambientRed, &state::ViewState::ambientRedPercent, vk::Digit8, vk::I},
+          Channel{&state::ViewState::ambientGreen, &state::ViewState::ambientGreenPercent, vk::Digit9, vk::O},
+          Channel{&state::ViewState::ambientBlue, &state::ViewState::ambientBluePercent, vk::Digit0, vk::P}}) {
         state = app::AppState{};
         hold({c.up});
         poll();

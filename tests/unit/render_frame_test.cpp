@@ -6,16 +6,16 @@
 
 #include "app/app_state.h"
 #include "fresh_directory.h"
-#include "platform/fake/fake_image_decoder.h"
-#include "platform/fake/recording_device.h"
+#include "backends/fake/fake_image_decoder.h"
+#include "backends/fake/recording_device.h"
 #include "render/matrix.h"
 #include "render/texts.h"
 
 namespace {
 
-using platform::fake::RecordingDevice;
-using render::RenderState;
-using render::TransformState;
+using backends::fake::RecordingDevice;
+using device::RenderState;
+using device::TransformState;
 
 class RenderFrameOnRecordingDevice : public InFreshDirectory {
 protected:
@@ -39,8 +39,8 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
     }
 
     RecordingDevice device;
-    platform::fake::FakeImageDecoder decoder;
-    std::unique_ptr<render::TextFont> font;
+    backends::fake::FakeImageDecoder decoder;
+    std::unique_ptr<device::TextFont> font;
     std::unique_ptr<render::ModelObject> model;
     std::unique_ptr<render::OverlayQuad> overlay;
     app::AppState state;
@@ -67,8 +67,8 @@ TEST_F(RenderFrameOnRecordingDevice, DefaultFrameSetsLightDrawsModelThenOverlayT
     EXPECT_LT(view, projection);
     EXPECT_LT(projection, firstText);
 
-    const render::Light& l = device.lights[2];
-    EXPECT_EQ(l.type, render::LightType::Directional);
+    const device::Light& l = device.lights[2];
+    EXPECT_EQ(l.type, device::LightType::Directional);
     EXPECT_EQ(l.diffuse, (base::ColourValue{0.2f, 0.2f, 0.2f, 0.2f}));
     EXPECT_EQ(l.specular, (base::ColourValue{0.3f, 0.3f, 0.3f, 0.3f}));
     EXPECT_EQ(l.ambient, (base::ColourValue{0.99f, 0.99f, 0.99f, 1.0f}));

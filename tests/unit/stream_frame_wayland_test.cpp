@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/wayland/stream_frame.h"
+#include "backends/wayland/stream_frame.h"
 
-using platform::wayland::DesktopPlace;
-using platform::wayland::FrameView;
-using platform::wayland::PixelFormat;
-using platform::wayland::readFrame;
+using backends::wayland::DesktopPlace;
+using backends::wayland::FrameView;
+using backends::wayland::PixelFormat;
+using backends::wayland::readFrame;
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "base/cp932.h"
+#include "base/os/cp932.h"
 #include "base/utf8.h"
 #include "xfile/xfile_reader.h"
 #include "xfile_test_files.h"

@@ -1,0 +1,38 @@
+#pragma once
+// The text font of the Direct3D 9 device: each distinct text and colour is painted once by the
+// shell's painter, kept as a texture, and blended over the back buffer as a pre-transformed
+// quad whenever it is drawn; the device states it needs are put back afterwards.
+#include <map>
+#include <string>
+#include <utility>
+
+#include "backends/d3d9/d3d9_com.h"
+#include "device/graphics_device.h"
+#include "device/text_painter.h"
+
+namespace backends::d3d9 {
+
+class D3d9TextFont final : public device::TextFont {
+public:
+    // The painter must outlive the font.
+    D3d9TextFont(Com<IDirect3DDevice9> device, device::TextPainter& painter, int pixelHeight);
+    void drawText(int x, int y, const std::string& text, std::uint32_t colour) override;
+
+private:
+    struct Picture {
+        Com<IDirect3DTexture9> texture;  // null for a text that paints no pixels
+        int width = 0;
+        int height = 0;
+        UINT textureWidth = 1;
+        UINT textureHeight = 1;
+    };
+    Picture make(const std::string& text, std::uint32_t colour);
+    void draw(const Picture& picture, int x, int y);
+
+    Com<IDirect3DDevice9> device_;
+    device::TextPainter& painter_;
+    int pixelHeight_;
+    std::map<std::pair<std::string, std::uint32_t>, Picture> cache_;
+};
+
+}  // namespace backends::d3d9

@@ -1,0 +1,21 @@
+#pragma once
+// Image decoder double: every picture the checks let through becomes one of the size its
+// header gives, every pixel `colour`, so tests use real files and only the pixels are made up.
+#include <cstdint>
+
+#include "platform/image_decoder.h"
+
+namespace backends::fake {
+
+class FakeImageDecoder final : public platform::ImageDecoder {
+public:
+    std::uint32_t colour = 0xFFFFFFFFu;
+
+    base::Result<base::Image> decodeBytes(std::span<const std::uint8_t> bytes) override {
+        const auto header = base::checkPicture(bytes);
+        if (!header) return base::Failure{header.error()};
+        return base::Image(header->width, header->height, colour);
+    }
+};
+
+}  // namespace backends::fake

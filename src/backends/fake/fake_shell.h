@@ -1,0 +1,53 @@
+#pragma once
+// Shell double: windows that exist only as settable values, and a log of what was created.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "device/graphics_device.h"
+#include "platform/shell.h"
+#include "platform/window_layout.h"
+
+namespace backends::fake {
+
+class FakeShell final : public platform::Shell {
+public:
+    using DeviceFactory = std::function<std::unique_ptr<device::GraphicsDevice>(int width, int height)>;
+
+    // Logs "createViewer" / "createFrame" / "createGraphicsDevice WxH" / "showCursor".
+    void createViewer(platform::WindowEvents& events) override;
+    void createFrame(platform::WindowEvents& events) override;
+    base::Result<std::unique_ptr<device::GraphicsDevice>> createGraphicsDevice(int width, int height);
+    // createGraphicsDevice, as the programs' mains hand a device backend to App.
+    device::DeviceFactory devices() {
+        return [this](int width, int height) { return createGraphicsDevice(width, height); };
+    }
+    void showCursor() override;
+    void paceFrame() override;
+    void processPendingEvents() override;
+    std::optional<base::Rect> frameWindowRect() override;
+    std::optional<std::string> frameEditText() override;
+    base::Point viewerClientOrigin() override;
+
+    // The frame as a closed window: no rectangle and no edit box.
+    void closeFrame();
+
+    std::vector<std::string> log;
+    // Where the windows' events would go: what the core gave at createViewer / createFrame.
+    platform::WindowEvents* events = nullptr;
+    // Default, or a factory that gives null: no device, with the reason "no device".
+    DeviceFactory deviceFactory;
+    // Runs inside processPendingEvents, standing in for the window events of one drain.
+    std::function<void()> pendingEvents;
+    int processEventsCount = 0;
+    int paceFrameCount = 0;
+
+    // The frame as created at the screen's top-left corner with its layout's size.
+    std::optional<base::Rect> frameRect = base::Rect{0, 0, platform::frame::kWidth, platform::frame::kHeight};
+    std::optional<std::string> editText = std::string{};
+    base::Point clientOrigin{0, 0};
+};
+
+}  // namespace backends::fake

@@ -1,0 +1,23 @@
+#pragma once
+// Keyboard double: the test says which keys are held.
+#include <set>
+
+#include "platform/keyboard.h"
+
+namespace backends::fake {
+
+class ScriptedKeyboard final : public platform::Keyboard {
+public:
+    void press(int virtualKey) { held_.insert(virtualKey); }
+    void release(int virtualKey) { held_.erase(virtualKey); }
+    void releaseAll() { held_.clear(); }
+    void refresh() override { ++refreshCount; }
+    bool isHeld(int virtualKey) override { return held_.count(virtualKey) != 0; }
+    bool isHeldAnywhere(int virtualKey) override { return held_.count(virtualKey) != 0; }
+    int refreshCount = 0;
+
+private:
+    std::set<int> held_;
+};
+
+}  // namespace backends::fake

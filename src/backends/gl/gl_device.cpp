@@ -1,0 +1,526 @@
+#include "backends/gl/gl_device.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "backends/gl/gl_api.h"
+#include "backends/gl/gl_shaders.h"
+#include "backends/gl/gl_text_font.h"
+
+namespace backends::gl {
+
+namespace {
+
+using device::RenderState;
+using device::TextureStageState;
+
+class GlTexture final : public device::Texture {
+public:
+    explicit GlTexture(unsigned id) : id_(id) {}
+    ~GlTexture() override { glDeleteTextures(1, &id_); }
+    unsigned id() const { return id_; }
+
+private:
+    unsigned id_;
+};
+
+class GlVertexBuffer final : public device::VertexBuffer {
+public:
+    explicit GlVertexBuffer(std::uint32_t length) : shadow_(length) {
+        glGenBuffers(1, &id_);
+        glBindBuffer(GL_ARRAY_BUFFER, id_);
+        glBufferData(GL_ARRAY_BUFFER, length, nullptr, GL_STATIC_DRAW);
+    }
+    ~GlVertexBuffer() override { glDeleteBuffers(1, &id_); }
+    // A system-memory copy is written and uploaded whole at unlock, as a plain lock would.
+    void* lock() override { return shadow_.data(); }
+    void unlock() override {
+        glBindBuffer(GL_ARRAY_BUFFER, id_);
+        glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(shadow_.size()), shadow_.data());
+    }
+    unsigned id() const { return id_; }
+
+private:
+    unsigned id_ = 0;
+    std::vector<std::uint8_t> shadow_;
+};
+
+class GlMesh final : public device::Mesh {
+public:
+    struct Range {
+        std::uint32_t first = 0;
+        std::uint32_t count = 0;
+    };
+    explicit GlMesh(const base::MeshData& data) {
+        // Triangles are grouped by attribute id so that one subset is one draw call.
+        std::uint32_t maxAttribute = 0;
+        for (auto a : data.attributes) maxAttribute = std::max(maxAttribute, a);
+        ranges_.resize(data.attributes.empty() ? 0 : maxAttribute + 1u);
+        std::vector<std::uint32_t> sorted;
+        sorted.reserve(data.indices.size());
+        for (std::uint32_t attribute = 0; attribute < ranges_.size(); ++attribute) {
+            ranges_[attribute].first = static_cast<std::uint32_t>(sorted.size());
+            for (std::size_t t = 0; t < data.attributes.size(); ++t)
+                if (data.attributes[t] == attribute)
+                    sorted.insert(sorted.end(), data.indices.begin() + static_cast<long>(t * 3),
+                                  data.indices.begin() + static_cast<long>(t * 3 + 3));
+            ranges_[attribute].count = static_cast<std::uint32_t>(sorted.size()) - ranges_[attribute].first;
+        }
+        glGenVertexArrays(1, &vao_);
+        glBindVertexArray(vao_);
+        glGenBuffers(1, &vbo_);
+        glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+        glBufferData(GL_ARRAY_BUFFER,
+                     static_cast<GLsizeiptr>(data.vertices.size() * sizeof(base::MeshVertex)),
+                     data.vertices.data(), GL_STATIC_DRAW);
+        glGenBuffers(1, &ibo_);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
+        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(sorted.size() * 4), sorted.data(),
+                     GL_STATIC_DRAW);
+        const auto stride = static_cast<GLsizei>(sizeof(base::MeshVertex));
+        glEnableVertexAttribArray(0);
+        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
+        glEnableVertexAttribArray(1);
+        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(12));
+        glEnableVertexAttribArray(2);
+        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(24));
+        glBindVertexArray(0);
+    }
+    ~GlMesh() override {
+        glDeleteBuffers(1, &vbo_);
+        glDeleteBuffers(1, &ibo_);
+        glDeleteVertexArrays(1, &vao_);
+    }
+    unsigned vao() const { return vao_; }
+    const Range* range(std::uint32_t attribute) const {
+        return attribute < ranges_.size() ? &ranges_[attribute] : nullptr;
+    }
+
+private:
+    unsigned vao_ = 0, vbo_ = 0, ibo_ = 0;
+    std::vector<Range> ranges_;
+};
+
+unsigned compile(const char* vertex, const char* fragment, std::string& error) {
+    auto stage = [&](GLenum type, const char* source) -> unsigned {
+        const unsigned shader = glCreateShader(type);
+        glShaderSource(shader, 1, &source, nullptr);
+        glCompileShader(shader);
+        GLint ok = 0;
+        glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+        if (!ok) {
+            char log[1024] = {};
+            glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+            error = std::string("a shader did not compile: ") + log;
+        }
+        return shader;
+    };
+    const unsigned vs = stage(GL_VERTEX_SHADER, vertex);
+    const unsigned fs = stage(GL_FRAGMENT_SHADER, fragment);
+    const unsigned program = glCreateProgram();
+    glAttachShader(program, vs);
+    glAttachShader(program, fs);
+    glLinkProgram(program);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint ok = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &ok);
+    if (!ok && error.empty()) error = "a shader program did not link";
+    return ok ? program : 0;
+}
+
+void setColour(unsigned program, const char* name, const base::ColourValue& c) {
+    glUniform4f(glGetUniformLocation(program, name), c.r, c.g, c.b, c.a);
+}
+
+void setMatrix(unsigned program, const char* name, const base::Matrix& m) {
+    // Row-major row-vector matrices read as column-major are their transposes, so that the
+    // shader's column-vector products give the row-vector results.
+    glUniformMatrix4fv(glGetUniformLocation(program, name), 1, GL_FALSE, &m.m[0][0]);
+}
+
+GLenum blendFactor(std::uint32_t d3dBlend) {
+    switch (d3dBlend) {
+        case device::kBlendZero:
+            return GL_ZERO;
+        case device::kBlendOne:
+            return GL_ONE;
+        case device::kBlendSrcColor:
+            return GL_SRC_COLOR;
+        case device::kBlendInvSrcColor:
+            return GL_ONE_MINUS_SRC_COLOR;
+        case device::kBlendSrcAlpha:
+            return GL_SRC_ALPHA;
+        case device::kBlendInvSrcAlpha:
+            return GL_ONE_MINUS_SRC_ALPHA;
+        case device::kBlendDestAlpha:
+            return GL_DST_ALPHA;
+        case device::kBlendInvDestAlpha:
+            return GL_ONE_MINUS_DST_ALPHA;
+        case device::kBlendDestColor:
+            return GL_DST_COLOR;
+        case device::kBlendInvDestColor:
+            return GL_ONE_MINUS_DST_COLOR;
+        default:
+            return GL_ONE;
+    }
+}
+
+}  // namespace
+
+GlDevice::GlDevice(std::unique_ptr<device::GlContext> context, std::unique_ptr<device::TextPainter> painter, int width,
+                   int height)
+    : context_(std::move(context)), painter_(std::move(painter)), width_(width), height_(height) {
+    // Direct3D 9's initial states.
+    renderStates_[device::RenderState::Lighting] = 1;
+    renderStates_[device::RenderState::SpecularEnable] = 0;
+    renderStates_[device::RenderState::AlphaBlendEnable] = 0;
+    renderStates_[device::RenderState::SrcBlend] = device::kBlendOne;
+    renderStates_[device::RenderState::DestBlend] = device::kBlendZero;
+}
+
+base::Result<std::unique_ptr<GlDevice>> GlDevice::create(std::unique_ptr<device::GlContext> context,
+                                                         std::unique_ptr<device::TextPainter> painter, int width,
+                                                         int height) {
+    std::unique_ptr<GlDevice> device(new GlDevice(std::move(context), std::move(painter), width, height));
+    std::string error;
+    if (!device->initialise(error)) return base::Failure{error};
+    return device;
+}
+
+bool GlDevice::initialise(std::string& error) {
+    if (!context_->makeCurrent()) {
+        error = "the OpenGL context could not be made current on the viewer";
+        return false;
+    }
+    // The back buffer: 16-bit 5-6-5 colour and 16-bit depth, whatever the window's format.
+    glGenRenderbuffers(1, &colourBuffer_);
+    glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB565, width_, height_);
+    glGenRenderbuffers(1, &depthBuffer_);
+    glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width_, height_);
+    glGenFramebuffers(1, &framebuffer_);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+        error = "the 5-6-5 back buffer could not be created";
+        return false;
+    }
+    litProgram_ = compile(shaders::kLitVertex, shaders::kFragment, error);
+    pretransformedProgram_ = compile(shaders::kPretransformedVertex, shaders::kFragment, error);
+    textProgram_ = compile(shaders::kTextVertex, shaders::kTextFragment, error);
+    if (!litProgram_ || !pretransformedProgram_ || !textProgram_) return false;
+    glGenVertexArrays(1, &streamVao_);
+    glGenVertexArrays(1, &textVao_);
+    glGenBuffers(1, &textVbo_);
+    glViewport(0, 0, width_, height_);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    glDepthMask(GL_TRUE);
+    // Direct3D culls counter-clockwise triangles as seen on the screen.
+    glEnable(GL_CULL_FACE);
+    glFrontFace(GL_CW);
+    glCullFace(GL_BACK);
+    return true;
+}
+
+GlDevice::~GlDevice() {
+    if (!context_->makeCurrent()) return;
+    glDeleteProgram(litProgram_);
+    glDeleteProgram(pretransformedProgram_);
+    glDeleteProgram(textProgram_);
+    glDeleteVertexArrays(1, &streamVao_);
+    glDeleteVertexArrays(1, &textVao_);
+    glDeleteBuffers(1, &textVbo_);
+    glDeleteFramebuffers(1, &framebuffer_);
+    glDeleteRenderbuffers(1, &colourBuffer_);
+    glDeleteRenderbuffers(1, &depthBuffer_);
+}
+
+void GlDevice::beginScene() {
+    context_->makeCurrent();
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glViewport(0, 0, width_, height_);
+}
+
+void GlDevice::clear(std::uint32_t flags, std::uint32_t colour, float z, std::uint32_t) {
+    GLbitfield mask = 0;
+    if (flags & device::kClearTarget) {
+        glClearColor(static_cast<float>((colour >> 16) & 0xFF) / 255.0f,
+                     static_cast<float>((colour >> 8) & 0xFF) / 255.0f,
+                     static_cast<float>(colour & 0xFF) / 255.0f,
+                     static_cast<float>((colour >> 24) & 0xFF) / 255.0f);
+        mask |= GL_COLOR_BUFFER_BIT;
+    }
+    if (flags & device::kClearZBuffer) {
+        glClearDepth(z);
+        glDepthMask(GL_TRUE);
+        mask |= GL_DEPTH_BUFFER_BIT;
+    }
+    glClear(mask);
+}
+
+void GlDevice::endScene() {}
+
+void GlDevice::present() {
+    if (!context_->exposed()) return;
+    const double ratio = context_->pixelRatio();
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, context_->defaultFramebuffer());
+    glBlitFramebuffer(0, 0, width_, height_, 0, 0, static_cast<int>(width_ * ratio),
+                      static_cast<int>(height_ * ratio), GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    context_->swapBuffers();
+}
+
+void GlDevice::setTransform(device::TransformState state, const base::Matrix& matrix) {
+    switch (state) {
+        case device::TransformState::World:
+            world_ = matrix;
+            break;
+        case device::TransformState::View:
+            view_ = matrix;
+            break;
+        case device::TransformState::Projection:
+            projection_ = matrix;
+            break;
+    }
+}
+
+void GlDevice::setMaterial(const base::Material& material) {
+    material_ = material;
+}
+
+void GlDevice::setTexture(int stage, device::Texture* texture) {
+    if (stage == 0) texture_ = texture;
+}
+
+void GlDevice::setLight(int index, const device::Light& light) {
+    lights_[index] = light;
+}
+
+void GlDevice::lightEnable(int index, bool enable) {
+    lightEnabled_[index] = enable;
+}
+
+void GlDevice::setRenderState(device::RenderState state, std::uint32_t value) {
+    renderStates_[state] = value;
+}
+
+void GlDevice::setTextureStageState(int stage, device::TextureStageState state, std::uint32_t value) {
+    if (stage != 0) return;
+    switch (state) {
+        case device::TextureStageState::ColorOp:
+            stage0_.colourOp = value;
+            break;
+        case device::TextureStageState::ColorArg1:
+            stage0_.colourArg1 = value;
+            break;
+        case device::TextureStageState::ColorArg2:
+            stage0_.colourArg2 = value;
+            break;
+        case device::TextureStageState::AlphaOp:
+            stage0_.alphaOp = value;
+            break;
+        case device::TextureStageState::AlphaArg1:
+            stage0_.alphaArg1 = value;
+            break;
+        case device::TextureStageState::AlphaArg2:
+            stage0_.alphaArg2 = value;
+            break;
+    }
+}
+
+std::unique_ptr<device::VertexBuffer> GlDevice::createVertexBuffer(std::uint32_t length, std::uint32_t) {
+    context_->makeCurrent();
+    return std::make_unique<GlVertexBuffer>(length);
+}
+
+void GlDevice::setStreamSource(int stream, device::VertexBuffer* buffer, std::uint32_t offset,
+                               std::uint32_t stride) {
+    if (stream != 0) return;
+    stream_ = buffer;
+    streamOffset_ = offset;
+    streamStride_ = stride;
+}
+
+void GlDevice::setFvf(std::uint32_t) {}
+
+void GlDevice::applyBlend() {
+    if (renderStates_[device::RenderState::AlphaBlendEnable]) {
+        glEnable(GL_BLEND);
+        glBlendFunc(blendFactor(renderStates_[device::RenderState::SrcBlend]),
+                    blendFactor(renderStates_[device::RenderState::DestBlend]));
+    } else {
+        glDisable(GL_BLEND);
+    }
+}
+
+void GlDevice::applyStageUniforms(unsigned program, bool lit) {
+    glUseProgram(program);
+    const auto* texture = dynamic_cast<GlTexture*>(texture_);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture ? texture->id() : 0);
+    glUniform1i(glGetUniformLocation(program, "stageTexture"), 0);
+    glUniform1i(glGetUniformLocation(program, "hasTexture"), texture ? 1 : 0);
+    glUniform1i(glGetUniformLocation(program, "colourOp"), static_cast<int>(stage0_.colourOp));
+    glUniform1i(glGetUniformLocation(program, "colourArg1"), static_cast<int>(stage0_.colourArg1));
+    glUniform1i(glGetUniformLocation(program, "colourArg2"), static_cast<int>(stage0_.colourArg2));
+    glUniform1i(glGetUniformLocation(program, "alphaOp"), static_cast<int>(stage0_.alphaOp));
+    glUniform1i(glGetUniformLocation(program, "alphaArg1"), static_cast<int>(stage0_.alphaArg1));
+    glUniform1i(glGetUniformLocation(program, "alphaArg2"), static_cast<int>(stage0_.alphaArg2));
+    glUniform1i(
+        glGetUniformLocation(program, "addSpecular"),
+        lit && renderStates_[device::RenderState::SpecularEnable] && renderStates_[device::RenderState::Lighting] ? 1 : 0);
+    applyBlend();
+}
+
+void GlDevice::drawPrimitive(device::PrimitiveType type, std::uint32_t startVertex,
+                             std::uint32_t primitiveCount) {
+    auto* buffer = dynamic_cast<GlVertexBuffer*>(stream_);
+    if (!buffer || streamStride_ != 28 || primitiveCount == 0) return;
+    applyStageUniforms(pretransformedProgram_, false);
+    glUniform2f(glGetUniformLocation(pretransformedProgram_, "viewport"), static_cast<float>(width_),
+                static_cast<float>(height_));
+    glBindVertexArray(streamVao_);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer->id());
+    const auto base = static_cast<std::uintptr_t>(streamOffset_);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, 28, reinterpret_cast<void*>(base));
+    glEnableVertexAttribArray(1);
+    // D3DCOLOR is stored as the bytes blue, green, red, alpha.
+    glVertexAttribPointer(1, GL_BGRA, GL_UNSIGNED_BYTE, GL_TRUE, 28, reinterpret_cast<void*>(base + 16));
+    glEnableVertexAttribArray(2);
+    glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, 28, reinterpret_cast<void*>(base + 20));
+    const bool strip = type == device::PrimitiveType::TriangleStrip;
+    glDrawArrays(strip ? GL_TRIANGLE_STRIP : GL_TRIANGLES, static_cast<GLint>(startVertex),
+                 static_cast<GLsizei>(strip ? primitiveCount + 2 : primitiveCount * 3));
+    glBindVertexArray(0);
+}
+
+std::unique_ptr<device::Mesh> GlDevice::createMesh(const base::MeshData& data) {
+    context_->makeCurrent();
+    return std::make_unique<GlMesh>(data);
+}
+
+void GlDevice::drawSubset(device::Mesh& mesh, std::uint32_t attributeId) {
+    auto* glMesh = dynamic_cast<GlMesh*>(&mesh);
+    const GlMesh::Range* range = glMesh ? glMesh->range(attributeId) : nullptr;
+    if (!range || range->count == 0) return;
+    const unsigned p = litProgram_;
+    applyStageUniforms(p, true);
+    setMatrix(p, "world", world_);
+    setMatrix(p, "view", view_);
+    setMatrix(p, "projection", projection_);
+    glUniform1i(glGetUniformLocation(p, "lighting"), renderStates_[device::RenderState::Lighting] ? 1 : 0);
+    glUniform1i(glGetUniformLocation(p, "specularEnable"),
+                renderStates_[device::RenderState::SpecularEnable] ? 1 : 0);
+    // One directional light: the lowest enabled index.
+    const device::Light* light = nullptr;
+    for (const auto& [index, l] : lights_)
+        if (lightEnabled_[index] && l.type == device::LightType::Directional) {
+            light = &l;
+            break;
+        }
+    glUniform1i(glGetUniformLocation(p, "lightOn"), light ? 1 : 0);
+    if (light) {
+        // Directions are transformed into camera space by the view's rotation.
+        const float* d = light->direction;
+        float c[3];
+        for (int j = 0; j < 3; ++j) c[j] = d[0] * view_.m[0][j] + d[1] * view_.m[1][j] + d[2] * view_.m[2][j];
+        glUniform3f(glGetUniformLocation(p, "lightDirection"), c[0], c[1], c[2]);
+        setColour(p, "lightDiffuse", light->diffuse);
+        setColour(p, "lightSpecular", light->specular);
+        setColour(p, "lightAmbient", light->ambient);
+    }
+    setColour(p, "materialDiffuse", material_.diffuse);
+    setColour(p, "materialAmbient", material_.ambient);
+    setColour(p, "materialSpecular", material_.specular);
+    setColour(p, "materialEmissive", material_.emissive);
+    glUniform1f(glGetUniformLocation(p, "materialPower"), material_.power);
+    glBindVertexArray(glMesh->vao());
+    glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(range->count), GL_UNSIGNED_INT,
+                   reinterpret_cast<void*>(static_cast<std::uintptr_t>(range->first) * 4));
+    glBindVertexArray(0);
+}
+
+unsigned uploadTexture(const base::Image& image, bool wrap) {
+    unsigned id = 0;
+    glGenTextures(1, &id);
+    glBindTexture(GL_TEXTURE_2D, id);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap ? GL_REPEAT : GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap ? GL_REPEAT : GL_CLAMP_TO_EDGE);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    // 0xAARRGGBB words are the bytes blue, green, red, alpha.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
+                 image.pixels.data());
+    return id;
+}
+
+std::unique_ptr<device::Texture> GlDevice::createTexture(const base::Image& image) {
+    if (image.empty()) return nullptr;
+    context_->makeCurrent();
+    // Direct3D 9's sampler defaults: point filtering and wrap addressing.
+    return std::make_unique<GlTexture>(uploadTexture(image, true));
+}
+
+std::unique_ptr<device::TextFont> GlDevice::createTextFont(int height) {
+    return std::make_unique<GlTextFont>(*this, *painter_, height);
+}
+
+void GlDevice::drawPicture(unsigned texture, int x, int y, int w, int h) {
+    const float x0 = static_cast<float>(x), y0 = static_cast<float>(y);
+    const float x1 = x0 + static_cast<float>(w), y1 = y0 + static_cast<float>(h);
+    const float quad[] = {x0, y0, 0, 0, x1, y0, 1, 0, x0, y1, 0, 1, x1, y1, 1, 1};
+    glUseProgram(textProgram_);
+    glUniform2f(glGetUniformLocation(textProgram_, "viewport"), static_cast<float>(width_),
+                static_cast<float>(height_));
+    glUniform1i(glGetUniformLocation(textProgram_, "glyphs"), 0);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindVertexArray(textVao_);
+    glBindBuffer(GL_ARRAY_BUFFER, textVbo_);
+    glBufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STREAM_DRAW);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 16, reinterpret_cast<void*>(0));
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, 16, reinterpret_cast<void*>(8));
+    // The font blends its glyphs whatever the device's blend state, and leaves that state alone.
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    glDisable(GL_DEPTH_TEST);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glEnable(GL_DEPTH_TEST);
+    glBindVertexArray(0);
+    applyBlend();
+}
+
+base::Image GlDevice::readBackBuffer() {
+    base::Image image(width_, height_);
+    std::vector<std::uint32_t> rows(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
+    glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+    for (int y = 0; y < height_; ++y)
+        std::memcpy(&image.pixels[static_cast<std::size_t>(y) * width_],
+                    &rows[static_cast<std::size_t>(height_ - 1 - y) * width_],
+                    static_cast<std::size_t>(width_) * 4);
+    return image;
+}
+
+device::DeviceFactory deviceFactory(std::function<base::Result<std::unique_ptr<device::GlContext>>()> context,
+                                    std::function<std::unique_ptr<device::TextPainter>()> painter) {
+    return [context = std::move(context), painter = std::move(painter)](
+               int width, int height) -> base::Result<std::unique_ptr<device::GraphicsDevice>> {
+        auto made = context();
+        if (!made) return base::Failure{made.error()};
+        auto device = GlDevice::create(std::move(*made), painter(), width, height);
+        if (!device) return base::Failure{device.error()};
+        return std::unique_ptr<device::GraphicsDevice>(std::move(*device));
+    };
+}
+
+}  // namespace backends::gl

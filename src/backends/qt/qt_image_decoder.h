@@ -1,0 +1,12 @@
+#pragma once
+// Picture files through Qt's image readers (BMP, JPEG, PNG, GIF).
+#include "platform/image_decoder.h"
+
+namespace backends::qt {
+
+class QtImageDecoder final : public platform::ImageDecoder {
+public:
+    base::Result<base::Image> decodeBytes(std::span<const std::uint8_t> bytes) override;
+};
+
+}  // namespace backends::qt

@@ -1,0 +1,169 @@
+#include "backends/qt/qt_shell.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QRegion>
+
+#include "platform/window_layout.h"
+#include "base/log.h"
+#include "base/region_from_bitmap.h"
+#include "backends/qt/frame_window.h"
+#include "backends/qt/qt_gl_context.h"
+#include "backends/qt/qt_image.h"
+#include "backends/qt/qt_image_decoder.h"
+#include "backends/qt/viewer_window.h"
+#include "backends/x11/x11_shape.h"
+#include "backends/x11/x11_window_manager.h"
+
+namespace backends::qt {
+
+namespace {
+
+constexpr auto kFramePeriod = std::chrono::microseconds(16667);
+
+// Feeds the key events of all our windows to the keyboard's "held as our windows saw it".
+class KeyFilter final : public QObject {
+public:
+    explicit KeyFilter(x11::OwnWindowKeys& keys) : keys_(keys) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+            case QEvent::KeyPress:
+            case QEvent::KeyRelease: {
+                auto* key = static_cast<QKeyEvent*>(event);
+                if (!key->isAutoRepeat())
+                    keys_.keyEvent(key->nativeScanCode(), event->type() == QEvent::KeyPress);
+                break;
+            }
+            case QEvent::ApplicationStateChange:
+                if (QGuiApplication::applicationState() != Qt::ApplicationActive) keys_.focusLost();
+                break;
+            default:
+                break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    x11::OwnWindowKeys& keys_;
+};
+
+// The key-coloured pixels of the outline (its bottom-left pixel's colour) are cut away; only
+// the part of the outline that covers the frame counts.
+QRegion outlineShape(const base::Image& outline) {
+    const base::Rect frame{0, 0, platform::frame::kWidth, platform::frame::kHeight};
+    if (outline.empty()) return QRegion(frame.left, frame.top, frame.width(), frame.height());
+    QRegion shape;
+    for (const base::RegionRect& r : base::regionFromBitmap(outline, -1, 0, 0, frame))
+        shape += QRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+    return shape;
+}
+
+// Qt's own connection to the X server, on which the frame's shape was set.
+Display* qtDisplay() {
+    const auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    return x11 ? x11->display() : nullptr;
+}
+
+}  // namespace
+
+QtShell::QtShell(Display* display, x11::OwnWindowKeys& ownKeys)
+    : display_(display), keyFilter_(std::make_unique<KeyFilter>(ownKeys)) {
+    QCoreApplication::instance()->installEventFilter(keyFilter_.get());
+    wake_.setSingleShot(true);
+    wake_.setTimerType(Qt::PreciseTimer);
+}
+
+QtShell::~QtShell() = default;
+
+void QtShell::createViewer(platform::WindowEvents& events) {
+    viewer_ = std::make_unique<ViewerWindow>();
+    viewer_->onCaptureButton = [&events] { events.onCaptureButton(); };
+    viewer_->onDrop = [&events](const std::string& path) { events.onFileDropped(path); };
+    viewer_->onClose = [&events] { events.onViewerClosed(); };
+    viewer_->onExposed = [&events] { events.onViewerExposed(); };
+    viewer_->show();
+}
+
+void QtShell::createFrame(platform::WindowEvents& events) {
+    base::Image outline;
+    QtImageDecoder decoder;
+    if (auto read = platform::readPicture(decoder, platform::frame::kOutlineFile)) {
+        outline = std::move(*read);
+    } else {
+        base::logLine(std::string("nukitori: the frame outline \"") + platform::frame::kOutlineFile +
+                      "\" could not be read: " + read.error());
+    }
+    frame_ = std::make_unique<FrameWindow>(qImageFrom(outline));
+    frame_->onMoved = [&events] { events.onFrameMoved(); };
+    frame_->onResized = [&events] { events.onFrameResized(); };
+    frame_->onShoot = [&events] { events.onShootButton(); };
+    frame_->onExit = [&events] { events.onExitButton(); };
+    frame_->onPrefixChanged = [&events](const std::string& text) { events.onPrefixChanged(text); };
+    const QRegion shape = outlineShape(outline);
+    frame_->setMask(shape);
+    frame_->show();
+    frame_->raise();
+    // A shape the server refused leaves the frame invisible and out of reach: it goes without.
+    Display* qt = qtDisplay();
+    if (!shape.isEmpty() && qt && x11::shapeIsEmpty(qt, frame_->winId())) {
+        frame_->clearMask();
+        base::logLine(std::string("nukitori: the shape of the frame outline \"") + platform::frame::kOutlineFile +
+                      "\" is too complex for the window system; the frame stays rectangular");
+    }
+}
+
+base::Result<std::unique_ptr<device::GlContext>> QtShell::createViewerContext() {
+    GlSurface& surface = viewer_->surface();
+    surface.create();
+    auto context = QtGlContext::create(surface);
+    if (!context) return base::Failure{context.error()};
+    return std::unique_ptr<device::GlContext>(std::move(*context));
+}
+
+void QtShell::processPendingEvents() {
+    // Posted and window-system events alike, without waiting for more.
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+std::optional<base::Rect> QtShell::frameWindowRect() {
+    if (!frame_ || frame_->isClosed()) return std::nullopt;
+    const QRect r = frame_->frameGeometry();
+    return base::Rect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
+}
+
+std::optional<std::string> QtShell::frameEditText() {
+    if (!frame_ || frame_->isClosed()) return std::nullopt;
+    return frame_->prefixBox().text().toStdString();
+}
+
+base::Point QtShell::viewerClientOrigin() {
+    const QPoint origin = viewer_->mapToGlobal(QPoint(0, 0));
+    return {origin.x(), origin.y()};
+}
+
+void QtShell::paceFrame() {
+    // Sleeps in the event loop until the next poll is due, so that events are handled as they
+    // come and an untouched program uses no processor time. A virtual X server has no vertical
+    // retrace, so the period is kept here rather than by presenting.
+    // Without a window manager nothing keeps the frame above other windows but itself.
+    if (++passesSinceRaise_ >= 30) {
+        passesSinceRaise_ = 0;
+        if (frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_))
+            x11::raiseWindow(display_, frame_->winId());
+    }
+
+    const auto deadline = nextFrame_;
+    for (auto now = std::chrono::steady_clock::now(); now < deadline;
+         now = std::chrono::steady_clock::now()) {
+        wake_.start(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    wake_.stop();
+    nextFrame_ = std::max(std::chrono::steady_clock::now(), deadline) + kFramePeriod;
+}
+
+}  // namespace backends::qt

@@ -1,0 +1,52 @@
+#pragma once
+// Implements platform::Shell with Qt windows on X11: the viewer and the capture frame, their
+// events reported to the core's WindowEvents, the 60 Hz pacing; and the OpenGL context on the
+// viewer that the OpenGL device draws through. Does not make the device (main pairs them), nor
+// read keys or the screen (backends/x11, backends/wayland).
+#include <QTimer>
+#include <chrono>
+#include <memory>
+
+#include "backends/x11/own_window_keys.h"
+#include "device/gl_context.h"
+#include "base/result.h"
+#include "platform/shell.h"
+
+// Xlib's display, without Xlib's macros in Qt code.
+typedef struct _XDisplay Display;
+class QObject;
+
+namespace backends::qt {
+
+class ViewerWindow;
+class FrameWindow;
+
+class QtShell final : public platform::Shell {
+public:
+    // The key events of our windows go to `ownKeys`; both must outlive the shell.
+    QtShell(Display* display, x11::OwnWindowKeys& ownKeys);
+    ~QtShell() override;
+    QtShell(const QtShell&) = delete;
+    QtShell& operator=(const QtShell&) = delete;
+
+    void createViewer(platform::WindowEvents& events) override;
+    void createFrame(platform::WindowEvents& events) override;
+    void processPendingEvents() override;
+    std::optional<base::Rect> frameWindowRect() override;
+    std::optional<std::string> frameEditText() override;
+    base::Point viewerClientOrigin() override;
+    void paceFrame() override;
+    // An OpenGL context on the viewer's surface, for the device that main pairs with this shell.
+    base::Result<std::unique_ptr<device::GlContext>> createViewerContext();
+
+private:
+    Display* display_;
+    std::unique_ptr<QObject> keyFilter_;
+    std::unique_ptr<ViewerWindow> viewer_;
+    std::unique_ptr<FrameWindow> frame_;
+    std::chrono::steady_clock::time_point nextFrame_{};
+    QTimer wake_;  // ends the wait for events when the next poll is due
+    int passesSinceRaise_ = 0;
+};
+
+}  // namespace backends::qt

@@ -1,0 +1,62 @@
+#pragma once
+// Desktop pixels on a Wayland desktop, where the X server (XWayland) will not give its root
+// window: through the desktop portal. The first read opens a screen-cast session of one monitor
+// (the desktop asks the user once; the restore token kept in the user's config folder spares
+// later starts the question) and keeps its PipeWire stream while reads follow each other; a few
+// idle seconds stop it. Where screen-casting is missing, refused or broken, each read takes a
+// portal screenshot instead (slower: a picture file per read). Every wait has a time limit.
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "platform/image_decoder.h"
+#include "platform/screen.h"
+#include "backends/wayland/stream_frame.h"
+
+namespace backends::wayland {
+
+class PortalBus;
+class PipeWireStream;
+
+class PortalScreen final : public platform::Screen {
+public:
+    // `rootWidth` x `rootHeight`: the X screen, which a whole-desktop screenshot covers.
+    // `configFolder`: where the restore token is kept.
+    PortalScreen(platform::ImageDecoder& decoder, int rootWidth, int rootHeight, std::string configFolder);
+    ~PortalScreen() override;
+    PortalScreen(const PortalScreen&) = delete;
+    PortalScreen& operator=(const PortalScreen&) = delete;
+
+    base::Result<base::Image> read(int x, int y, int width, int height) override;
+
+    static constexpr auto kIdleStop = std::chrono::seconds(3);
+
+private:
+    base::Status connectBus();
+    base::Status startCast();
+    void stopCast();
+    base::Result<base::Image> readCast(int x, int y, int width, int height);
+    base::Result<base::Image> readScreenshot(int x, int y, int width, int height);
+    void watchIdle();
+    std::string tokenFile() const;
+
+    platform::ImageDecoder& decoder_;
+    const int rootWidth_, rootHeight_;
+    const std::string configFolder_;
+
+    std::mutex mutex_;  // everything below
+    std::unique_ptr<PortalBus> bus_;
+    std::string session_;
+    std::unique_ptr<PipeWireStream> stream_;
+    DesktopPlace place_;
+    bool screenshotsOnly_ = false;  // screen-casting failed and screenshots worked
+    std::chrono::steady_clock::time_point lastRead_;
+    bool ending_ = false;
+    std::condition_variable wake_;
+    std::thread watcher_;
+};
+
+}  // namespace backends::wayland

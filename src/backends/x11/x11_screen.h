@@ -1,0 +1,49 @@
+#pragma once
+// Desktop pixels from the X server: only the asked rectangle is read (the part inside the root
+// window); the rest reads as black. Reads go through a shared-memory segment (MIT-SHM) kept
+// between reads and grown when a larger picture is asked for, so a read costs little more than
+// the server's own copy; displays without it (remote X, a failed attach, or
+// NUKITORI_X11_NO_SHM=1 in the environment) are read with plain XGetImage. A read the server
+// refuses (XWayland refuses every read of its root window) fails with the reason in words;
+// NUKITORI_X11_READ_UNMAPPED=1 makes every read ask a window that is never mapped, which the
+// server refuses the same way, so that the tests can show such a display.
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "platform/screen.h"
+
+typedef struct _XDisplay Display;
+
+namespace backends::x11 {
+
+class X11Screen final : public platform::Screen {
+public:
+    explicit X11Screen(Display* display);
+    ~X11Screen() override;
+    X11Screen(const X11Screen&) = delete;
+    X11Screen& operator=(const X11Screen&) = delete;
+
+    base::Result<base::Image> read(int x, int y, int width, int height) override;
+    // Whether reads go through shared memory (for tests and benchmarks).
+    bool sharedMemory() const { return shmUsable_; }
+
+private:
+    struct Segment;
+    bool readShared(int left, int top, int width, int height, base::Image& image, int dx, int dy);
+    // Nothing when the pixels were read, else why not.
+    std::optional<std::string> readPlain(int left, int top, int width, int height, base::Image& image, int dx,
+                                         int dy);
+    bool ensureSegment(std::size_t bytes);
+    std::string failureReason(const std::string& xError) const;
+
+    Display* display_;
+    unsigned long source_;        // the window read: the root, but for the tests' unmapped one
+    unsigned long unmapped_ = 0;  // made for NUKITORI_X11_READ_UNMAPPED
+    bool wayland_ = false;        // a Wayland session or XWayland: reads of the root fail there
+    bool shmUsable_ = false;
+    std::unique_ptr<Segment> segment_;
+};
+
+}  // namespace backends::x11

@@ -1,0 +1,83 @@
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <system_error>
+
+#include "base/os/os_file.h"
+
+namespace base {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+std::string lastOsError() {
+    // Some C libraries leave errno at 0 for a short write; say something truthful anyway.
+    const int code = errno != 0 ? errno : EIO;
+    return std::error_code(code, std::generic_category()).message();
+}
+
+FileOpResult failed(std::string reason) {
+    return {FileOutcome::Failed, std::move(reason)};
+}
+
+bool linkUnsupported(const std::error_code& ec) {
+    return ec == std::errc::operation_not_permitted || ec == std::errc::operation_not_supported ||
+           ec == std::errc::function_not_supported || ec == std::errc::not_supported;
+}
+
+}  // namespace
+
+FileOpResult writeNewFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
+    errno = 0;
+    // "x": fail instead of opening a file someone else created under this name.
+    FileHandle file(std::fopen(path.c_str(), "wbx"));
+    if (!file) {
+        const bool exists = errno == EEXIST;
+        return {exists ? FileOutcome::NameTaken : FileOutcome::Failed, lastOsError()};
+    }
+    std::string error;
+    bool good = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    if (good) good = std::fflush(file.get()) == 0;
+    if (!good) error = lastOsError();
+    errno = 0;
+    // Closing can report a delayed write error (a full disk on a network share, for example).
+    if (std::fclose(file.release()) != 0 && good) {
+        good = false;
+        error = lastOsError();
+    }
+    if (!good) {
+        std::error_code ignored;
+        fs::remove(path, ignored);
+        return failed(error);
+    }
+    return {FileOutcome::Done, {}};
+}
+
+FileOpResult linkNewName(const fs::path& existing, const fs::path& name) {
+    std::error_code ec;
+    fs::create_hard_link(existing, name, ec);
+    if (!ec) return {FileOutcome::Done, {}};
+    if (ec == std::errc::file_exists) return {FileOutcome::NameTaken, ec.message()};
+    if (linkUnsupported(ec)) return {FileOutcome::Unsupported, ec.message()};
+    return failed(ec.message());
+}
+
+FileOpResult replaceFile(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    fs::rename(from, to, ec);
+    if (ec) return failed(ec.message());
+    return {FileOutcome::Done, {}};
+}
+
+long processId() {
+    return static_cast<long>(getpid());
+}
+
+}  // namespace base

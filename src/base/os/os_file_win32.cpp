@@ -1,0 +1,73 @@
+#include <windows.h>
+
+#include <algorithm>
+
+#include "base/os/os_file.h"
+#include "base/os/windows_text.h"
+
+namespace base {
+namespace {
+
+namespace fs = std::filesystem;
+
+FileOpResult failed(DWORD code) {
+    return {FileOutcome::Failed, systemErrorText(code)};
+}
+
+bool nameTaken(DWORD code) {
+    return code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS;
+}
+
+}  // namespace
+
+FileOpResult writeNewFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
+    // CREATE_NEW, because the C runtime's "x" mode is not honoured everywhere (MSVCRT, Wine).
+    // No sharing: nobody reads the file before it is whole.
+    const HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD code = GetLastError();
+        return {nameTaken(code) ? FileOutcome::NameTaken : FileOutcome::Failed, systemErrorText(code)};
+    }
+    DWORD code = ERROR_SUCCESS;
+    for (std::size_t done = 0; done < bytes.size() && code == ERROR_SUCCESS;) {
+        const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr))
+            code = GetLastError();
+        else if (written == 0)
+            code = ERROR_WRITE_FAULT;
+        done += written;
+    }
+    // On the disk before the file takes its final name: after a crash the old file or the new
+    // one is there, never an empty one.
+    if (code == ERROR_SUCCESS && !FlushFileBuffers(file)) code = GetLastError();
+    if (!CloseHandle(file) && code == ERROR_SUCCESS) code = GetLastError();
+    if (code != ERROR_SUCCESS) {
+        DeleteFileW(path.c_str());
+        return failed(code);
+    }
+    return {FileOutcome::Done, {}};
+}
+
+FileOpResult linkNewName(const fs::path& existing, const fs::path& name) {
+    if (CreateHardLinkW(name.c_str(), existing.c_str(), nullptr)) return {FileOutcome::Done, {}};
+    const DWORD code = GetLastError();
+    if (nameTaken(code)) return {FileOutcome::NameTaken, systemErrorText(code)};
+    // FAT volumes and some network shares have no hard links.
+    if (code == ERROR_INVALID_FUNCTION || code == ERROR_NOT_SUPPORTED || code == ERROR_CALL_NOT_IMPLEMENTED)
+        return {FileOutcome::Unsupported, systemErrorText(code)};
+    return failed(code);
+}
+
+FileOpResult replaceFile(const fs::path& from, const fs::path& to) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return {FileOutcome::Done, {}};
+    return failed(GetLastError());
+}
+
+long processId() {
+    return static_cast<long>(GetCurrentProcessId());
+}
+
+}  // namespace base

@@ -1,0 +1,30 @@
+#pragma once
+// Where the next numbered file goes and what became of the last one: the key poll and the
+// buttons set off saves, the grabs and captures write the files, the frame reports them.
+#include <cstdint>
+#include <string>
+
+namespace state {
+
+struct SaveState {
+    // Set while a frame grab should write a numbered file instead of the grab texture.
+    std::uint16_t numberedSave = 0;
+    std::int32_t saveCounter = 0;
+    std::string filePrefix;  // last prefix read from the frame's edit box
+    // Counts up while Enter is held, so that one press captures once.
+    std::uint16_t enterHoldCount = 0;
+
+    // What the viewer reports about the last numbered file (the number actually used may
+    // differ from saveCounter - 1 because an existing file is never replaced).
+    std::string lastSavedPrefix;
+    std::int32_t lastSavedNumber = 0;
+    bool lastSaveFailed = false;
+};
+
+// The counter moves on by one for every save that was set off, written or not; at its end it
+// wraps rather than trap.
+inline void advanceSaveCounter(SaveState& save) {
+    save.saveCounter = static_cast<std::int32_t>(static_cast<std::uint32_t>(save.saveCounter) + 1u);
+}
+
+}  // namespace state
