@@ -46,7 +46,7 @@ base::Status App::startUp() {
     state.modelPath = "model.x";
     auto graphics =
         startGraphics(platform_.createDevice, state.view.backBufferWidth, state.view.backBufferHeight);
-    if (!graphics) return base::Failure{graphics.error()};
+    if (!graphics) return graphics.failure();
     device_ = std::move(graphics->device);
     textFont_ = std::move(graphics->textFont);
     platform_.shell.showCursor();

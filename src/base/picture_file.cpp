@@ -109,7 +109,7 @@ Result<PictureHeader> checkBmp(Bytes b) {
     if (compression == kRunLength8 || compression == kRunLength4) {
         if (dataStart > b.size()) return kCutShort;
         const Status coded = checkRunLengths(b, dataStart, width, rows, compression == kRunLength4);
-        if (!coded) return Failure{coded.error()};
+        if (!coded) return coded.failure();
         return header;
     }
     const std::uint64_t rowBytes = (static_cast<std::uint64_t>(width) * bits + 31) / 32 * 4;
@@ -223,7 +223,7 @@ Result<std::vector<std::uint8_t>> readPictureFile(const std::string& path) {
         readFileBytes(path, kMaxPictureFileBytes, "the file is larger than any picture nukitori reads");
     if (!bytes) return bytes;
     const Result<PictureHeader> header = checkPicture(*bytes);
-    if (!header) return Failure{header.error()};
+    if (!header) return header.failure();
     return bytes;
 }
 

@@ -26,6 +26,8 @@ public:
     const T* operator->() const { return &*value_; }
     // Empty when ok().
     const std::string& error() const { return error_; }
+    // The failure again, to pass on as the caller's own: `if (!x) return x.failure();`.
+    Failure failure() const { return Failure{error_}; }
 
 private:
     std::optional<T> value_;

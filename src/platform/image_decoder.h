@@ -23,7 +23,7 @@ public:
 // memory held, so the decoder sees only bytes that the checks let through.
 inline base::Result<base::Image> readPicture(ImageDecoder& decoder, const std::string& path) {
     const auto bytes = base::readPictureFile(path);
-    if (!bytes) return base::Failure{bytes.error()};
+    if (!bytes) return bytes.failure();
     return decoder.decodeBytes(*bytes);
 }
 
@@ -31,7 +31,7 @@ inline base::Result<base::Image> readPicture(ImageDecoder& decoder, const std::s
 inline base::Result<base::Image> readPictureBytes(ImageDecoder& decoder,
                                                   std::span<const std::uint8_t> bytes) {
     const auto header = base::checkPicture(bytes);
-    if (!header) return base::Failure{header.error()};
+    if (!header) return header.failure();
     return decoder.decodeBytes(bytes);
 }
 

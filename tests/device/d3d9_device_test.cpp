@@ -59,7 +59,7 @@ public:
         if (!target->window_.handle()) return base::Failure{"the test window could not be created"};
         // The cases draw no text, so no painter is needed.
         auto device = backends::d3d9::D3d9Device::create(target->window_.handle(), nullptr, width, height);
-        if (!device) return base::Failure{device.error()};
+        if (!device) return device.failure();
         target->device_ = std::move(*device);
         return std::unique_ptr<device_test::DeviceUnderTest>(std::move(target));
     }

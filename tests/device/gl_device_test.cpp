@@ -21,10 +21,10 @@ public:
         target->window_.resize(width, height);
         target->window_.create();
         auto context = backends::qt::QtGlContext::create(target->window_);
-        if (!context) return base::Failure{context.error()};
+        if (!context) return context.failure();
         auto device = backends::gl::GlDevice::create(
             std::move(*context), std::make_unique<backends::qt::QtTextPainter>(), width, height);
-        if (!device) return base::Failure{device.error()};
+        if (!device) return device.failure();
         target->device_ = std::move(*device);
         return std::unique_ptr<device_test::DeviceUnderTest>(std::move(target));
     }

@@ -361,7 +361,7 @@ device::DeviceFactory deviceFactory(std::function<HWND()> window,
         const HWND target = window();
         if (!target) return base::Failure{"the viewer window does not exist"};
         auto device = D3d9Device::create(target, painter(), width, height);
-        if (!device) return base::Failure{device.error()};
+        if (!device) return device.failure();
         if (made) made();
         return std::unique_ptr<device::GraphicsDevice>(std::move(*device));
     };

@@ -13,7 +13,7 @@ public:
 
     base::Result<base::Image> decodeBytes(std::span<const std::uint8_t> bytes) override {
         const auto header = base::checkPicture(bytes);
-        if (!header) return base::Failure{header.error()};
+        if (!header) return header.failure();
         return base::Image(header->width, header->height, colour);
     }
 };

@@ -516,9 +516,9 @@ device::DeviceFactory deviceFactory(std::function<base::Result<std::unique_ptr<d
     return [context = std::move(context), painter = std::move(painter)](
                int width, int height) -> base::Result<std::unique_ptr<device::GraphicsDevice>> {
         auto made = context();
-        if (!made) return base::Failure{made.error()};
+        if (!made) return made.failure();
         auto device = GlDevice::create(std::move(*made), painter(), width, height);
-        if (!device) return base::Failure{device.error()};
+        if (!device) return device.failure();
         return std::unique_ptr<device::GraphicsDevice>(std::move(*device));
     };
 }

@@ -120,7 +120,7 @@ base::Result<std::unique_ptr<device::GlContext>> QtShell::createViewerContext() 
     GlSurface& surface = viewer_->surface();
     surface.create();
     auto context = QtGlContext::create(surface);
-    if (!context) return base::Failure{context.error()};
+    if (!context) return context.failure();
     return std::unique_ptr<device::GlContext>(std::move(*context));
 }
 

@@ -80,7 +80,7 @@ std::string PortalScreen::tokenFile() const {
 base::Status PortalScreen::connectBus() {
     if (bus_) return base::Done{};
     auto bus = PortalBus::connect();
-    if (!bus) return base::Failure{bus.error()};
+    if (!bus) return bus.failure();
     bus_ = std::move(*bus);
     return base::Done{};
 }
@@ -93,7 +93,7 @@ base::Status PortalScreen::startCast() {
     auto created = bus_->request(
         {kScreenCast, "CreateSession", {}, {}, {{"session_handle_token", std::string("nukitori")}}},
         kQuickAnswer);
-    if (!created) return base::Failure{created.error()};
+    if (!created) return created.failure();
     if (created->code != 0 || created->sessionHandle.empty())
         return base::Failure{refusal(*created, "a screen-casting session")};
     session_ = created->sessionHandle;
@@ -139,7 +139,7 @@ void PortalScreen::stopCast() {
 
 base::Result<base::Image> PortalScreen::readCast(int x, int y, int width, int height) {
     if (!stream_) {
-        if (auto started = startCast(); !started) return base::Failure{started.error()};
+        if (auto started = startCast(); !started) return started.failure();
         wake_.notify_all();  // the idle watch starts
     }
     base::Image image;
@@ -151,17 +151,17 @@ base::Result<base::Image> PortalScreen::readCast(int x, int y, int width, int he
     });
     if (!read) {
         stopCast();
-        return base::Failure{read.error()};
+        return read.failure();
     }
     return image;
 }
 
 base::Result<base::Image> PortalScreen::readScreenshot(int x, int y, int width, int height) {
-    if (auto connected = connectBus(); !connected) return base::Failure{connected.error()};
+    if (auto connected = connectBus(); !connected) return connected.failure();
     if (bus_->interfaceVersion(kScreenshot) == 0) return base::Failure{"the desktop offers no screenshots"};
     auto shot =
         bus_->request({kScreenshot, "Screenshot", {}, std::string(), {{"interactive", false}}}, kUserAnswer);
-    if (!shot) return base::Failure{shot.error()};
+    if (!shot) return shot.failure();
     if (shot->code != 0) return base::Failure{refusal(*shot, "a screenshot")};
     const std::string path = base::localFilePath(shot->uri);
     if (path.empty()) return base::Failure{"the screenshot is not a local file: " + shot->uri};
