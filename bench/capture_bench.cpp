@@ -20,13 +20,15 @@
 #include <system_error>
 #include <vector>
 
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "app/app_state.h"
 #include "base/image.h"
 #include "base/region_from_bitmap.h"
 #include "capture/bmp_snapshot.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
-#include "capture/safe_file.h"
+#include "base/safe_file.h"
 #include "backends/fake/fake_shell.h"
 #include "backends/fake/synthetic_screen.h"
 
@@ -259,17 +261,17 @@ BENCHMARK(encodeSnapshot)->Args({138, 111})->Args({594, 578})->Args({4000, 300})
 // rewritten in place, and a new numbered file (deleted again every 64 outside the timing).
 void writeGrabTextureFile(benchmark::State& state) {
     const std::vector<std::uint8_t> bytes = capture::encodeBmpSnapshot(gradient(138, 111));
-    capture::FileWriteResult result;
+    base::Status result = base::Done{};
     for (auto _ : state)
-        result = capture::writeFileAtomically(capture::pathFromUtf8(capture::kGrabTextureFileName), bytes);
-    if (!result.ok()) state.SkipWithError(result.error.c_str());
+        result = base::writeFileAtomically(base::pathFromUtf8(base::kGrabTextureFile), bytes);
+    if (!result) state.SkipWithError(result.error().c_str());
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
 BENCHMARK(writeGrabTextureFile)->Unit(benchmark::kMicrosecond);
 
 void removeNumberedCaptures() {
     std::error_code ec;
-    fs::remove_all(capture::pathFromUtf8(capture::kSaveFolderName), ec);
+    fs::remove_all(base::pathFromUtf8(base::kSaveFolder), ec);
 }
 
 void writeNumberedFile(benchmark::State& state) {
@@ -277,9 +279,9 @@ void writeNumberedFile(benchmark::State& state) {
         gradient(static_cast<int>(state.range(0)), static_cast<int>(state.range(1))));
     removeNumberedCaptures();
     std::int32_t number = 0;
-    capture::SaveResult result;
+    base::Status written = base::Done{};
     for (auto _ : state) {
-        result = capture::saveNumbered(bytes, "bench", number++);
+        written = capture::saveNumbered(bytes, "bench", number++).written;
         if (number == 64) {
             state.PauseTiming();
             removeNumberedCaptures();
@@ -287,7 +289,7 @@ void writeNumberedFile(benchmark::State& state) {
             state.ResumeTiming();
         }
     }
-    if (!result.ok) state.SkipWithError(result.error.c_str());
+    if (!written) state.SkipWithError(written.error().c_str());
     removeNumberedCaptures();
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }

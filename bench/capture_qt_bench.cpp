@@ -24,6 +24,8 @@
 #include <system_error>
 
 #include "../tests/unit/grid_model.h"
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "app/app.h"
 #include "app/app_state.h"
 #include "capture/bmp_snapshot.h"
@@ -95,7 +97,7 @@ void setRatio(benchmark::State& bench, double secondsPerCapture, int x, int y, i
 
 void removeNumberedCaptures() {
     std::error_code ec;
-    fs::remove_all(capture::pathFromUtf8(capture::kSaveFolderName), ec);
+    fs::remove_all(base::pathFromUtf8(base::kSaveFolder), ec);
 }
 
 // Arguments: the rectangle's width and height.
@@ -166,8 +168,8 @@ private:
 // write, close. Seconds per file, over `count` files.
 double bareWriteSeconds(const std::vector<std::uint8_t>& bytes, std::int64_t count) {
     std::error_code ec;
-    fs::create_directories(capture::pathFromUtf8(capture::kSaveFolderName), ec);
-    const fs::path folder = capture::pathFromUtf8(capture::kSaveFolderName);
+    fs::create_directories(base::pathFromUtf8(base::kSaveFolder), ec);
+    const fs::path folder = base::pathFromUtf8(base::kSaveFolder);
     const Clock::time_point start = Clock::now();
     for (std::int64_t i = 0; i < count; ++i) {
         std::FILE* file = std::fopen((folder / ("bare" + std::to_string(i) + ".bmp")).c_str(), "wb");
@@ -291,7 +293,7 @@ void frameGrab(benchmark::State& bench) {
     }
     const double perGrab = secondsSince(start) / static_cast<double>(bench.iterations());
     std::error_code ec;
-    if (fs::file_size(capture::pathFromUtf8(capture::kGrabTextureFileName), ec) != 54 + 111 * 416)
+    if (fs::file_size(base::pathFromUtf8(base::kGrabTextureFile), ec) != 54 + 111 * 416)
         bench.SkipWithError("the grab texture file was not written at 138 x 111");
     setRatio(bench, perGrab, 10, 20, 138, 111);
 }
@@ -463,7 +465,7 @@ bool copyAssets(const fs::path& to, std::string& error) {
     const fs::path assets = fs::path(NUKITORI_SOURCE_DIR) / "assets";
     for (const char* name : {"model.x", "フィルター.bmp", "フィルター画像.jpg", "枠.bmp"}) {
         std::error_code ec;
-        fs::copy_file(assets / capture::pathFromUtf8(name), to / capture::pathFromUtf8(name), ec);
+        fs::copy_file(assets / base::pathFromUtf8(name), to / base::pathFromUtf8(name), ec);
         if (ec) {
             error = std::string("cannot copy assets/") + name + ": " + ec.message();
             return false;

@@ -44,7 +44,9 @@ public:
     bool pace = false;
 
     void createViewer(platform::WindowEvents& events) override { inner_.createViewer(events); }
-    void createFrame(platform::WindowEvents& events) override { inner_.createFrame(events); }
+    platform::OutlineShape createFrame(platform::WindowEvents& events, const base::Image& outline) override {
+        return inner_.createFrame(events, outline);
+    }
     void showCursor() override { inner_.showCursor(); }
     void paceFrame() override {
         if (pace) inner_.paceFrame();

@@ -20,6 +20,7 @@
 #include "backends/qt/qt_shell.h"
 #include "backends/qt/qt_text_painter.h"
 #include "backends/wayland/portal_screen.h"
+#include "backends/x11/wayland_desktop.h"
 #include "backends/x11/x11_keyboard.h"
 #include "backends/x11/x11_screen.h"
 
@@ -41,12 +42,6 @@ std::string dataFolder() {
     return (program.parent_path() / "../share/nukitori").lexically_normal().string();
 }
 
-// Where the screen-sharing permission is kept.
-std::string configFolder() {
-    const std::string config = environment("XDG_CONFIG_HOME");
-    if (!config.empty() && config.front() == '/') return config + "/nukitori";
-    return environment("HOME") + "/.config/nukitori";
-}
 
 // Moves into the folder the program works in; nullopt to go on, else the exit code.
 std::optional<int> enterWorkFolder(const app::CommandLine& command) {
@@ -120,7 +115,7 @@ int main(int argc, char** argv) {
     // A Wayland desktop runs nukitori through XWayland, whose root window cannot be read: there
     // the pixels come through the desktop portal, which asks the user at the first grab or capture.
     std::unique_ptr<platform::Screen> screen = std::make_unique<backends::x11::X11Screen>(display);
-    bool portal = !environment("WAYLAND_DISPLAY").empty();
+    bool portal = backends::x11::onWaylandDesktop(display);
     if (!portal) {
         if (const auto probe = screen->read(0, 0, 1, 1); !probe) {
             std::fprintf(stderr, "nukitori: %s; the screen is read through the desktop portal instead\n",
@@ -132,7 +127,7 @@ int main(int argc, char** argv) {
         const int screenNumber = DefaultScreen(display);
         screen = std::make_unique<backends::wayland::PortalScreen>(
             decoder, DisplayWidth(display, screenNumber), DisplayHeight(display, screenNumber),
-            configFolder());
+            app::configFolder(environment("HOME"), environment("XDG_CONFIG_HOME")) + "/nukitori");
     }
     // The OpenGL device on the shell's viewer, its texts painted by Qt.
     app::App app({shell, keyboard, *screen, decoder,

@@ -57,7 +57,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     const ComScope com;
 
     backends::win32::WicImageDecoder decoder;
-    backends::win32::Win32Shell shell(decoder);
+    backends::win32::Win32Shell shell;
     backends::win32::Win32Keyboard keyboard;
     backends::win32::Win32Screen screen;
     int exitCode = 1;

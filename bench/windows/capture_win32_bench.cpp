@@ -14,6 +14,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "app/app_state.h"
 #include "base/image.h"
 #include "capture/bmp_snapshot.h"
@@ -29,7 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path saveFolder() {
-    return capture::pathFromUtf8(capture::kSaveFolderName);
+    return base::pathFromUtf8(base::kSaveFolder);
 }
 
 // The save folder emptied and made again, so that no case pays for making it.
@@ -212,7 +214,7 @@ bool runSize(int width, int height, const bench::Options& options) {
     std::int32_t saved = 0;
     long saveFailures = 0;
     bench::Case& save = group.add("saveNumbered", [&] {
-        if (!capture::saveNumbered(bytes, "bench", saved++).ok) ++saveFailures;
+        if (!capture::saveNumbered(bytes, "bench", saved++).written) ++saveFailures;
     });
     save.before = save.betweenBatches = [&] {
         emptySaveFolder();
@@ -228,7 +230,7 @@ bool runSize(int width, int height, const bench::Options& options) {
         // One more, looked at: the file must hold the whole rectangle.
         capture();
         std::error_code ec;
-        const auto size = fs::file_size(capture::pathFromUtf8(capture::numberedPath("bench", 0)), ec);
+        const auto size = fs::file_size(base::pathFromUtf8(capture::numberedPath("bench", 0)), ec);
         capture.cleanUp();
         return size == bytes.size() ? std::string{} : std::string("the capture file has the wrong size");
     };

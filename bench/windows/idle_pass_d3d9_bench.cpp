@@ -22,6 +22,7 @@
 #include "input/actions.h"
 #include "app/app.h"
 #include "app/app_state.h"
+#include "base/file_bytes.h"
 #include "capture/numbered_file.h"
 #include "input/poll_keyboard.h"
 #include "backends/d3d9/d3d9_device.h"
@@ -44,18 +45,18 @@ constexpr int kProbeX = 585, kProbeY = 570;
 // The samples' folder: given with --assets, else the source tree's. The build machine's path is
 // a Unix one, which Wine shows under drive Z:.
 fs::path assetsFolder(const std::string& given) {
-    if (!given.empty()) return capture::pathFromUtf8(given);
+    if (!given.empty()) return base::pathFromUtf8(given);
     std::string source = NUKITORI_SOURCE_DIR;
     if (!source.empty() && source[0] == '/') source = "Z:" + source;
-    return capture::pathFromUtf8(source) / "assets";
+    return base::pathFromUtf8(source) / "assets";
 }
 
 bool copyAssets(const fs::path& from, const fs::path& to, std::string& error) {
     for (const char* name : {"model.x", "フィルター.bmp", "フィルター画像.jpg", "枠.bmp"}) {
         std::error_code ec;
-        fs::copy_file(from / capture::pathFromUtf8(name), to / capture::pathFromUtf8(name), ec);
+        fs::copy_file(from / base::pathFromUtf8(name), to / base::pathFromUtf8(name), ec);
         if (ec) {
-            error = "cannot copy " + capture::utf8FromPath(from / capture::pathFromUtf8(name)) + ": " +
+            error = "cannot copy " + base::utf8FromPath(from / base::pathFromUtf8(name)) + ": " +
                     ec.message();
             return false;
         }
@@ -96,7 +97,7 @@ bool nearClear(std::uint32_t colour) {
 // The program as wWinMain builds it, minus the loop: the bench calls its parts.
 struct Program {
     backends::win32::WicImageDecoder decoder;
-    backends::win32::Win32Shell shell{decoder};
+    backends::win32::Win32Shell shell;
     backends::win32::Win32Keyboard keyboard;
     backends::win32::Win32Screen screen;
     app::App app{{shell, keyboard, screen, decoder,

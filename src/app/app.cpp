@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "base/file_names.h"
 #include "base/log.h"
 #include "capture/frame_grab.h"
 #include "capture/numbered_file.h"
@@ -13,7 +14,6 @@ namespace app {
 
 namespace {
 constexpr std::uint32_t kClearColour = 0xFF3CA3B9;
-constexpr const char* kOverlayTexture = "フィルター画像.jpg";
 
 struct Graphics {
     std::unique_ptr<device::GraphicsDevice> device;
@@ -34,6 +34,15 @@ base::Result<Graphics> startGraphics(const device::DeviceFactory& createDevice, 
     return graphics;
 }
 
+// The capture frame's outline, or an empty picture (a rectangular frame) when it cannot be read.
+base::Image readOutline(platform::ImageDecoder& decoder) {
+    const std::string file(base::kOutlineFile);
+    auto read = platform::readPicture(decoder, file);
+    if (read) return std::move(*read);
+    base::logLine("nukitori: the frame outline \"" + file + "\" could not be read: " + read.error());
+    return {};
+}
+
 }  // namespace
 
 App::App(Platform platform) : platform_(std::move(platform)) {}
@@ -42,8 +51,11 @@ App::~App() = default;
 
 base::Status App::startUp() {
     platform_.shell.createViewer(*this);
-    platform_.shell.createFrame(*this);
-    state.modelPath = "model.x";
+    if (platform_.shell.createFrame(*this, readOutline(platform_.decoder)) == platform::OutlineShape::Refused) {
+        base::logLine("nukitori: the shape of the frame outline \"" + std::string(base::kOutlineFile) +
+                      "\" is too complex for the window system; the frame stays rectangular");
+    }
+    state.modelPath = base::kModelFile;
     auto graphics =
         startGraphics(platform_.createDevice, state.view.backBufferWidth, state.view.backBufferHeight);
     if (!graphics) return graphics.failure();
@@ -51,7 +63,7 @@ base::Status App::startUp() {
     textFont_ = std::move(graphics->textFont);
     platform_.shell.showCursor();
     currentOverlay_ = std::make_unique<render::OverlayQuad>(*device_);
-    currentOverlay_->loadTexture(platform_.decoder, kOverlayTexture);
+    currentOverlay_->loadTexture(platform_.decoder, std::string(base::kOverlayPictureFile));
     std::vector<std::string> said;
     {
         base::LogCollector collector;
@@ -120,7 +132,7 @@ void App::refreshModel(bool readAgain) {
         // An unchanged model keeps its mesh; a grab changes only the grab texture it may wear.
         if (!readAgain && currentModel_ && currentModel_->path() == state.modelPath &&
             currentModel_->fileUnchanged()) {
-            currentModel_->reloadChangedTextures(platform_.decoder, capture::kGrabTextureFileName);
+            currentModel_->reloadChangedTextures(platform_.decoder, base::kGrabTextureFile);
         } else {
             // The old model goes first, so the two never exist at once.
             currentModel_.reset();
@@ -141,7 +153,6 @@ void App::reportModelLoad(const std::vector<std::string>& lines) {
 
 void App::onCaptureButton() {
     overlayCapture();
-    state::advanceSaveCounter(state.save);
 }
 
 void App::onFileDropped(const std::string& path) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/file_names.h"
 #include "state/save_state.h"
 #include "state/view_state.h"
 
@@ -12,7 +13,7 @@ namespace app {
 struct AppState {
     state::ViewState view;
     state::SaveState save;
-    std::string modelPath = "model.x";
+    std::string modelPath{base::kModelFile};
     std::int32_t frameSizeCount = 0;
 };
 

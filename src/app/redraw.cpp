@@ -3,7 +3,7 @@
 namespace app {
 
 RedrawDecision::SavedLine RedrawDecision::savedLine(const state::SaveState& save) {
-    if (save.saveCounter == 0) return {};
+    if (!state::showsSavedLine(save)) return {};
     return {true, save.lastSavedPrefix, save.lastSavedNumber, save.lastSaveFailed};
 }
 

@@ -8,16 +8,17 @@
 #include <system_error>
 #include <vector>
 
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "base/log.h"
-#include "capture/numbered_file.h"
-#include "capture/safe_file.h"
+#include "base/safe_file.h"
 
 namespace app {
 namespace {
 
 namespace fs = std::filesystem;
-using capture::pathFromUtf8;
-using capture::utf8FromPath;
+using base::pathFromUtf8;
+using base::utf8FromPath;
 
 constexpr std::string_view kPicturesKey = "XDG_PICTURES_DIR";
 constexpr std::string_view kHomeVariable = "$HOME";
@@ -66,10 +67,10 @@ void copySample(const fs::path& source, const fs::path& target) {
         return;
     }
     // Exclusive: a file the user puts there meanwhile is not replaced either.
-    const capture::FileWriteResult written = capture::writeFileExclusive(target, bytes);
-    if (written.status == capture::WriteStatus::Failed)
+    const auto written = base::writeFileExclusive(target, bytes);
+    if (!written)
         base::logLine("nukitori: the sample file \"" + utf8FromPath(target) +
-                      "\" could not be written: " + written.error);
+                      "\" could not be written: " + written.error());
 }
 
 }  // namespace
@@ -93,9 +94,14 @@ std::string picturesFolderFromUserDirs(std::string_view userDirsText, std::strin
     return folder;
 }
 
+std::string configFolder(std::string_view home, std::string_view configHome) {
+    if (pathFromUtf8(configHome).is_absolute()) return std::string(configHome);
+    // Joined as a shell joins "$HOME/.config", with a slash.
+    return std::string(home) + "/.config";
+}
+
 std::string picturesFolder(std::string_view home, std::string_view configHome) {
-    const fs::path config =
-        pathFromUtf8(configHome).is_absolute() ? pathFromUtf8(configHome) : pathFromUtf8(home) / ".config";
+    const fs::path config = pathFromUtf8(configFolder(home, configHome));
     const std::string named = picturesFolderFromUserDirs(readText(config / "user-dirs.dirs"), home);
     if (!named.empty()) return named;
     // Joined as the file's "$HOME/…" is, with a slash.
@@ -114,10 +120,10 @@ base::Status enterWorkFolder(std::string_view folder) {
 void seedWorkFolder(std::string_view folder, std::string_view dataFolder) {
     const fs::path target = pathFromUtf8(folder);
     const fs::path source = pathFromUtf8(dataFolder);
-    for (const std::string_view name : kSampleFiles)
+    for (const std::string_view name : base::kSampleFiles)
         copySample(source / pathFromUtf8(name), target / pathFromUtf8(name));
     std::error_code ec;
-    const fs::path saveFolder = target / pathFromUtf8(capture::kSaveFolderName);
+    const fs::path saveFolder = target / pathFromUtf8(base::kSaveFolder);
     fs::create_directory(saveFolder, ec);
     if (ec)
         base::logLine("nukitori: the folder \"" + utf8FromPath(saveFolder) +

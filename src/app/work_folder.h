@@ -11,14 +11,14 @@
 
 namespace app {
 
-// The sample files a new folder gets, besides the save folder.
-inline constexpr std::array<std::string_view, 4> kSampleFiles = {"model.x", "枠.bmp", "フィルター画像.jpg",
-                                                                 "フィルター.bmp"};
-
 // The folder that XDG_PICTURES_DIR names in the text of a user-dirs.dirs file, with "$HOME"
 // replaced by `home`; empty when the text names none usable (only "$HOME/…" and absolute
 // paths are). The last assignment counts, as it does when a shell reads the file.
 std::string picturesFolderFromUserDirs(std::string_view userDirsText, std::string_view home);
+
+// The user's configuration folder: `configHome` (XDG_CONFIG_HOME) when it is absolute, else
+// <home>/.config.
+std::string configFolder(std::string_view home, std::string_view configHome);
 
 // The user's pictures folder: the one <configHome>/user-dirs.dirs names (<home>/.config when
 // `configHome` is empty or not absolute), else <home>/Pictures.

@@ -7,6 +7,10 @@
 
 namespace base {
 
+// The most pixels a picture may have, read or written: 8192 x 8192. The overlay has no upper
+// bound (only 16 bits), and a 65535 x 65535 picture would need gigabytes of memory.
+inline constexpr std::uint64_t kMaxPixels = 8192ull * 8192ull;
+
 // Leaves new elements unset instead of clearing them, for buffers that are written whole
 // before they are read.
 template <class T>

@@ -1,5 +1,7 @@
 #include "base/picture_file.h"
 
+#include "base/image.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -15,7 +17,7 @@ namespace {
 using Bytes = std::span<const std::uint8_t>;
 
 // A 32-bit BMP of the largest size, with room for any header and palette.
-constexpr std::uint64_t kMaxPictureFileBytes = 4 * kMaxPicturePixels + (1u << 20);
+constexpr std::uint64_t kMaxPictureFileBytes = 4 * kMaxPixels + (1u << 20);
 
 const Failure kCutShort{"the file ends before the picture does"};
 
@@ -36,7 +38,7 @@ bool startsWith(Bytes b, std::string_view magic) {
 Result<PictureHeader> sized(PictureFormat format, std::int64_t width, std::int64_t height) {
     if (width <= 0 || height <= 0) return Failure{"the picture has no pixels"};
     // Both sides are below 2^32, so their product cannot overflow.
-    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPicturePixels)
+    if (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) > kMaxPixels)
         return Failure{"the picture is " + std::to_string(width) + " x " + std::to_string(height) +
                        " pixels, more than 8192 x 8192"};
     return PictureHeader{format, static_cast<int>(width), static_cast<int>(height)};

@@ -19,11 +19,8 @@ struct PictureHeader {
     int height = 0;
 };
 
-// The most pixels a picture may have, as for captures: 8192 x 8192.
-inline constexpr std::uint64_t kMaxPicturePixels = 8192ull * 8192ull;
-
 // The format and size of the encoded picture `bytes`, from its header alone, or why it is
-// refused: no format nukitori reads, no pixels or more than kMaxPicturePixels, or data that
+// refused: no format nukitori reads, no pixels or more than kMaxPixels, or data that
 // ends before the picture does (BMP rows past the end, no PNG IEND chunk, no JPEG end-of-image
 // marker, no GIF trailer, run-length BMP codes that leave pixels unset).
 Result<PictureHeader> checkPicture(std::span<const std::uint8_t> bytes);

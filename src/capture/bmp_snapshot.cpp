@@ -22,7 +22,7 @@ std::size_t bmpRowLength(int width) {
 
 bool snapshotSizeAllowed(int width, int height) {
     return width > 0 && height > 0 &&
-           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= kMaxSnapshotPixels;
+           static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height) <= base::kMaxPixels;
 }
 
 std::vector<std::uint8_t> encodeBmpSnapshot(const base::Image& image) {

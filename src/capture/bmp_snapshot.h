@@ -14,10 +14,8 @@ inline constexpr std::size_t kBmpHeaderSize = 54;
 // Bytes per stored row: three per pixel, rounded up to a multiple of four.
 std::size_t bmpRowLength(int width);
 
-// Whether a picture of width x height may be read and saved: the overlay has no upper bound
-// (only 16 bits), and reading a 65535 x 65535 rectangle would need gigabytes of memory.
-// Larger pictures are refused with a message instead.
-inline constexpr std::uint64_t kMaxSnapshotPixels = 8192ull * 8192ull;
+// Whether a picture of width x height may be read and saved (at most base::kMaxPixels). Larger
+// pictures are refused with a message instead.
 bool snapshotSizeAllowed(int width, int height);
 
 // The whole file for `image` (0xAARRGGBB, top row first; alpha is dropped). An empty image,

@@ -2,36 +2,15 @@
 
 #include <cstdint>
 
+#include "base/file_names.h"
+#include "base/file_bytes.h"
 #include "base/log.h"
+#include "base/safe_file.h"
 #include "capture/bmp_snapshot.h"
 #include "capture/grab_geometry.h"
-#include "capture/numbered_file.h"
-#include "capture/safe_file.h"
+#include "capture/numbered_snapshot.h"
 
 namespace capture {
-
-void saveNumberedSnapshot(state::SaveState& state, platform::Shell& shell,
-                          const base::Result<base::Image>& picture) {
-    if (std::optional<std::string> text = shell.frameEditText()) state.filePrefix = std::move(*text);
-    const std::string prefix = sanitizePrefix(state.filePrefix);
-    state.lastSavedPrefix = prefix;
-    state.lastSavedNumber = state.saveCounter;
-    state.lastSaveFailed = true;
-
-    if (!picture) {
-        base::logLine(numberedPath(prefix, state.saveCounter) + ": " + picture.error());
-        return;
-    }
-    const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(*picture);
-    if (bytes.empty()) {
-        base::logLine(numberedPath(prefix, state.saveCounter) + ": picture too large for a BMP file");
-        return;
-    }
-    const SaveResult result = saveNumbered(bytes, prefix, state.saveCounter);
-    state.lastSavedNumber = result.numberUsed;
-    state.lastSaveFailed = !result.ok;
-    if (!result.ok) base::logLine(result.path + ": " + result.error);
-}
 
 void frameGrab(state::SaveState& state, platform::Shell& shell, platform::Screen& screen) {
     base::Result<base::Image> picture = base::Failure{"the capture frame is closed"};
@@ -49,8 +28,6 @@ void frameGrab(state::SaveState& state, platform::Shell& shell, platform::Screen
 
     if (state.numberedSave != 0) {
         saveNumberedSnapshot(state, shell, picture);
-        // One number per numbered grab, written or not, so the counter tracks the presses.
-        state::advanceSaveCounter(state);
         return;
     }
 
@@ -58,13 +35,13 @@ void frameGrab(state::SaveState& state, platform::Shell& shell, platform::Screen
     // nothing new to show, and the last good picture stays. So it does when the screen
     // cannot be read; stderr then says why.
     if (!picture) {
-        if (screenRead) base::logLine(std::string(kGrabTextureFileName) + ": " + picture.error());
+        if (screenRead) base::logLine(std::string(base::kGrabTextureFile) + ": " + picture.error());
         return;
     }
     const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(*picture);
     if (bytes.empty()) return;
-    const FileWriteResult result = writeFileAtomically(pathFromUtf8(kGrabTextureFileName), bytes);
-    if (!result.ok()) base::logLine(std::string(kGrabTextureFileName) + ": " + result.error);
+    const base::Status written = base::writeFileAtomically(base::pathFromUtf8(base::kGrabTextureFile), bytes);
+    if (!written) base::logLine(std::string(base::kGrabTextureFile) + ": " + written.error());
 }
 
 }  // namespace capture

@@ -4,7 +4,9 @@
 #include <system_error>
 
 #include "base/utf8.h"
-#include "capture/safe_file.h"
+#include "base/file_bytes.h"
+#include "base/file_names.h"
+#include "base/safe_file.h"
 
 namespace capture {
 namespace {
@@ -46,8 +48,8 @@ bool windowsDeviceName(std::string_view prefix) {
 }
 #endif
 
-SaveResult failure(std::string path, std::int32_t number, std::string reason) {
-    return {false, number, std::move(path), std::move(reason)};
+NumberedSave failure(std::string path, std::int32_t number, std::string reason) {
+    return {number, std::move(path), base::Failure{std::move(reason)}};
 }
 
 }  // namespace
@@ -78,7 +80,7 @@ std::string sanitizePrefix(std::string_view prefix) {
 }
 
 std::string numberedPath(std::string_view prefix, std::int32_t number) {
-    std::string path(kSaveFolderName);
+    std::string path(base::kSaveFolder);
     path += '/';
     path += sanitizePrefix(prefix);
     path += std::to_string(number);
@@ -86,22 +88,22 @@ std::string numberedPath(std::string_view prefix, std::int32_t number) {
     return path;
 }
 
-SaveResult saveNumbered(std::span<const std::uint8_t> bytes, std::string_view prefix,
+NumberedSave saveNumbered(std::span<const std::uint8_t> bytes, std::string_view prefix,
                         std::int32_t startNumber) {
-    const std::filesystem::path folder = pathFromUtf8(kSaveFolderName);
+    const std::filesystem::path folder = base::pathFromUtf8(base::kSaveFolder);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    if (ec) return failure(utf8FromPath(folder), startNumber, ec.message());
+    if (ec) return failure(base::utf8FromPath(folder), startNumber, ec.message());
 
     for (std::int32_t number = startNumber;; ++number) {
         std::string name = numberedPath(prefix, number);
-        const std::filesystem::path path = pathFromUtf8(name);
+        const std::filesystem::path path = base::pathFromUtf8(name);
         // Skipping known names is only a shortcut; the exclusive write settles any race.
         const bool taken = std::filesystem::exists(std::filesystem::symlink_status(path, ec));
         if (!taken) {
-            const FileWriteResult written = writeFileExclusive(path, bytes);
-            if (written.ok()) return {true, number, std::move(name), {}};
-            if (written.status == WriteStatus::Failed) return failure(std::move(name), number, written.error);
+            const auto written = base::writeFileExclusive(path, bytes);
+            if (!written) return failure(std::move(name), number, written.error());
+            if (*written == base::ExclusiveWrite::Written) return {number, std::move(name), base::Done{}};
         }
         if (number == std::numeric_limits<std::int32_t>::max())
             return failure(numberedPath(prefix, startNumber), startNumber,

@@ -1,7 +1,7 @@
 #include "capture/overlay_capture.h"
 
 #include "capture/bmp_snapshot.h"
-#include "capture/frame_grab.h"
+#include "capture/numbered_snapshot.h"
 #include "capture/grab_geometry.h"
 
 namespace capture {

@@ -1,6 +1,6 @@
 #pragma once
 // The overlay capture: the screen pixels under the viewer's overlay rectangle go to the next
-// numbered file. The caller advances saveCounter afterwards.
+// numbered file, which spends a number.
 #include "state/save_state.h"
 #include "state/view_state.h"
 #include "platform/screen.h"

@@ -78,7 +78,6 @@ void pollKeyboard(state::ViewState& state, state::SaveState& save, platform::Key
         addWrapped(save.enterHoldCount, 2);
         if (save.enterHoldCount < 3) {
             actions.overlayCapture();
-            state::advanceSaveCounter(save);
         }
     } else {
         save.enterHoldCount = 0;
@@ -138,15 +137,12 @@ void pollKeyboard(state::ViewState& state, state::SaveState& save, platform::Key
     stepChannel(keyboard, vk::Digit3, vk::Digit4, state.overlayGreen);
     stepChannel(keyboard, vk::Digit5, vk::Digit6, state.overlayBlue);
 
-    // The grab itself advances saveCounter when it writes a numbered file.
+    // Every numbered save spends its number itself: the poll leaves saveCounter alone.
     if (held(vk::Add)) {
         save.numberedSave = 1;
         actions.frameGrab();
     }
-    if (held(vk::Subtract)) {
-        actions.overlayCapture();
-        state::advanceSaveCounter(save);
-    }
+    if (held(vk::Subtract)) actions.overlayCapture();
 
     if (held(vk::LShift))
         state.modelSpinZ = 0.02f;

@@ -7,9 +7,14 @@
 
 #include "platform/window_events.h"
 #include "base/geometry.h"
+#include "base/image.h"
 #include "base/result.h"
 
 namespace platform {
+
+// What became of the capture frame's outline as its shape: taken, or refused by the window
+// system, which leaves the frame rectangular.
+enum class OutlineShape { Taken, Refused };
 
 class Shell {
 public:
@@ -17,7 +22,9 @@ public:
     // Start-up makes the viewer first, then the capture frame, as the window layout describes
     // them. Their events go to `events`, which outlives the windows.
     virtual void createViewer(platform::WindowEvents& events) = 0;
-    virtual void createFrame(platform::WindowEvents& events) = 0;
+    // The frame is shaped by `outline`, whose pixels in the colour of its bottom-left pixel are
+    // cut away; an empty picture leaves it rectangular.
+    virtual OutlineShape createFrame(platform::WindowEvents& events, const base::Image& outline) = 0;
     virtual void showCursor() {}
     // Waits until the next key poll is due, one display period after the last, running the
     // window events that arrive meanwhile; at once when presenting already waited that long.

@@ -27,8 +27,6 @@ namespace frame {
 inline constexpr const char* kTitle = "com";
 inline constexpr int kWidth = 177;
 inline constexpr int kHeight = 152;
-// Its outline: pixels in the colour of the picture's bottom-left pixel are cut away.
-inline constexpr const char* kOutlineFile = "枠.bmp";
 inline constexpr Control kExitButton{1001, "終了", 9, 8, 35, 19};
 inline constexpr Control kShootButton{1002, "写", 50, 8, 20, 19};
 inline constexpr Control kPrefixBox{1003, "", 78, 7, 85, 21};

@@ -41,7 +41,7 @@ void drawTexts(const state::ViewState& s, const state::SaveState& save, device::
                   texts::values(s.overlayRed, s.overlayGreen, s.overlayBlue, s.overlayAlpha,
                                 s.ambientRedPercent, s.ambientGreenPercent, s.ambientBluePercent),
                   texts::kTextColour);
-    if (save.saveCounter != 0) {
+    if (state::showsSavedLine(save)) {
         const std::string line = save.lastSaveFailed
                                      ? texts::saveFailed(save.lastSavedPrefix, save.lastSavedNumber)
                                      : texts::saved(save.lastSavedPrefix, save.lastSavedNumber);

@@ -21,6 +21,12 @@ struct SaveState {
     bool lastSaveFailed = false;
 };
 
+// Whether the viewer shows the line about the last numbered file: from the first save set off
+// until a new prefix restarts the numbering.
+inline bool showsSavedLine(const SaveState& save) {
+    return save.saveCounter != 0;
+}
+
 // The counter moves on by one for every save that was set off, written or not; at its end it
 // wraps rather than trap.
 inline void advanceSaveCounter(SaveState& save) {

@@ -1,3 +1,5 @@
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "app/app.h"
 
 #include <gtest/gtest.h>
@@ -34,6 +36,7 @@ protected:
         InFreshDirectory::SetUp();
         writeFile("model.x", kCube);
         writePicture("フィルター画像.jpg", 8, 4);
+        writePicture("枠.bmp", 177, 152);
         shell.deviceFactory = [this](int w, int h) -> std::unique_ptr<device::GraphicsDevice> {
             auto made = std::make_unique<RecordingDevice>();
             made->failTextFont = failFont;
@@ -207,6 +210,23 @@ Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 2; 3;0,1,2;, 3;0,2,1;;
     EXPECT_EQ(device->count("createMesh"), 3);
 }
 
+TEST_F(AppOnDoubles, TheFrameIsShapedByItsOutlineAndAShapeTheSystemRefusesIsReported) {
+    ASSERT_TRUE(app.startUp());
+    EXPECT_EQ(shell.frameOutline.width, 177) << "the frame was not given the outline picture";
+
+    // Without its outline the frame is rectangular; a shape the window system refuses leaves it so.
+    std::filesystem::remove("枠.bmp");
+    shell.outlineShape = platform::OutlineShape::Refused;
+    LogCapture log;
+    app::App other{{shell, keyboard, screen, decoder, shell.devices()}};
+    ASSERT_TRUE(other.startUp());
+    EXPECT_TRUE(shell.frameOutline.empty()) << "a missing outline was not an empty picture";
+    const std::string said = log.take();
+    EXPECT_NE(said.find("the frame outline \"枠.bmp\" could not be read"), std::string::npos) << said;
+    EXPECT_NE(said.find("is too complex for the window system; the frame stays rectangular"), std::string::npos)
+        << said;
+}
+
 TEST_F(AppOnDoubles, AModelProblemIsReportedOnceUntilItChangesOrALoadGoesThrough) {
     LogCapture log;
     std::filesystem::remove("model.x");
@@ -277,7 +297,7 @@ TEST_F(AppOnDoubles, AScreenThatCannotBeReadFailsGrabsAndCapturesAloudAndWritesN
     // Once the screen can be read again, the next capture is saved under the next number.
     screen.failure.reset();
     app.onCaptureButton();
-    EXPECT_TRUE(std::filesystem::exists(capture::pathFromUtf8(capture::kSaveFolderName) / "cut2.bmp"));
+    EXPECT_TRUE(std::filesystem::exists(base::pathFromUtf8(base::kSaveFolder) / "cut2.bmp"));
 }
 
 }  // namespace

@@ -1,3 +1,5 @@
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "capture/frame_grab.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +24,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using capture::pathFromUtf8;
+using base::pathFromUtf8;
 using backends::fake::SyntheticScreen;
 
 std::vector<std::uint8_t> fileBytes(const fs::path& path) {
@@ -64,11 +66,11 @@ std::uint32_t desktop(int x, int y) {
 }
 
 fs::path numbered(std::string_view name) {
-    return pathFromUtf8(capture::kSaveFolderName) / pathFromUtf8(name);
+    return pathFromUtf8(base::kSaveFolder) / pathFromUtf8(name);
 }
 
 fs::path grabTexture() {
-    return pathFromUtf8(capture::kGrabTextureFileName);
+    return pathFromUtf8(base::kGrabTextureFile);
 }
 
 std::size_t entriesIn(const fs::path& folder) {
@@ -101,7 +103,7 @@ TEST_F(Grab, FrameGrabStoresTheHoleInTheGrabTextureFile) {
     EXPECT_EQ(s.pixel(137, 110), desktop(272, 347)) << "bottom-right pixel is off";
     EXPECT_EQ(screen.readCount, 1) << "the screen should be read once";
     EXPECT_EQ(state.save.saveCounter, 0) << "a plain grab changed the counter";
-    EXPECT_FALSE(fs::exists(pathFromUtf8(capture::kSaveFolderName))) << "a plain grab made the folder";
+    EXPECT_FALSE(fs::exists(pathFromUtf8(base::kSaveFolder))) << "a plain grab made the folder";
 
     // Moving the frame rewrites the file whole, leaving nothing else behind.
     shell.frameRect = base::Rect{0, 0, 60, 60};
@@ -132,7 +134,7 @@ TEST_F(Grab, NumberedFrameGrabFollowsTheEditBoxAndAdvancesTheCounter) {
     EXPECT_EQ(state.save.saveCounter, 2);
 }
 
-TEST_F(Grab, OverlayCaptureReadsUnderTheOverlayAndLeavesTheCounterToTheCaller) {
+TEST_F(Grab, OverlayCaptureReadsUnderTheOverlayAndSpendsItsNumber) {
     shell.editText = "cut";
     state.save.numberedSave = 0;  // not consulted: a capture is always numbered
     capture::overlayCapture(state.view, state.save, shell, screen);
@@ -140,11 +142,12 @@ TEST_F(Grab, OverlayCaptureReadsUnderTheOverlayAndLeavesTheCounterToTheCaller) {
     ASSERT_EQ(s.fileSize(), 7654u) << "cut0.bmp missing or of the wrong size";
     EXPECT_EQ(s.pixel(0, 0), desktop(24, 50)) << "the overlay's top-left is not at client origin + (20,20)";
     EXPECT_EQ(s.pixel(49, 49), desktop(73, 99));
-    EXPECT_EQ(state.save.saveCounter, 0) << "the capture itself advanced the counter";
+    EXPECT_EQ(state.save.saveCounter, 1) << "the capture did not spend its number";
     EXPECT_EQ(state.save.lastSavedNumber, 0);
     EXPECT_FALSE(fs::exists(grabTexture())) << "a capture wrote the grab texture file";
 
-    // Without the caller's step the same number is asked for again: the file is kept.
+    // Asked for a number already taken, the save keeps the file and takes the next free one.
+    state.save.saveCounter = 0;
     capture::overlayCapture(state.view, state.save, shell, screen);
     EXPECT_EQ(state.save.lastSavedNumber, 1) << "an existing numbered file was not skipped";
     EXPECT_TRUE(fs::exists(numbered("cut1.bmp")));
@@ -156,13 +159,14 @@ TEST_F(Grab, AnOverlayTooLargeToHoldIsRefusedBeforeAnyPixelIsRead) {
     capture::overlayCapture(state.view, state.save, shell, screen);
     EXPECT_EQ(screen.readCount, 0) << "a 65535 x 65535 rectangle was read into memory";
     EXPECT_TRUE(state.save.lastSaveFailed) << "a refused capture was reported as saved";
+    EXPECT_EQ(state.save.saveCounter, 1) << "a refused capture must still spend its number";
     EXPECT_FALSE(fs::exists(numbered("0.bmp")));
 
     state.view.overlayWidth = 4000;  // wider than the screen, still sensible: the rest reads black
     state.view.overlayHeight = 300;
     capture::overlayCapture(state.view, state.save, shell, screen);
     EXPECT_FALSE(state.save.lastSaveFailed);
-    EXPECT_EQ(readSnapshot(numbered("0.bmp")).width, 4000);
+    EXPECT_EQ(readSnapshot(numbered("1.bmp")).width, 4000);
 }
 
 TEST_F(Grab, PixelsOffTheScreenAreBlack) {
@@ -208,7 +212,6 @@ TEST_F(Grab, NothingIsWrittenWithoutAHole) {
 TEST_F(Grab, ClosedFrameKeepsTheLastPrefix) {
     shell.editText = "cut";
     capture::overlayCapture(state.view, state.save, shell, screen);
-    state.save.saveCounter += 1;
     shell.closeFrame();
     capture::overlayCapture(state.view, state.save, shell, screen);
     EXPECT_TRUE(fs::exists(numbered("cut1.bmp"))) << "a capture after closing lost the prefix";
@@ -217,14 +220,14 @@ TEST_F(Grab, ClosedFrameKeepsTheLastPrefix) {
 
     state.save.numberedSave = 1;
     capture::frameGrab(state.save, shell, screen);
-    EXPECT_EQ(state.save.saveCounter, 2) << "a numbered grab of a closed frame must still count";
+    EXPECT_EQ(state.save.saveCounter, 3) << "a numbered grab of a closed frame must still count";
     EXPECT_TRUE(state.save.lastSaveFailed) << "a closed frame's grab should be reported failed";
     EXPECT_EQ(state.save.lastSavedPrefix, "cut");
-    EXPECT_EQ(entriesIn(pathFromUtf8(capture::kSaveFolderName)), 2u) << "a closed frame's grab wrote a file";
+    EXPECT_EQ(entriesIn(pathFromUtf8(base::kSaveFolder)), 2u) << "a closed frame's grab wrote a file";
 }
 
 TEST_F(Grab, WriteFailuresAreReportedWithTheSystemsReason) {
-    std::ofstream(pathFromUtf8(capture::kSaveFolderName)) << "not a folder";
+    std::ofstream(pathFromUtf8(base::kSaveFolder)) << "not a folder";
     state.save.numberedSave = 1;
     shell.editText = "cut";
     capture::frameGrab(state.save, shell, screen);
@@ -236,9 +239,9 @@ TEST_F(Grab, WriteFailuresAreReportedWithTheSystemsReason) {
     EXPECT_TRUE(grabSaid.find(exists) != std::string::npos || grabSaid.find(notDir) != std::string::npos)
         << "stderr lacks the system's reason: " << grabSaid;
     capture::overlayCapture(state.view, state.save, shell, screen);
-    EXPECT_NE(log.take().find(capture::kSaveFolderName), std::string::npos)
+    EXPECT_NE(log.take().find(base::kSaveFolder), std::string::npos)
         << "a failed capture was not reported";
-    EXPECT_EQ(state.save.saveCounter, 1) << "a failed capture changed the counter";
+    EXPECT_EQ(state.save.saveCounter, 2) << "a failed capture must still spend its number";
     EXPECT_TRUE(state.save.lastSaveFailed);
 
     // The grab texture file cannot replace a folder of that name.
@@ -250,7 +253,7 @@ TEST_F(Grab, WriteFailuresAreReportedWithTheSystemsReason) {
     EXPECT_EQ(textureSaid.rfind("フィルター.bmp: ", 0), 0u)
         << "stderr does not name the file: " << textureSaid;
     EXPECT_EQ(std::count(textureSaid.begin(), textureSaid.end(), '\n'), 1) << "not one line: " << textureSaid;
-    EXPECT_EQ(state.save.saveCounter, 1) << "a plain grab changed the counter";
+    EXPECT_EQ(state.save.saveCounter, 2) << "a plain grab changed the counter";
 }
 
 }  // namespace

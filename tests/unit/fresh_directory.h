@@ -11,6 +11,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "capture/bmp_snapshot.h"
 #include "capture/numbered_file.h"
 
@@ -44,7 +46,7 @@ protected:
     }
     // `name` is UTF-8.
     static void writeFile(const std::string& name, const std::string& contents) {
-        std::ofstream(capture::pathFromUtf8(name), std::ios::binary) << contents;
+        std::ofstream(base::pathFromUtf8(name), std::ios::binary) << contents;
     }
     // A BMP file of width x height, as a picture file to read.
     static void writePicture(const std::string& name, int width, int height) {

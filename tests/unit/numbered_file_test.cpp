@@ -1,3 +1,5 @@
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "capture/numbered_file.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +12,7 @@
 #include <system_error>
 #include <vector>
 
-#include "capture/safe_file.h"
+#include "base/safe_file.h"
 #include "fresh_directory.h"
 
 #ifdef _WIN32
@@ -27,8 +29,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using capture::pathFromUtf8;
-using capture::utf8FromPath;
+using base::pathFromUtf8;
+using base::utf8FromPath;
 
 // Folders are made through the C runtime, which reports errno's text on every system.
 std::string osReason(int code) {
@@ -97,7 +99,7 @@ TEST(SanitizePrefix, KeepsWindowsDeviceNamesOutOfFileNames) {
 
 TEST_F(InFreshDirectory, SaveNumberedWritesARealFileForADeviceNamePrefix) {
     const auto result = capture::saveNumbered(bytesOf("picture"), "nul.", 0);
-    ASSERT_TRUE(result.ok) << result.error;
+    ASSERT_TRUE(result.written) << result.written.error();
     EXPECT_EQ(contentOf(pathFromUtf8(result.path)), "picture") << "the bytes went to a device";
 }
 #endif
@@ -112,27 +114,27 @@ TEST(NumberedPath, JoinsFolderPrefixAndDecimalNumber) {
 
 TEST_F(InFreshDirectory, SaveNumberedCreatesTheMissingFolderAndWritesTheWholeFile) {
     const auto result = capture::saveNumbered(bytesOf("picture"), "cut", 0);
-    ASSERT_TRUE(result.ok) << "save failed: " << result.error;
-    EXPECT_EQ(result.numberUsed, 0);
+    ASSERT_TRUE(result.written) << "save failed: " << result.written.error();
+    EXPECT_EQ(result.number, 0);
     EXPECT_EQ(result.path, "抜き取り画像保存フォルダ/cut0.bmp");
     EXPECT_EQ(contentOf(pathFromUtf8(result.path)), "picture") << "the file does not hold the bytes";
-    EXPECT_EQ(namesIn(pathFromUtf8(capture::kSaveFolderName)), std::vector<std::string>{"cut0.bmp"})
+    EXPECT_EQ(namesIn(pathFromUtf8(base::kSaveFolder)), std::vector<std::string>{"cut0.bmp"})
         << "a temporary file was left behind";
 }
 
 TEST_F(InFreshDirectory, SaveNumberedTakesTheNextFreeNumberAndNeverReplaces) {
-    const fs::path folder = pathFromUtf8(capture::kSaveFolderName);
+    const fs::path folder = pathFromUtf8(base::kSaveFolder);
     fs::create_directory(folder);
     writeText(folder / "cut0.bmp", "old zero");
     writeText(folder / "cut1.bmp", "old one");
     fs::create_directory(folder / "cut3.bmp");  // taken by something that is not even a file
 
     const auto first = capture::saveNumbered(bytesOf("new"), "cut", 0);
-    ASSERT_TRUE(first.ok) << first.error;
-    EXPECT_EQ(first.numberUsed, 2) << "did not take the first free number";
+    ASSERT_TRUE(first.written) << first.written.error();
+    EXPECT_EQ(first.number, 2) << "did not take the first free number";
     const auto second = capture::saveNumbered(bytesOf("newer"), "cut", 1);
-    ASSERT_TRUE(second.ok) << second.error;
-    EXPECT_EQ(second.numberUsed, 4) << "did not skip the taken numbers 1 to 3";
+    ASSERT_TRUE(second.written) << second.written.error();
+    EXPECT_EQ(second.number, 4) << "did not skip the taken numbers 1 to 3";
     EXPECT_EQ(contentOf(folder / "cut0.bmp"), "old zero") << "an existing file was replaced";
     EXPECT_EQ(contentOf(folder / "cut1.bmp"), "old one") << "an existing file was replaced";
     EXPECT_EQ(contentOf(folder / "cut2.bmp"), "new");
@@ -141,18 +143,18 @@ TEST_F(InFreshDirectory, SaveNumberedTakesTheNextFreeNumberAndNeverReplaces) {
 }
 
 TEST_F(InFreshDirectory, SaveNumberedReportsWhyTheFolderCannotBeMade) {
-    writeText(pathFromUtf8(capture::kSaveFolderName), "a file where the folder should be");
+    writeText(pathFromUtf8(base::kSaveFolder), "a file where the folder should be");
     const auto result = capture::saveNumbered(bytesOf("picture"), "cut", 5);
-    EXPECT_FALSE(result.ok) << "save claimed success without a folder";
-    EXPECT_EQ(result.numberUsed, 5) << "the failed number should be the one asked for";
+    EXPECT_FALSE(result.written) << "save claimed success without a folder";
+    EXPECT_EQ(result.number, 5) << "the failed number should be the one asked for";
     EXPECT_EQ(result.path, "抜き取り画像保存フォルダ") << "the failure should name the folder";
-    EXPECT_TRUE(result.error == osReason(EEXIST) || result.error == osReason(ENOTDIR))
-        << "the error is not the system's reason: " << result.error;
+    EXPECT_TRUE(result.written.error() == osReason(EEXIST) || result.written.error() == osReason(ENOTDIR))
+        << "the error is not the system's reason: " << result.written.error();
     EXPECT_EQ(namesIn(".").size(), 1u) << "something was written beside the blocking file";
 }
 
 TEST_F(InFreshDirectory, SaveNumberedReportsAReadOnlyFolderAndLeavesNoTemporary) {
-    const fs::path folder = pathFromUtf8(capture::kSaveFolderName);
+    const fs::path folder = pathFromUtf8(base::kSaveFolder);
     fs::create_directory(folder);
     fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
     if (std::ofstream(folder / "probe")) {
@@ -161,16 +163,16 @@ TEST_F(InFreshDirectory, SaveNumberedReportsAReadOnlyFolderAndLeavesNoTemporary)
                         "read-only attribute does not stop writes into it)";
     }
     const auto result = capture::saveNumbered(bytesOf("picture"), "cut", 0);
-    EXPECT_FALSE(result.ok) << "save claimed success in a read-only folder";
-    EXPECT_EQ(result.error, OS_REASON(EACCES, ERROR_ACCESS_DENIED)) << "the error is not the system's reason";
+    EXPECT_FALSE(result.written) << "save claimed success in a read-only folder";
+    EXPECT_EQ(result.written.error(), OS_REASON(EACCES, ERROR_ACCESS_DENIED)) << "the error is not the system's reason";
     EXPECT_TRUE(namesIn(folder).empty()) << "something was left in the folder";
 }
 
 TEST_F(InFreshDirectory, AtomicWriteReplacesTheWholeFileAndLeavesNoTemporary) {
-    const fs::path target = pathFromUtf8(capture::kGrabTextureFileName);
-    ASSERT_TRUE(capture::writeFileAtomically(target, bytesOf("a long first picture")).ok());
-    const auto second = capture::writeFileAtomically(target, bytesOf("short"));
-    ASSERT_TRUE(second.ok()) << second.error;
+    const fs::path target = pathFromUtf8(base::kGrabTextureFile);
+    ASSERT_TRUE(base::writeFileAtomically(target, bytesOf("a long first picture")).ok());
+    const auto second = base::writeFileAtomically(target, bytesOf("short"));
+    ASSERT_TRUE(second.ok()) << second.error();
     EXPECT_EQ(contentOf(target), "short") << "the old content was not replaced whole";
     EXPECT_EQ(namesIn("."), std::vector<std::string>{utf8FromPath(target.filename())})
         << "a temporary file was left behind";
@@ -180,23 +182,24 @@ TEST_F(InFreshDirectory, FailedWritesKeepTheOldStateAndReportTheReason) {
     // The target is a folder with something in it: the final rename must fail.
     fs::create_directory("busy");
     writeText("busy/inside", "x");
-    const auto renamed = capture::writeFileAtomically("busy", bytesOf("picture"));
-    EXPECT_EQ(renamed.status, capture::WriteStatus::Failed) << "replacing a folder succeeded";
-    EXPECT_TRUE(renamed.error == OS_REASON(EISDIR, ERROR_ACCESS_DENIED) ||
-                renamed.error == OS_REASON(ENOTEMPTY, ERROR_ACCESS_DENIED) ||
-                renamed.error == OS_REASON(EEXIST, ERROR_ACCESS_DENIED))
-        << "the error is not the system's reason: " << renamed.error;
+    const auto renamed = base::writeFileAtomically("busy", bytesOf("picture"));
+    EXPECT_FALSE(renamed) << "replacing a folder succeeded";
+    EXPECT_TRUE(renamed.error() == OS_REASON(EISDIR, ERROR_ACCESS_DENIED) ||
+                renamed.error() == OS_REASON(ENOTEMPTY, ERROR_ACCESS_DENIED) ||
+                renamed.error() == OS_REASON(EEXIST, ERROR_ACCESS_DENIED))
+        << "the error is not the system's reason: " << renamed.error();
     EXPECT_EQ(contentOf("busy/inside"), "x") << "the folder's content was touched";
     EXPECT_EQ(namesIn("."), std::vector<std::string>{"busy"}) << "a temporary file was left behind";
 
-    const auto missing = capture::writeFileAtomically("no-such-folder/file.bmp", bytesOf("picture"));
+    const auto missing = base::writeFileAtomically("no-such-folder/file.bmp", bytesOf("picture"));
     EXPECT_FALSE(missing.ok()) << "writing into a missing folder succeeded";
-    EXPECT_EQ(missing.error, OS_REASON(ENOENT, ERROR_PATH_NOT_FOUND))
+    EXPECT_EQ(missing.error(), OS_REASON(ENOENT, ERROR_PATH_NOT_FOUND))
         << "the error is not the system's reason";
 
     writeText("taken.bmp", "old");
-    const auto exclusive = capture::writeFileExclusive("taken.bmp", bytesOf("new"));
-    EXPECT_EQ(exclusive.status, capture::WriteStatus::AlreadyExists) << "an existing file was not noticed";
+    const auto exclusive = base::writeFileExclusive("taken.bmp", bytesOf("new"));
+    ASSERT_TRUE(exclusive) << exclusive.error();
+    EXPECT_EQ(*exclusive, base::ExclusiveWrite::NameTaken) << "an existing file was not noticed";
     EXPECT_EQ(contentOf("taken.bmp"), "old") << "the exclusive write replaced a file";
     EXPECT_EQ(namesIn("."), (std::vector<std::string>{"busy", "taken.bmp"}))
         << "a temporary file was left behind";

@@ -30,7 +30,7 @@ const Bytes kGif = {0x47, 0x49, 0x46, 0x38, 0x37, 0x61, 0x03, 0x00, 0x02, 0x00, 
                     0x03, 0x00, 0x02, 0x00, 0x00, 0x08, 0x06, 0x00, 0x01, 0x08, 0x1C, 0x18, 0x10, 0x00, 0x3B};
 
 Bytes asset(const char* name) {
-    std::ifstream in(std::filesystem::path(NUKITORI_SOURCE_DIR) / "assets" / capture::pathFromUtf8(name),
+    std::ifstream in(std::filesystem::path(NUKITORI_SOURCE_DIR) / "assets" / base::pathFromUtf8(name),
                      std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), {});
 }

@@ -1,3 +1,5 @@
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "app/work_folder.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +16,8 @@
 namespace {
 
 namespace fs = std::filesystem;
-using capture::pathFromUtf8;
-using capture::utf8FromPath;
+using base::pathFromUtf8;
+using base::utf8FromPath;
 
 std::string contentOf(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -59,16 +61,16 @@ protected:
         InFreshDirectory::SetUp();
         home_ = utf8FromPath(dir_ / "home");
         data_ = dir_ / "share" / "nukitori";
-        for (std::string_view name : app::kSampleFiles)
+        for (std::string_view name : base::kSampleFiles)
             writeText(data_ / pathFromUtf8(name), "sample " + std::string(name));
     }
     void expectSeeded(const fs::path& folder, std::string_view except = {}) {
-        for (std::string_view name : app::kSampleFiles) {
+        for (std::string_view name : base::kSampleFiles) {
             if (name == except) continue;
             EXPECT_EQ(contentOf(folder / pathFromUtf8(name)), "sample " + std::string(name))
                 << std::string(name) << " was not copied into " << folder;
         }
-        EXPECT_TRUE(fs::is_directory(folder / pathFromUtf8(capture::kSaveFolderName)))
+        EXPECT_TRUE(fs::is_directory(folder / pathFromUtf8(base::kSaveFolder)))
             << "no save folder in " << folder;
     }
     std::string home_;

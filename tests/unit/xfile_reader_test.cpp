@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-#include "capture/numbered_file.h"
+#include "base/file_bytes.h"
 #include "grid_model.h"
 #include "xfile_test_files.h"
 
@@ -253,7 +253,7 @@ TEST(XFileReader, SkipsTemplatesUnknownObjectsCommentsAndGuids) {
 TEST(XFileReader, ReadsFilesFromDiskByUtf8PathInEveryFormAndRefusesACutOne) {
     const std::string path = ::testing::TempDir() + "xfile_reader_テスト.x";
     const auto write = [&](const Bytes& data) {
-        std::ofstream out(capture::pathFromUtf8(path), std::ios::binary);
+        std::ofstream out(base::pathFromUtf8(path), std::ios::binary);
         out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
         ASSERT_TRUE(out.good()) << "cannot write " << path;
     };
@@ -273,7 +273,7 @@ TEST(XFileReader, ReadsFilesFromDiskByUtf8PathInEveryFormAndRefusesACutOne) {
     Bytes cut(grid.begin(), grid.begin() + static_cast<std::ptrdiff_t>(grid.size() / 2));
     write(cut);
     const XFileResult result = xfile::readXFile(path);
-    std::filesystem::remove(capture::pathFromUtf8(path));
+    std::filesystem::remove(base::pathFromUtf8(path));
     EXPECT_FALSE(result) << "half a file was read as a mesh";
     EXPECT_NE(result.error().find("byte offset"), std::string::npos) << result.error();
 }

@@ -7,9 +7,11 @@ void FakeShell::createViewer(platform::WindowEvents& events) {
     this->events = &events;
 }
 
-void FakeShell::createFrame(platform::WindowEvents& events) {
+platform::OutlineShape FakeShell::createFrame(platform::WindowEvents& events, const base::Image& outline) {
     log.emplace_back("createFrame");
     this->events = &events;
+    frameOutline = outline;
+    return outlineShape;
 }
 
 base::Result<std::unique_ptr<device::GraphicsDevice>> FakeShell::createGraphicsDevice(int width, int height) {

@@ -18,7 +18,7 @@ public:
 
     // Logs "createViewer" / "createFrame" / "createGraphicsDevice WxH" / "showCursor".
     void createViewer(platform::WindowEvents& events) override;
-    void createFrame(platform::WindowEvents& events) override;
+    platform::OutlineShape createFrame(platform::WindowEvents& events, const base::Image& outline) override;
     base::Result<std::unique_ptr<device::GraphicsDevice>> createGraphicsDevice(int width, int height);
     // createGraphicsDevice, as the programs' mains hand a device backend to App.
     device::DeviceFactory devices() {
@@ -42,6 +42,9 @@ public:
     // Runs inside processPendingEvents, standing in for the window events of one drain.
     std::function<void()> pendingEvents;
     int processEventsCount = 0;
+    // The outline the frame was made with, and what the window system makes of its shape.
+    base::Image frameOutline;
+    platform::OutlineShape outlineShape = platform::OutlineShape::Taken;
     int paceFrameCount = 0;
 
     // The frame as created at the screen's top-left corner with its layout's size.

@@ -1,5 +1,7 @@
 #include "backends/fake/synthetic_screen.h"
 
+#include "platform/screen_clip.h"
+
 namespace backends::fake {
 
 SyntheticScreen::SyntheticScreen(int width, int height) : width_(width), height_(height) {}
@@ -15,12 +17,11 @@ std::uint32_t SyntheticScreen::patternAt(int x, int y) {
 base::Result<base::Image> SyntheticScreen::read(int x, int y, int width, int height) {
     ++readCount;
     if (failure) return base::Failure{*failure};
-    base::Image image(width, height, 0xFF000000u);
-    for (int row = 0; row < height; ++row)
-        for (int col = 0; col < width; ++col) {
-            const int sx = x + col, sy = y + row;
-            if (sx >= 0 && sy >= 0 && sx < width_ && sy < height_) image.at(col, row) = patternAt(sx, sy);
-        }
+    const base::Rect part = platform::onScreenPart(x, y, width, height, {0, 0, width_, height_});
+    base::Image image = base::Image::uncleared(width, height);
+    platform::blackOutside(image, x, y, part);
+    for (int sy = part.top; sy < part.bottom; ++sy)
+        for (int sx = part.left; sx < part.right; ++sx) image.at(sx - x, sy - y) = patternAt(sx, sy);
     return image;
 }
 

@@ -21,8 +21,6 @@ namespace backends::qt {
 
 namespace {
 
-constexpr auto kFramePeriod = std::chrono::microseconds(16667);
-
 // Feeds the key events of all our windows to the keyboard's "held as our windows saw it".
 class KeyFilter final : public QObject {
 public:
@@ -88,15 +86,7 @@ void QtShell::createViewer(platform::WindowEvents& events) {
     viewer_->show();
 }
 
-void QtShell::createFrame(platform::WindowEvents& events) {
-    base::Image outline;
-    QtImageDecoder decoder;
-    if (auto read = platform::readPicture(decoder, platform::frame::kOutlineFile)) {
-        outline = std::move(*read);
-    } else {
-        base::logLine(std::string("nukitori: the frame outline \"") + platform::frame::kOutlineFile +
-                      "\" could not be read: " + read.error());
-    }
+platform::OutlineShape QtShell::createFrame(platform::WindowEvents& events, const base::Image& outline) {
     frame_ = std::make_unique<FrameWindow>(qImageFrom(outline));
     frame_->onMoved = [&events] { events.onFrameMoved(); };
     frame_->onResized = [&events] { events.onFrameResized(); };
@@ -111,9 +101,9 @@ void QtShell::createFrame(platform::WindowEvents& events) {
     Display* qt = qtDisplay();
     if (!shape.isEmpty() && qt && x11::shapeIsEmpty(qt, frame_->winId())) {
         frame_->clearMask();
-        base::logLine(std::string("nukitori: the shape of the frame outline \"") + platform::frame::kOutlineFile +
-                      "\" is too complex for the window system; the frame stays rectangular");
+        return platform::OutlineShape::Refused;
     }
+    return platform::OutlineShape::Taken;
 }
 
 base::Result<std::unique_ptr<device::GlContext>> QtShell::createViewerContext() {
@@ -150,20 +140,17 @@ void QtShell::paceFrame() {
     // come and an untouched program uses no processor time. A virtual X server has no vertical
     // retrace, so the period is kept here rather than by presenting.
     // Without a window manager nothing keeps the frame above other windows but itself.
-    if (++passesSinceRaise_ >= 30) {
-        passesSinceRaise_ = 0;
-        if (frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_))
-            x11::raiseWindow(display_, frame_->winId());
-    }
+    if (pacer_.raiseDue() && frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_))
+        x11::raiseWindow(display_, frame_->winId());
 
-    const auto deadline = nextFrame_;
-    for (auto now = std::chrono::steady_clock::now(); now < deadline;
-         now = std::chrono::steady_clock::now()) {
+    const auto deadline = pacer_.deadline();
+    using Clock = platform::FramePacer::Clock;
+    for (auto now = Clock::now(); now < deadline; now = Clock::now()) {
         wake_.start(std::chrono::ceil<std::chrono::milliseconds>(deadline - now));
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     wake_.stop();
-    nextFrame_ = std::max(std::chrono::steady_clock::now(), deadline) + kFramePeriod;
+    pacer_.waited(Clock::now());
 }
 
 }  // namespace backends::qt

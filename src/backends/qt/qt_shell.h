@@ -4,12 +4,12 @@
 // viewer that the OpenGL device draws through. Does not make the device (main pairs them), nor
 // read keys or the screen (backends/x11, backends/wayland).
 #include <QTimer>
-#include <chrono>
 #include <memory>
 
 #include "backends/x11/own_window_keys.h"
 #include "device/gl_context.h"
 #include "base/result.h"
+#include "platform/frame_pacer.h"
 #include "platform/shell.h"
 
 // Xlib's display, without Xlib's macros in Qt code.
@@ -30,7 +30,7 @@ public:
     QtShell& operator=(const QtShell&) = delete;
 
     void createViewer(platform::WindowEvents& events) override;
-    void createFrame(platform::WindowEvents& events) override;
+    platform::OutlineShape createFrame(platform::WindowEvents& events, const base::Image& outline) override;
     void processPendingEvents() override;
     std::optional<base::Rect> frameWindowRect() override;
     std::optional<std::string> frameEditText() override;
@@ -44,9 +44,8 @@ private:
     std::unique_ptr<QObject> keyFilter_;
     std::unique_ptr<ViewerWindow> viewer_;
     std::unique_ptr<FrameWindow> frame_;
-    std::chrono::steady_clock::time_point nextFrame_{};
+    platform::FramePacer pacer_;
     QTimer wake_;  // ends the wait for events when the next poll is due
-    int passesSinceRaise_ = 0;
 };
 
 }  // namespace backends::qt

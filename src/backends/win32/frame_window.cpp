@@ -120,8 +120,7 @@ void FrameWindow::shape(HWND window, const base::Image& outline) {
         if (shaped && given && GetWindowRgn(window, given.get()) == NULLREGION) shaped = false;
         if (!shaped && !rectangles.empty()) {
             SetWindowRgn(window, nullptr, TRUE);
-            base::logLine(std::string("nukitori: the shape of the frame outline \"") + layout::kOutlineFile +
-                          "\" is too complex for the window system; the frame stays rectangular");
+            shapeRefused_ = true;
         }
         outline_ = bitmapFrom(outline);
         outlineSize_ = {outline.width, outline.height};

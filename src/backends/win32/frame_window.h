@@ -25,6 +25,8 @@ public:
     // Creates and shows the window, shaped by `outline` (an empty picture leaves it
     // rectangular); its events go to `events` until detach().
     bool create(HINSTANCE instance, HFONT font, const base::Image& outline, platform::WindowEvents& events);
+    // Whether the window system refused the outline's shape, so the frame stayed rectangular.
+    bool shapeRefused() const { return shapeRefused_; }
     void detach() { events_ = nullptr; }
     // Null once the frame is closed.
     HWND handle() const { return window_; }
@@ -45,6 +47,7 @@ private:
     HWND window_ = nullptr;
     HFONT font_ = nullptr;
     const base::Image* pendingOutline_ = nullptr;  // only while the window is being created
+    bool shapeRefused_ = false;
     Bitmap outline_;
     SIZE outlineSize_{};
     bool sizing_ = false;  // the current move-or-size loop resizes the frame

@@ -6,6 +6,7 @@
 
 #include "base/os/windows_text.h"
 #include "backends/win32/gdi_objects.h"
+#include "platform/screen_clip.h"
 
 namespace backends::win32 {
 
@@ -67,15 +68,15 @@ Win32Screen::~Win32Screen() = default;
 base::Result<base::Image> Win32Screen::read(int x, int y, int width, int height) {
     if (width <= 0 || height <= 0) return base::Failure{"an empty rectangle has no pixels"};
     const RECT& screen = buffer_->virtualScreen();
-    const int left = std::max<int>(x, screen.left), top = std::max<int>(y, screen.top);
-    const int right = static_cast<int>(std::min<long long>(static_cast<long long>(x) + width, screen.right));
-    const int bottom =
-        static_cast<int>(std::min<long long>(static_cast<long long>(y) + height, screen.bottom));
-    const bool whole = left == x && top == y && right == x + width && bottom == y + height;
-    // Left unset when the screen covers it all: every pixel is then written below.
-    base::Image image =
-        whole ? base::Image::uncleared(width, height) : base::Image(width, height, 0xFF000000u);
-    if (right <= left || bottom <= top) return image;
+    const base::Rect part = platform::onScreenPart(
+        x, y, width, height,
+        {static_cast<int>(screen.left), static_cast<int>(screen.top), static_cast<int>(screen.right),
+         static_cast<int>(screen.bottom)});
+    const int left = part.left, top = part.top, right = part.right, bottom = part.bottom;
+    // Left unset: the part on the screen is written below and the rest made black.
+    base::Image image = base::Image::uncleared(width, height);
+    if (!platform::wholeRectangle(part, x, y, width, height)) platform::blackOutside(image, x, y, part);
+    if (part.width() <= 0) return image;
     // A screen that cannot be read is a failed read, never a black picture.
     if (!buffer_->screen.get() || !buffer_->memory.get())
         return base::Failure{"the screen cannot be read: no device context for it"};

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/frame_pacer.h"
 #include "platform/window_layout.h"
 #include "base/log.h"
 #include "backends/win32/frame_window.h"
@@ -17,8 +18,7 @@ namespace backends::win32 {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kFramePeriod = std::chrono::microseconds(16667);
+using Clock = platform::FramePacer::Clock;
 // Windows 10 1803 and later; older systems refuse it and get an ordinary timer.
 constexpr DWORD kHighResolutionTimer = 0x00000002;
 constexpr const wchar_t* kUnusedClassName = L"NORMALDLG";
@@ -59,8 +59,6 @@ private:
 }  // namespace
 
 struct Win32Shell::Native {
-    explicit Native(platform::ImageDecoder& decoder) : decoder(decoder) {}
-    platform::ImageDecoder& decoder;
     HINSTANCE instance = GetModuleHandleW(nullptr);
     Brush background{CreateSolidBrush(GetSysColor(COLOR_BTNFACE))};
     Font viewerFont = createGothicFont(-platform::kControlFontPixels, DRAFT_QUALITY);
@@ -71,14 +69,13 @@ struct Win32Shell::Native {
     FrameWindow frame;
     platform::WindowEvents* events = nullptr;
     PollTimer timer;
-    Clock::time_point nextFrame{};
+    platform::FramePacer pacer;
     // Wine leaves the stacking among other X clients' windows to X, where a window mapped
     // later covers the topmost frame; there the frame raises itself twice a second.
     bool underWine = GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-    int passesSinceRaise = 0;
 };
 
-Win32Shell::Win32Shell(platform::ImageDecoder& decoder) : native_(std::make_unique<Native>(decoder)) {}
+Win32Shell::Win32Shell() : native_(std::make_unique<Native>()) {}
 
 Win32Shell::~Win32Shell() {
     // The windows go first, without telling the core (it may be gone already), then their
@@ -108,21 +105,15 @@ void Win32Shell::createViewer(platform::WindowEvents& events) {
         base::logLine("nukitori: the viewer window could not be created");
 }
 
-void Win32Shell::createFrame(platform::WindowEvents& events) {
+platform::OutlineShape Win32Shell::createFrame(platform::WindowEvents& events, const base::Image& outline) {
     Native& n = *native_;
     n.events = &events;
     if (!n.frameClassRegistered)
         n.frameClassRegistered = registerWindowClass(n.instance, FrameWindow::kClassName,
                                                      windowProcedure<FrameWindow>, n.background.get());
-    base::Image outline;
-    if (auto decoded = platform::readPicture(n.decoder, platform::frame::kOutlineFile)) {
-        outline = std::move(*decoded);
-    } else {
-        base::logLine(std::string("nukitori: the frame outline \"") + platform::frame::kOutlineFile +
-                      "\" could not be read: " + decoded.error());
-    }
     if (!n.frame.create(n.instance, n.frameFont.get(), outline, events))
         base::logLine("nukitori: the capture frame window could not be created");
+    return n.frame.shapeRefused() ? platform::OutlineShape::Refused : platform::OutlineShape::Taken;
 }
 
 HWND Win32Shell::viewerWindow() const {
@@ -142,19 +133,16 @@ void Win32Shell::showCursor() {
 
 void Win32Shell::paceFrame() {
     Native& n = *native_;
-    if (n.underWine && ++n.passesSinceRaise >= 30) {
-        n.passesSinceRaise = 0;
-        n.frame.raiseAboveOtherClients();
-    }
+    if (n.pacer.raiseDue() && n.underWine) n.frame.raiseAboveOtherClients();
     // Window events are handled as they come while the next poll is not yet due. Where
     // presenting did not wait for a refresh (Wine under Xvfb has none), the 60 Hz period is
     // kept here, so a held key moves things at the same speed anywhere.
-    const auto deadline = n.nextFrame;
+    const auto deadline = n.pacer.deadline();
     for (auto now = Clock::now(); now < deadline; now = Clock::now()) {
         n.timer.waitForMessageUntil(deadline);
         processPendingEvents();
     }
-    n.nextFrame = std::max(Clock::now(), deadline) + kFramePeriod;
+    n.pacer.waited(Clock::now());
 }
 
 void Win32Shell::processPendingEvents() {

@@ -8,21 +8,20 @@
 
 #include <memory>
 
-#include "platform/image_decoder.h"
+#include "base/image.h"
 #include "platform/shell.h"
 
 namespace backends::win32 {
 
 class Win32Shell final : public platform::Shell {
 public:
-    // The frame's outline is decoded with `decoder`, which must outlive the shell.
-    explicit Win32Shell(platform::ImageDecoder& decoder);
+    Win32Shell();
     ~Win32Shell() override;
     Win32Shell(const Win32Shell&) = delete;
     Win32Shell& operator=(const Win32Shell&) = delete;
 
     void createViewer(platform::WindowEvents& events) override;
-    void createFrame(platform::WindowEvents& events) override;
+    platform::OutlineShape createFrame(platform::WindowEvents& events, const base::Image& outline) override;
     void showCursor() override;
     void paceFrame() override;
     void processPendingEvents() override;

@@ -11,7 +11,9 @@
 #include <cstring>
 #include <string>
 
+#include "backends/x11/wayland_desktop.h"
 #include "backends/x11/x11_pixel.h"
+#include "platform/screen_clip.h"
 
 namespace backends::x11 {
 
@@ -109,9 +111,7 @@ bool environmentFlag(const char* name) {
 
 X11Screen::X11Screen(Display* display) : display_(display), source_(DefaultRootWindow(display)) {
     shmUsable_ = !environmentFlag("NUKITORI_X11_NO_SHM") && XShmQueryExtension(display_);
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    int opcode = 0, event = 0, error = 0;
-    wayland_ = (wayland && *wayland) || XQueryExtension(display_, "XWAYLAND", &opcode, &event, &error);
+    wayland_ = onWaylandDesktop(display_);
     if (environmentFlag("NUKITORI_X11_READ_UNMAPPED")) {
         unmapped_ = XCreateSimpleWindow(display_, source_, 0, 0, 1, 1, 0, 0, 0);
         source_ = unmapped_;
@@ -172,28 +172,27 @@ bool X11Screen::readShared(int left, int top, int width, int height, base::Image
     return ok;
 }
 
-std::optional<std::string> X11Screen::readPlain(int left, int top, int width, int height, base::Image& image,
-                                                int dx, int dy) {
+base::Result<base::Done> X11Screen::readPlain(int left, int top, int width, int height, base::Image& image, int dx, int dy) {
     ErrorTrap trap(display_);
     XImage* xi = XGetImage(display_, source_, left, top, static_cast<unsigned>(width),
                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
     const bool failed = trap.failed();
-    std::optional<std::string> failure;
-    if (failed || !xi) failure = failureReason(failed ? trap.error() : std::string());
+    base::Result<base::Done> status = base::Done{};
+    if (failed || !xi) status = base::Failure{failureReason(failed ? trap.error() : std::string())};
     if (xi && !failed) convert(xi, image, dx, dy);
     if (xi) XDestroyImage(xi);
-    return failure;
+    return status;
 }
 
 base::Result<base::Image> X11Screen::read(int x, int y, int width, int height) {
     const int screen = DefaultScreen(display_);
-    const int left = std::max(x, 0), top = std::max(y, 0);
-    const int right = std::min(x + width, DisplayWidth(display_, screen));
-    const int bottom = std::min(y + height, DisplayHeight(display_, screen));
+    const base::Rect part = platform::onScreenPart(
+        x, y, width, height, {0, 0, DisplayWidth(display_, screen), DisplayHeight(display_, screen)});
+    const int left = part.left, top = part.top, right = part.right, bottom = part.bottom;
     // Left unset: the part on the screen is read into it and the rest made black.
     base::Image image = base::Image::uncleared(width, height);
     bool read = false;
-    if (right > left && bottom > top) {
+    if (part.width() > 0) {
         if (shmUsable_) {
             read = readShared(left, top, right - left, bottom - top, image, left - x, top - y);
             // A display that refuses the segment keeps refusing it.
@@ -204,20 +203,12 @@ base::Result<base::Image> X11Screen::read(int x, int y, int width, int height) {
         }
         if (!read) {
             // A screen that cannot be read is a failed read, never a black picture.
-            if (auto failure = readPlain(left, top, right - left, bottom - top, image, left - x, top - y))
-                return base::Failure{std::move(*failure)};
+            if (auto plain = readPlain(left, top, right - left, bottom - top, image, left - x, top - y); !plain)
+                return plain.failure();
             read = true;
         }
     }
-    const bool whole = read && left == x && top == y && right == x + width && bottom == y + height;
-    if (!whole) {
-        for (int row = 0; row < height; ++row)
-            for (int col = 0; col < width; ++col) {
-                const bool onScreen =
-                    read && x + col >= left && x + col < right && y + row >= top && y + row < bottom;
-                if (!onScreen) image.at(col, row) = 0xFF000000u;
-            }
-    }
+    if (!platform::wholeRectangle(part, x, y, width, height)) platform::blackOutside(image, x, y, part);
     return image;
 }
 

@@ -9,7 +9,6 @@
 // server refuses the same way, so that the tests can show such a display.
 #include <cstddef>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "platform/screen.h"
@@ -26,15 +25,12 @@ public:
     X11Screen& operator=(const X11Screen&) = delete;
 
     base::Result<base::Image> read(int x, int y, int width, int height) override;
-    // Whether reads go through shared memory (for tests and benchmarks).
-    bool sharedMemory() const { return shmUsable_; }
 
 private:
     struct Segment;
     bool readShared(int left, int top, int width, int height, base::Image& image, int dx, int dy);
-    // Nothing when the pixels were read, else why not.
-    std::optional<std::string> readPlain(int left, int top, int width, int height, base::Image& image, int dx,
-                                         int dy);
+    // Spelt out: Xlib defines Status as a macro.
+    base::Result<base::Done> readPlain(int left, int top, int width, int height, base::Image& image, int dx, int dy);
     bool ensureSegment(std::size_t bytes);
     std::string failureReason(const std::string& xError) const;
 

@@ -7,30 +7,26 @@
 #include <span>
 #include <string>
 
+#include "base/result.h"
+
 namespace base {
 
+// What became of an operation that did not fail.
 enum class FileOutcome {
     Done,
     NameTaken,    // something already has the name; nothing was changed
     Unsupported,  // only from linkNewName: the file system has no hard links
-    Failed,
-};
-
-struct FileOpResult {
-    FileOutcome outcome = FileOutcome::Failed;
-    std::string error;  // the system's reason unless outcome is Done
-    bool ok() const { return outcome == FileOutcome::Done; }
 };
 
 // Creates `path` only if nothing has that name (never opening another's file), writes all of
 // `bytes`, and closes it, checking every step. On failure removes the file it created.
-FileOpResult writeNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+Result<FileOutcome> writeNewFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
 
 // Gives `existing` the hard link `name` only if nothing has that name yet.
-FileOpResult linkNewName(const std::filesystem::path& existing, const std::filesystem::path& name);
+Result<FileOutcome> linkNewName(const std::filesystem::path& existing, const std::filesystem::path& name);
 
 // Renames `from` to `to` in one step, replacing a file `to`.
-FileOpResult replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+Status replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // This process's id: part of names that no other running process picks.
 long processId();

@@ -23,10 +23,6 @@ std::string lastOsError() {
     return std::error_code(code, std::generic_category()).message();
 }
 
-FileOpResult failed(std::string reason) {
-    return {FileOutcome::Failed, std::move(reason)};
-}
-
 bool linkUnsupported(const std::error_code& ec) {
     return ec == std::errc::operation_not_permitted || ec == std::errc::operation_not_supported ||
            ec == std::errc::function_not_supported || ec == std::errc::not_supported;
@@ -34,13 +30,13 @@ bool linkUnsupported(const std::error_code& ec) {
 
 }  // namespace
 
-FileOpResult writeNewFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
+Result<FileOutcome> writeNewFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
     errno = 0;
     // "x": fail instead of opening a file someone else created under this name.
     FileHandle file(std::fopen(path.c_str(), "wbx"));
     if (!file) {
-        const bool exists = errno == EEXIST;
-        return {exists ? FileOutcome::NameTaken : FileOutcome::Failed, lastOsError()};
+        if (errno == EEXIST) return FileOutcome::NameTaken;
+        return Failure{lastOsError()};
     }
     std::string error;
     bool good = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
@@ -55,25 +51,25 @@ FileOpResult writeNewFile(const fs::path& path, std::span<const std::uint8_t> by
     if (!good) {
         std::error_code ignored;
         fs::remove(path, ignored);
-        return failed(error);
+        return Failure{error};
     }
-    return {FileOutcome::Done, {}};
+    return FileOutcome::Done;
 }
 
-FileOpResult linkNewName(const fs::path& existing, const fs::path& name) {
+Result<FileOutcome> linkNewName(const fs::path& existing, const fs::path& name) {
     std::error_code ec;
     fs::create_hard_link(existing, name, ec);
-    if (!ec) return {FileOutcome::Done, {}};
-    if (ec == std::errc::file_exists) return {FileOutcome::NameTaken, ec.message()};
-    if (linkUnsupported(ec)) return {FileOutcome::Unsupported, ec.message()};
-    return failed(ec.message());
+    if (!ec) return FileOutcome::Done;
+    if (ec == std::errc::file_exists) return FileOutcome::NameTaken;
+    if (linkUnsupported(ec)) return FileOutcome::Unsupported;
+    return Failure{ec.message()};
 }
 
-FileOpResult replaceFile(const fs::path& from, const fs::path& to) {
+Status replaceFile(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     fs::rename(from, to, ec);
-    if (ec) return failed(ec.message());
-    return {FileOutcome::Done, {}};
+    if (ec) return Failure{ec.message()};
+    return Done{};
 }
 
 long processId() {

@@ -10,8 +10,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-FileOpResult failed(DWORD code) {
-    return {FileOutcome::Failed, systemErrorText(code)};
+Failure failed(DWORD code) {
+    return Failure{systemErrorText(code)};
 }
 
 bool nameTaken(DWORD code) {
@@ -20,14 +20,15 @@ bool nameTaken(DWORD code) {
 
 }  // namespace
 
-FileOpResult writeNewFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
+Result<FileOutcome> writeNewFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
     // CREATE_NEW, because the C runtime's "x" mode is not honoured everywhere (MSVCRT, Wine).
     // No sharing: nobody reads the file before it is whole.
     const HANDLE file =
         CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         const DWORD code = GetLastError();
-        return {nameTaken(code) ? FileOutcome::NameTaken : FileOutcome::Failed, systemErrorText(code)};
+        if (nameTaken(code)) return FileOutcome::NameTaken;
+        return failed(code);
     }
     DWORD code = ERROR_SUCCESS;
     for (std::size_t done = 0; done < bytes.size() && code == ERROR_SUCCESS;) {
@@ -47,22 +48,21 @@ FileOpResult writeNewFile(const fs::path& path, std::span<const std::uint8_t> by
         DeleteFileW(path.c_str());
         return failed(code);
     }
-    return {FileOutcome::Done, {}};
+    return FileOutcome::Done;
 }
 
-FileOpResult linkNewName(const fs::path& existing, const fs::path& name) {
-    if (CreateHardLinkW(name.c_str(), existing.c_str(), nullptr)) return {FileOutcome::Done, {}};
+Result<FileOutcome> linkNewName(const fs::path& existing, const fs::path& name) {
+    if (CreateHardLinkW(name.c_str(), existing.c_str(), nullptr)) return FileOutcome::Done;
     const DWORD code = GetLastError();
-    if (nameTaken(code)) return {FileOutcome::NameTaken, systemErrorText(code)};
+    if (nameTaken(code)) return FileOutcome::NameTaken;
     // FAT volumes and some network shares have no hard links.
     if (code == ERROR_INVALID_FUNCTION || code == ERROR_NOT_SUPPORTED || code == ERROR_CALL_NOT_IMPLEMENTED)
-        return {FileOutcome::Unsupported, systemErrorText(code)};
+        return FileOutcome::Unsupported;
     return failed(code);
 }
 
-FileOpResult replaceFile(const fs::path& from, const fs::path& to) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return {FileOutcome::Done, {}};
+Status replaceFile(const fs::path& from, const fs::path& to) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return Done{};
     return failed(GetLastError());
 }
 

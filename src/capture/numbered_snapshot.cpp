@@ -1,0 +1,38 @@
+#include "capture/numbered_snapshot.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/log.h"
+#include "capture/bmp_snapshot.h"
+#include "capture/numbered_file.h"
+
+namespace capture {
+
+void saveNumberedSnapshot(state::SaveState& save, platform::Shell& shell, const base::Result<base::Image>& picture) {
+    if (std::optional<std::string> text = shell.frameEditText()) save.filePrefix = std::move(*text);
+    const std::string prefix = sanitizePrefix(save.filePrefix);
+    save.lastSavedPrefix = prefix;
+    save.lastSavedNumber = save.saveCounter;
+    save.lastSaveFailed = true;
+    const std::int32_t number = save.saveCounter;
+    state::advanceSaveCounter(save);
+
+    if (!picture) {
+        base::logLine(numberedPath(prefix, number) + ": " + picture.error());
+        return;
+    }
+    const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(*picture);
+    if (bytes.empty()) {
+        base::logLine(numberedPath(prefix, number) + ": picture too large for a BMP file");
+        return;
+    }
+    const NumberedSave saved = saveNumbered(bytes, prefix, number);
+    save.lastSavedNumber = saved.number;
+    save.lastSaveFailed = !saved.written;
+    if (!saved.written) base::logLine(saved.path + ": " + saved.written.error());
+}
+
+}  // namespace capture
