@@ -75,10 +75,4 @@ Region regionFromBitmap(const base::Image& picture, std::int32_t keyColour, int 
     return region;
 }
 
-bool contains(const Region& region, int x, int y) {
-    for (const RegionRect& r : region)
-        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return true;
-    return false;
-}
-
 }  // namespace base

@@ -36,6 +36,4 @@ Region regionFromBitmap(const base::Image& picture, std::int32_t keyColour, int 
 Region regionFromBitmap(const base::Image& picture, std::int32_t keyColour, int dx, int dy,
                         const Rect& bounds);
 
-bool contains(const Region& region, int x, int y);
-
 }  // namespace base

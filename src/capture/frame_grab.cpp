@@ -12,7 +12,7 @@
 
 namespace capture {
 
-void frameGrab(state::SaveState& state, platform::Shell& shell, platform::Screen& screen) {
+void frameGrab(state::SaveState& save, platform::Shell& shell, platform::Screen& screen) {
     base::Result<base::Image> picture = base::Failure{"the capture frame is closed"};
     bool screenRead = false;
     if (const std::optional<base::Rect> window = shell.frameWindowRect()) {
@@ -26,8 +26,8 @@ void frameGrab(state::SaveState& state, platform::Shell& shell, platform::Screen
         }
     }
 
-    if (state.numberedSave != 0) {
-        saveNumberedSnapshot(state, shell, picture);
+    if (save.numberedSave != 0) {
+        saveNumberedSnapshot(save, shell, picture);
         return;
     }
 

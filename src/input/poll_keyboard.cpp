@@ -64,7 +64,7 @@ constexpr double sideOffset = 1.57;
 
 }  // namespace
 
-void pollKeyboard(state::ViewState& state, state::SaveState& save, platform::Keyboard& keyboard,
+void pollKeyboard(state::ViewState& view, state::SaveState& save, platform::Keyboard& keyboard,
                   input::Actions& actions) {
     keyboard.refresh();
     // Our own windows' view of a key, and the physical view that ignores the focus.
@@ -83,59 +83,59 @@ void pollKeyboard(state::ViewState& state, state::SaveState& save, platform::Key
         save.enterHoldCount = 0;
     }
 
-    state.eyeWalkStep = 0.0f;
-    state.modelWalkStep = 0.0f;
-    state.modelSpinX = 0.0f;
-    state.modelSpinY = 0.0f;
-    state.modelSpinZ = 0.0f;
+    view.eyeWalkStep = 0.0f;
+    view.modelWalkStep = 0.0f;
+    view.modelSpinX = 0.0f;
+    view.modelSpinY = 0.0f;
+    view.modelSpinZ = 0.0f;
 
     if (held(vk::Numpad5)) actions.frameGrab();
 
     if (held(vk::Numpad2))
-        state.eyeWalkStep = -0.04f;
+        view.eyeWalkStep = -0.04f;
     else if (held(vk::Numpad8))
-        state.eyeWalkStep = 0.04f;
+        view.eyeWalkStep = 0.04f;
 
     if (held(vk::Numpad1))
-        state.modelWalkStep = 0.03f;
+        view.modelWalkStep = 0.03f;
     else if (held(vk::Numpad9))
-        state.modelWalkStep = -0.03f;
+        view.modelWalkStep = -0.03f;
 
     // Uses the heading from before this poll's arrow keys.
-    const double heading = state.yaw;
+    const double heading = view.yaw;
     if (held(vk::Numpad6))
-        base::moveAlong(state.eyePosition, 0.03f, heading + sideOffset);
+        base::moveAlong(view.eyePosition, 0.03f, heading + sideOffset);
     else if (held(vk::Numpad4))
-        base::moveAlong(state.eyePosition, 0.03f, heading - sideOffset);
+        base::moveAlong(view.eyePosition, 0.03f, heading - sideOffset);
     else if (held(vk::Numpad7))
-        base::moveAlong(state.modelPosition, 0.02f, heading + sideOffset);
+        base::moveAlong(view.modelPosition, 0.02f, heading + sideOffset);
     else if (held(vk::Numpad3))
-        base::moveAlong(state.modelPosition, 0.02f, heading - sideOffset);
+        base::moveAlong(view.modelPosition, 0.02f, heading - sideOffset);
 
     // Letters and digits act whichever window has the focus, even while typing a prefix.
-    if (heldAnywhere(vk::D)) addWrapped(state.overlayX, +3);
-    if (heldAnywhere(vk::A)) addWrapped(state.overlayX, -3);
-    if (heldAnywhere(vk::W)) addWrapped(state.overlayY, -3);
-    if (heldAnywhere(vk::S)) addWrapped(state.overlayY, +3);
-    clampSigned(state.overlayX, 4, 560);
-    clampSigned(state.overlayY, 4, 544);
+    if (heldAnywhere(vk::D)) addWrapped(view.overlayX, +3);
+    if (heldAnywhere(vk::A)) addWrapped(view.overlayX, -3);
+    if (heldAnywhere(vk::W)) addWrapped(view.overlayY, -3);
+    if (heldAnywhere(vk::S)) addWrapped(view.overlayY, +3);
+    clampSigned(view.overlayX, 4, 560);
+    clampSigned(view.overlayY, 4, 544);
 
-    if (heldAnywhere(vk::Q)) addWrapped(state.overlayWidth, -3);
-    if (heldAnywhere(vk::E)) addWrapped(state.overlayWidth, +3);
-    if (heldAnywhere(vk::Z)) addWrapped(state.overlayHeight, -3);
-    if (heldAnywhere(vk::C)) addWrapped(state.overlayHeight, +3);
+    if (heldAnywhere(vk::Q)) addWrapped(view.overlayWidth, -3);
+    if (heldAnywhere(vk::E)) addWrapped(view.overlayWidth, +3);
+    if (heldAnywhere(vk::Z)) addWrapped(view.overlayHeight, -3);
+    if (heldAnywhere(vk::C)) addWrapped(view.overlayHeight, +3);
     // Unsigned on purpose: a size that wrapped below 0 stays huge; no upper bound.
-    if (state.overlayWidth < 10) state.overlayWidth = 10;
-    if (state.overlayHeight < 10) state.overlayHeight = 10;
+    if (view.overlayWidth < 10) view.overlayWidth = 10;
+    if (view.overlayHeight < 10) view.overlayHeight = 10;
 
-    stepAmbient(keyboard, vk::Digit8, vk::I, state.ambientRed, state.ambientRedPercent);
-    stepAmbient(keyboard, vk::Digit9, vk::O, state.ambientGreen, state.ambientGreenPercent);
-    stepAmbient(keyboard, vk::Digit0, vk::P, state.ambientBlue, state.ambientBluePercent);
+    stepAmbient(keyboard, vk::Digit8, vk::I, view.ambientRed, view.ambientRedPercent);
+    stepAmbient(keyboard, vk::Digit9, vk::O, view.ambientGreen, view.ambientGreenPercent);
+    stepAmbient(keyboard, vk::Digit0, vk::P, view.ambientBlue, view.ambientBluePercent);
 
-    stepChannel(keyboard, vk::Digit7, vk::U, state.overlayAlpha);
-    stepChannel(keyboard, vk::Digit1, vk::Digit2, state.overlayRed);
-    stepChannel(keyboard, vk::Digit3, vk::Digit4, state.overlayGreen);
-    stepChannel(keyboard, vk::Digit5, vk::Digit6, state.overlayBlue);
+    stepChannel(keyboard, vk::Digit7, vk::U, view.overlayAlpha);
+    stepChannel(keyboard, vk::Digit1, vk::Digit2, view.overlayRed);
+    stepChannel(keyboard, vk::Digit3, vk::Digit4, view.overlayGreen);
+    stepChannel(keyboard, vk::Digit5, vk::Digit6, view.overlayBlue);
 
     // Every numbered save spends its number itself: the poll leaves saveCounter alone.
     if (held(vk::Add)) {
@@ -145,41 +145,41 @@ void pollKeyboard(state::ViewState& state, state::SaveState& save, platform::Key
     if (held(vk::Subtract)) actions.overlayCapture();
 
     if (held(vk::LShift))
-        state.modelSpinZ = 0.02f;
+        view.modelSpinZ = 0.02f;
     else if (held(vk::RShift))
-        state.modelSpinZ = -0.02f;
+        view.modelSpinZ = -0.02f;
 
     if (held(vk::LControl))
-        state.modelSpinX = 0.02f;
+        view.modelSpinX = 0.02f;
     else if (held(vk::RControl))
-        state.modelSpinX = -0.02f;
+        view.modelSpinX = -0.02f;
 
     if (held(vk::Divide))
-        state.modelSpinY = 0.02f;
+        view.modelSpinY = 0.02f;
     else if (held(vk::Multiply))
-        state.modelSpinY = -0.02f;
+        view.modelSpinY = -0.02f;
 
     if (held(vk::Left))
-        state.yaw -= 0.01f;
+        view.yaw -= 0.01f;
     else if (held(vk::Right))
-        state.yaw += 0.01f;
+        view.yaw += 0.01f;
 
     if (held(vk::Down))
-        state.lookHeight -= 0.01f;
+        view.lookHeight -= 0.01f;
     else if (held(vk::Up))
-        state.lookHeight += 0.01f;
+        view.lookHeight += 0.01f;
 
     if (held(vk::Prior))
-        state.modelPosition.y += 0.02f;
+        view.modelPosition.y += 0.02f;
     else if (held(vk::Next))
-        state.modelPosition.y -= 0.02f;
+        view.modelPosition.y -= 0.02f;
 
-    if (state.lookHeight < 2.0f) state.lookHeight = 2.0f;
-    if (state.lookHeight > 4.0f) state.lookHeight = 4.0f;
+    if (view.lookHeight < 2.0f) view.lookHeight = 2.0f;
+    if (view.lookHeight > 4.0f) view.lookHeight = 4.0f;
 
     // Walks along the heading after this poll's arrow keys.
-    const double walked = state.yaw;
-    base::moveAlong(state.eyePosition, state.eyeWalkStep, walked);
+    const double walked = view.yaw;
+    base::moveAlong(view.eyePosition, view.eyeWalkStep, walked);
 }
 
 }  // namespace input

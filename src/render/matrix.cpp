@@ -5,6 +5,8 @@
 namespace render {
 
 using base::Matrix;
+
+using base::Matrix;
 using base::Vec3;
 
 Matrix matrixRotationX(float angle) {

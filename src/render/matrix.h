@@ -5,15 +5,12 @@
 
 namespace render {
 
-using base::Matrix;
-using base::matrixMultiply;
-
-Matrix matrixRotationX(float angle);
-Matrix matrixRotationY(float angle);
-Matrix matrixRotationZ(float angle);
-Matrix matrixTranslation(float x, float y, float z);
-Matrix matrixScaling(float x, float y, float z);
-Matrix matrixLookAtLH(const base::Vec3& eye, const base::Vec3& at, const base::Vec3& up);
-Matrix matrixPerspectiveFovLH(float fovY, float aspect, float nearZ, float farZ);
+base::Matrix matrixRotationX(float angle);
+base::Matrix matrixRotationY(float angle);
+base::Matrix matrixRotationZ(float angle);
+base::Matrix matrixTranslation(float x, float y, float z);
+base::Matrix matrixScaling(float x, float y, float z);
+base::Matrix matrixLookAtLH(const base::Vec3& eye, const base::Vec3& at, const base::Vec3& up);
+base::Matrix matrixPerspectiveFovLH(float fovY, float aspect, float nearZ, float farZ);
 
 }  // namespace render

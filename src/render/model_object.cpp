@@ -7,6 +7,9 @@
 
 namespace render {
 
+using base::Matrix;
+using base::matrixMultiply;
+
 ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device, platform::ImageDecoder& decoder)
     : device_(device), path_(path), stamp_(base::fileStamp(path)) {
     const base::Result<base::MeshData> result = model::readModel(path);

@@ -7,12 +7,12 @@
 
 namespace render {
 
-void setLight(const state::ViewState& state, device::GraphicsDevice& device) {
+void setLight(const state::ViewState& view, device::GraphicsDevice& device) {
     device::Light light;
     light.type = device::LightType::Directional;
     light.diffuse = {0.2f, 0.2f, 0.2f, 0.2f};
     light.specular = {0.3f, 0.3f, 0.3f, 0.3f};
-    light.ambient = {state.ambientRed, state.ambientGreen, state.ambientBlue, 1.0f};
+    light.ambient = {view.ambientRed, view.ambientGreen, view.ambientBlue, 1.0f};
     light.direction[0] = 0.0f;
     light.direction[1] = -1.0f;
     light.direction[2] = 1.0f;
@@ -51,32 +51,32 @@ void drawTexts(const state::ViewState& s, const state::SaveState& save, device::
 
 }  // namespace
 
-void renderFrame(state::ViewState& s, const state::SaveState& save, Scene& scene) {
-    setLight(s, scene.device);
+void renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene) {
+    setLight(view, scene.device);
 
-    s.modelRotation.z += s.modelSpinZ;
-    s.modelRotation.x += s.modelSpinX;
-    base::moveAlong(s.modelPosition, s.modelWalkStep, s.yaw);
-    s.modelRotation.y += s.modelSpinY;
+    view.modelRotation.z += view.modelSpinZ;
+    view.modelRotation.x += view.modelSpinX;
+    base::moveAlong(view.modelPosition, view.modelWalkStep, view.yaw);
+    view.modelRotation.y += view.modelSpinY;
 
-    if (scene.model) scene.model->draw(s.modelPosition, s.modelRotation);
+    if (scene.model) scene.model->draw(view.modelPosition, view.modelRotation);
 
     if (scene.overlay) {
-        scene.overlay->setColour(overlayColour(s));
-        scene.overlay->placeAndDraw(static_cast<float>(s.overlayX), static_cast<float>(s.overlayY),
-                                    static_cast<float>(s.overlayWidth), static_cast<float>(s.overlayHeight));
+        scene.overlay->setColour(overlayColour(view));
+        scene.overlay->placeAndDraw(static_cast<float>(view.overlayX), static_cast<float>(view.overlayY),
+                                    static_cast<float>(view.overlayWidth), static_cast<float>(view.overlayHeight));
     }
 
     // The camera is placed after the model is drawn, so the model shows last frame's camera.
-    s.lookAtPoint.y = s.lookHeight;
-    s.lookAtPoint.x = static_cast<float>(s.eyePosition.x + 2.0 * std::sin(double{s.yaw}));
-    s.lookAtPoint.z = static_cast<float>(s.eyePosition.z + 2.0 * std::cos(double{s.yaw}));
+    view.lookAtPoint.y = view.lookHeight;
+    view.lookAtPoint.x = static_cast<float>(view.eyePosition.x + 2.0 * std::sin(double{view.yaw}));
+    view.lookAtPoint.z = static_cast<float>(view.eyePosition.z + 2.0 * std::cos(double{view.yaw}));
     scene.device.setTransform(device::TransformState::View,
-                              matrixLookAtLH(s.eyePosition, s.lookAtPoint, base::Vec3{0.0f, 1.0f, 0.0f}));
+                              matrixLookAtLH(view.eyePosition, view.lookAtPoint, base::Vec3{0.0f, 1.0f, 0.0f}));
     scene.device.setTransform(device::TransformState::Projection,
                               matrixPerspectiveFovLH(1.0471976f, 1.0f, 0.01f, 2000.0f));
 
-    if (scene.textFont) drawTexts(s, save, *scene.textFont);
+    if (scene.textFont) drawTexts(view, save, *scene.textFont);
 }
 
 }  // namespace render

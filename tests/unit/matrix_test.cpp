@@ -16,16 +16,16 @@ void expectNear(const Matrix& actual, const float (&expected)[4][4], const char*
 }
 
 TEST(Matrices, WorldOfZeroRotationAndPositionIsIdentityAndOrderIsRzRxRyT) {
-    Matrix world = render::matrixMultiply(render::matrixRotationZ(0), render::matrixRotationX(0));
-    world = render::matrixMultiply(world, render::matrixRotationY(0));
-    world = render::matrixMultiply(world, render::matrixTranslation(0, 0, 0));
-    world = render::matrixMultiply(world, render::matrixScaling(1, 1, 1));
+    Matrix world = base::matrixMultiply(render::matrixRotationZ(0), render::matrixRotationX(0));
+    world = base::matrixMultiply(world, render::matrixRotationY(0));
+    world = base::matrixMultiply(world, render::matrixTranslation(0, 0, 0));
+    world = base::matrixMultiply(world, render::matrixScaling(1, 1, 1));
     EXPECT_EQ(world, Matrix::identity());
 
     // Row vectors: (1,0,0) turned a quarter about z lands on (0,1,0), then moved by T.
     const Matrix rz = render::matrixRotationZ(std::numbers::pi_v<float> / 2);
     const Matrix t = render::matrixTranslation(5, 6, 7);
-    const Matrix m = render::matrixMultiply(rz, t);
+    const Matrix m = base::matrixMultiply(rz, t);
     EXPECT_NEAR(m.m[0][0], 0.0f, 1e-6f);
     EXPECT_NEAR(m.m[0][1], 1.0f, 1e-6f);
     EXPECT_EQ(m.m[3][0], 5.0f);

@@ -1,6 +1,7 @@
 #pragma once
-// Image decoder double: every picture the checks let through becomes one of the size its
-// header gives, every pixel `colour`, so tests use real files and only the pixels are made up.
+// Implements platform::ImageDecoder for tests: every picture the checks let through becomes one of
+// the size its header gives, every pixel `colour`, so tests use real files and only the pixels are
+// made up. Does not: decode any pixel.
 #include <cstdint>
 
 #include "platform/image_decoder.h"

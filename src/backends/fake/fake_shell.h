@@ -1,5 +1,6 @@
 #pragma once
-// Shell double: windows that exist only as settable values, and a log of what was created.
+// Implements platform::Shell for tests: windows that exist only as settable values, and a log of
+// what was created. Does not: show a window or deliver events by itself (tests call the events).
 #include <functional>
 #include <memory>
 #include <optional>

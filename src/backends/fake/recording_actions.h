@@ -1,5 +1,6 @@
 #pragma once
-// Actions double: records every call in order, with the state the callee would have seen.
+// Implements input::Actions for tests: records every call in order, with the state the callee would
+// have seen. Does not: grab or capture.
 #include <cstdint>
 #include <vector>
 

@@ -44,7 +44,6 @@ public:
 
 private:
     RecordingDevice& device_;
-    std::size_t triangles_;
 };
 
 class FakeFont final : public device::TextFont {

@@ -1,5 +1,6 @@
 #pragma once
-// Graphics device double: keeps every call in order and the state it leaves.
+// Implements device::GraphicsDevice for tests: keeps every call in order and the state it leaves.
+// Does not: draw a pixel (the device tests check pixels on the real devices).
 #include <map>
 #include <string>
 #include <vector>

@@ -1,5 +1,6 @@
 #pragma once
-// Keyboard double: the test says which keys are held.
+// Implements platform::Keyboard for tests: the test says which keys are held, in our windows or
+// anywhere. Does not: see a real key.
 #include <set>
 
 #include "platform/keyboard.h"

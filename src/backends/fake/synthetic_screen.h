@@ -1,5 +1,6 @@
 #pragma once
-// Screen double: a desktop picture in memory; every pixel is a known function of its place.
+// Implements platform::Screen for tests: a desktop picture in memory; every pixel is a known
+// function of its place, so any offset or flip shows. Does not: read a real screen.
 #include <functional>
 #include <optional>
 #include <string>

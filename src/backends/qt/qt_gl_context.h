@@ -1,6 +1,7 @@
 #pragma once
-// The OpenGL device's context on a Qt window: a Qt OpenGL 3.3 core context with a swap
-// interval of one, current on that window.
+// Implements device::GlContext on a Qt window: a Qt OpenGL 3.3 core context with a swap interval of
+// one, current on that window.
+// Does not: make the window (QtShell does), or draw (the OpenGL device does).
 #include <QOpenGLContext>
 #include <QWindow>
 #include <memory>

@@ -1,5 +1,6 @@
 #pragma once
-// Picture files through Qt's image readers (BMP, JPEG, PNG, GIF).
+// Implements platform::ImageDecoder with Qt's image readers (BMP, JPEG, PNG, GIF).
+// Does not: check the files (platform::readPicture does that before any byte reaches it).
 #include "platform/image_decoder.h"
 
 namespace backends::qt {

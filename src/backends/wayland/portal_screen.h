@@ -1,10 +1,11 @@
 #pragma once
-// Desktop pixels on a Wayland desktop, where the X server (XWayland) will not give its root
-// window: through the desktop portal. The first read opens a screen-cast session of one monitor
-// (the desktop asks the user once; the restore token kept in the user's config folder spares
-// later starts the question) and keeps its PipeWire stream while reads follow each other; a few
-// idle seconds stop it. Where screen-casting is missing, refused or broken, each read takes a
-// portal screenshot instead (slower: a picture file per read). Every wait has a time limit.
+// Implements platform::Screen on a Wayland desktop, where the X server (XWayland) will not give its
+// root window: through the desktop portal. The first read opens a screen-cast session of one
+// monitor (the desktop asks the user once; the restore token kept in the user's config folder
+// spares later starts the question) and keeps its PipeWire stream while reads follow each other;
+// a few idle seconds stop it. Where screen-casting is missing, refused or broken, each read takes
+// a screenshot instead.
+// Does not: read DMA-BUF streams (they would need a GPU), or more than one monitor.
 #include <chrono>
 #include <condition_variable>
 #include <memory>

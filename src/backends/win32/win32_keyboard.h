@@ -1,9 +1,9 @@
 #pragma once
-// Key state on Windows. "Held in our windows" is GetKeyState, the state our thread's key
-// messages left, and counts only while one of our windows is the foreground window (Wine
-// reports the keys of another Wine program's window there too). "Held anywhere" is
-// GetAsyncKeyState. A key pressed and released between two polls still counts as held in our
-// windows for the next poll, so a quick tap is not lost.
+// Implements platform::Keyboard on Windows. Held in our windows: GetKeyState, the state our
+// thread's key messages left, counted only while one of our windows is the foreground window (Wine
+// reports the keys of another Wine program's window there too). Held anywhere: GetAsyncKeyState.
+// A key pressed and released between two polls still counts as held in our windows for the next
+// poll, so a quick tap is not lost.
 #include <bitset>
 
 #include "platform/keyboard.h"

@@ -1,7 +1,8 @@
 #pragma once
-// Desktop pixels through GDI: BitBlt from the screen into a DIB section the size of the
+// Implements platform::Screen with GDI: BitBlt from the screen into a DIB section the size of the
 // picture. Only the part inside the virtual screen is read; the rest stays black. A read the
 // system refuses (a secure desktop, a locked session) fails with the system's reason.
+// Does not: read DirectX exclusive full-screen surfaces.
 #include <memory>
 
 #include "platform/screen.h"

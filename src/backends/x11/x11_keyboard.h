@@ -1,8 +1,8 @@
 #pragma once
-// Key state on X11. The physical state comes from the server's raw key events (XInput 2),
-// which arrive without asking, so a poll costs no round trip to the server; where the server
-// lacks them, from one keymap query per poll. The state "as our windows saw it" comes from the
-// key events that the shell feeds to `ownKeys`.
+// Implements platform::Keyboard on X11. Held anywhere: the server's raw key events (XInput 2),
+// which arrive without asking, so a poll costs no round trip; where the server lacks them, one
+// keymap query per poll. Held in our windows: the key events that the shell feeds to `ownKeys`.
+// Does not: see keys of other X displays, or map keys by layout (keys are physical, by keycode).
 #include <array>
 #include <cstdint>
 

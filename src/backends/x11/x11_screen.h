@@ -1,12 +1,11 @@
 #pragma once
-// Desktop pixels from the X server: only the asked rectangle is read (the part inside the root
+// Implements platform::Screen on X11: only the asked rectangle is read (the part inside the root
 // window); the rest reads as black. Reads go through a shared-memory segment (MIT-SHM) kept
 // between reads and grown when a larger picture is asked for, so a read costs little more than
 // the server's own copy; displays without it (remote X, a failed attach, or
 // NUKITORI_X11_NO_SHM=1 in the environment) are read with plain XGetImage. A read the server
-// refuses (XWayland refuses every read of its root window) fails with the reason in words;
-// NUKITORI_X11_READ_UNMAPPED=1 makes every read ask a window that is never mapped, which the
-// server refuses the same way, so that the tests can show such a display.
+// refuses fails with the server's reason.
+// Does not: read the screen of a Wayland desktop (backends/wayland does), or scale.
 #include <cstddef>
 #include <memory>
 #include <string>
