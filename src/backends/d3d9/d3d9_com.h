@@ -1,8 +1,6 @@
 #pragma once
 // Direct3D 9 for this backend, and one owner per COM reference, so that every Direct3D
 // object is released exactly once.
-#include <cstdio>
-#include <string>
 #include <utility>
 
 #ifndef NOMINMAX
@@ -50,12 +48,5 @@ public:
 private:
     T* pointer_ = nullptr;
 };
-
-// A failed call's result as Direct3D's documentation writes it, e.g. "0x8876086C".
-inline std::string hresultText(HRESULT result) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(result));
-    return text;
-}
 
 }  // namespace backends::d3d9

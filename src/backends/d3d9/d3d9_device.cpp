@@ -5,11 +5,12 @@
 #include <string>
 #include <utility>
 
-#include "base/log.h"
 #include "backends/d3d9/d3d9_com.h"
 #include "backends/d3d9/d3d9_mesh.h"
 #include "backends/d3d9/d3d9_text_font.h"
 #include "backends/d3d9/d3d9_texture.h"
+#include "base/log.h"
+#include "base/os/windows_text.h"
 
 namespace backends::d3d9 {
 
@@ -207,7 +208,8 @@ void WindowDevice::recoverLostDevice() {
         D3DPRESENT_PARAMETERS parameters = parameters_;
         const HRESULT reset = device_->Reset(&parameters);
         if (FAILED(reset)) {
-            base::logLine("nukitori: the Direct3D 9 device could not be reset (" + hresultText(reset) + ")");
+            base::logLine("nukitori: the Direct3D 9 device could not be reset (" + base::hresultText(reset) +
+                          ")");
             return;
         }
         applyKeptStates();
@@ -347,7 +349,7 @@ base::Result<std::unique_ptr<D3d9Device>> D3d9Device::create(HWND window,
                     new WindowDevice(std::move(direct3D), std::move(device), parameters, std::move(painter)));
             }
             reasons += (reasons.empty() ? "" : "; ") + std::string(formatName) + ", " + attempt.name + ": " +
-                       hresultText(result);
+                       base::hresultText(result);
         }
     }
     return base::Failure{"IDirect3D9::CreateDevice failed (" + reasons + ")"};
