@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "backends/d3d9/d3d9_com.h"
+#include "backends/d3d9/d3d9_api.h"
 #include "backends/d3d9/d3d9_mesh.h"
 #include "backends/d3d9/d3d9_text_font.h"
 #include "backends/d3d9/d3d9_texture.h"
@@ -18,16 +18,16 @@ namespace {
 
 class D3d9VertexBuffer final : public device::VertexBuffer {
 public:
-    explicit D3d9VertexBuffer(Com<IDirect3DVertexBuffer9> buffer) : buffer_(std::move(buffer)) {}
+    explicit D3d9VertexBuffer(ComPtr<IDirect3DVertexBuffer9> buffer) : buffer_(std::move(buffer)) {}
     void* lock() override {
         void* memory = nullptr;
         return SUCCEEDED(buffer_->Lock(0, 0, &memory, 0)) ? memory : nullptr;
     }
     void unlock() override { buffer_->Unlock(); }
-    IDirect3DVertexBuffer9* get() const { return buffer_.get(); }
+    IDirect3DVertexBuffer9* get() const { return buffer_.Get(); }
 
 private:
-    Com<IDirect3DVertexBuffer9> buffer_;
+    ComPtr<IDirect3DVertexBuffer9> buffer_;
 };
 
 D3DCOLORVALUE colourValue(const base::ColourValue& c) {
@@ -55,13 +55,13 @@ std::uint32_t argbFromX1R5G5B5(std::uint16_t p) {
 
 class WindowDevice final : public D3d9Device {
 public:
-    WindowDevice(Com<IDirect3D9> direct3D, Com<IDirect3DDevice9> device,
+    WindowDevice(ComPtr<IDirect3D9> direct3D, ComPtr<IDirect3DDevice9> device,
                  const D3DPRESENT_PARAMETERS& parameters, std::unique_ptr<device::TextPainter> painter)
         : direct3D_(std::move(direct3D)),
           device_(std::move(device)),
           parameters_(parameters),
           painter_(std::move(painter)),
-          powerOfTwoTextures_(needsPowerOfTwoSides(*device_.get())) {}
+          powerOfTwoTextures_(needsPowerOfTwoSides(*device_.Get())) {}
     WindowDevice(const WindowDevice&) = delete;
     WindowDevice& operator=(const WindowDevice&) = delete;
 
@@ -87,7 +87,7 @@ public:
     void setTexture(int stage, device::Texture* texture) override {
         const auto* ours = dynamic_cast<D3d9Texture*>(texture);
         IDirect3DBaseTexture9* native = ours ? ours->get() : nullptr;
-        kept_.textures[static_cast<DWORD>(stage)] = Com<IDirect3DBaseTexture9>::share(native);
+        kept_.textures[static_cast<DWORD>(stage)] = ComPtr<IDirect3DBaseTexture9>(native);
         device_->SetTexture(static_cast<DWORD>(stage), native);
     }
     void setLight(int index, const device::Light& light) override {
@@ -118,10 +118,10 @@ public:
 
     std::unique_ptr<device::VertexBuffer> createVertexBuffer(std::uint32_t length,
                                                              std::uint32_t fvf) override {
-        Com<IDirect3DVertexBuffer9> buffer;
+        ComPtr<IDirect3DVertexBuffer9> buffer;
         // Managed, so that the buffer and its contents survive a reset of the device.
-        if (FAILED(device_->CreateVertexBuffer(length, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED, buffer.put(),
-                                               nullptr)))
+        if (FAILED(device_->CreateVertexBuffer(length, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED,
+                                               buffer.ReleaseAndGetAddressOf(), nullptr)))
             return nullptr;
         return std::make_unique<D3d9VertexBuffer>(std::move(buffer));
     }
@@ -129,8 +129,7 @@ public:
                          std::uint32_t stride) override {
         const auto* ours = dynamic_cast<D3d9VertexBuffer*>(buffer);
         IDirect3DVertexBuffer9* native = ours ? ours->get() : nullptr;
-        kept_.streams[static_cast<UINT>(stream)] = {Com<IDirect3DVertexBuffer9>::share(native), offset,
-                                                    stride};
+        kept_.streams[static_cast<UINT>(stream)] = {ComPtr<IDirect3DVertexBuffer9>(native), offset, stride};
         device_->SetStreamSource(static_cast<UINT>(stream), native, offset, stride);
     }
     void setFvf(std::uint32_t fvf) override {
@@ -143,10 +142,10 @@ public:
     }
 
     std::unique_ptr<device::Mesh> createMesh(const base::MeshData& data) override {
-        return D3d9Mesh::create(*device_.get(), data);
+        return D3d9Mesh::create(*device_.Get(), data);
     }
     void drawSubset(device::Mesh& mesh, std::uint32_t attributeId) override {
-        if (const auto* ours = dynamic_cast<D3d9Mesh*>(&mesh)) ours->drawSubset(*device_.get(), attributeId);
+        if (const auto* ours = dynamic_cast<D3d9Mesh*>(&mesh)) ours->drawSubset(*device_.Get(), attributeId);
     }
 
     std::unique_ptr<device::Texture> createTexture(const base::Image& image) override;
@@ -161,7 +160,7 @@ private:
     // What the core has set, so that it can be set again after a reset, which returns every
     // state of the device to its default.
     struct Stream {
-        Com<IDirect3DVertexBuffer9> buffer;
+        ComPtr<IDirect3DVertexBuffer9> buffer;
         UINT offset = 0;
         UINT stride = 0;
     };
@@ -172,7 +171,7 @@ private:
         std::map<DWORD, bool> lightsEnabled;
         std::map<D3DRENDERSTATETYPE, DWORD> renderStates;
         std::map<std::pair<DWORD, D3DTEXTURESTAGESTATETYPE>, DWORD> stageStates;
-        std::map<DWORD, Com<IDirect3DBaseTexture9>> textures;
+        std::map<DWORD, ComPtr<IDirect3DBaseTexture9>> textures;
         std::map<UINT, Stream> streams;
         std::optional<DWORD> fvf;
     };
@@ -181,8 +180,8 @@ private:
     void applyKeptStates();
 
     // First, so that they are released after everything made from them.
-    Com<IDirect3D9> direct3D_;
-    Com<IDirect3DDevice9> device_;
+    ComPtr<IDirect3D9> direct3D_;
+    ComPtr<IDirect3DDevice9> device_;
     D3DPRESENT_PARAMETERS parameters_;
     std::unique_ptr<device::TextPainter> painter_;
     bool powerOfTwoTextures_;
@@ -226,24 +225,24 @@ void WindowDevice::applyKeptStates() {
     for (const auto& [type, value] : kept_.renderStates) device_->SetRenderState(type, value);
     for (const auto& [key, value] : kept_.stageStates)
         device_->SetTextureStageState(key.first, key.second, value);
-    for (const auto& [stage, texture] : kept_.textures) device_->SetTexture(stage, texture.get());
+    for (const auto& [stage, texture] : kept_.textures) device_->SetTexture(stage, texture.Get());
     for (const auto& [index, stream] : kept_.streams)
-        device_->SetStreamSource(index, stream.buffer.get(), stream.offset, stream.stride);
+        device_->SetStreamSource(index, stream.buffer.Get(), stream.offset, stream.stride);
     if (kept_.fvf) device_->SetFVF(*kept_.fvf);
 }
 
 std::unique_ptr<device::Texture> WindowDevice::createTexture(const base::Image& image) {
     if (image.empty()) return nullptr;
-    Com<IDirect3DTexture9> texture;
+    ComPtr<IDirect3DTexture9> texture;
     if (powerOfTwoTextures_) {
         // Such a device takes no other sides; the picture is stretched to fill them, as D3DX's
         // loader stretches every picture.
         const int width = static_cast<int>(powerOfTwoAtLeast(static_cast<UINT>(image.width)));
         const int height = static_cast<int>(powerOfTwoAtLeast(static_cast<UINT>(image.height)));
-        texture = createArgbTexture(*device_.get(), stretchedNearest(image, width, height),
+        texture = createArgbTexture(*device_.Get(), stretchedNearest(image, width, height),
                                     static_cast<UINT>(width), static_cast<UINT>(height));
     } else {
-        texture = createArgbTexture(*device_.get(), image, static_cast<UINT>(image.width),
+        texture = createArgbTexture(*device_.Get(), image, static_cast<UINT>(image.width),
                                     static_cast<UINT>(image.height));
     }
     if (!texture) return nullptr;
@@ -251,15 +250,16 @@ std::unique_ptr<device::Texture> WindowDevice::createTexture(const base::Image& 
 }
 
 base::Image WindowDevice::readBackBuffer() {
-    Com<IDirect3DSurface9> back;
-    if (FAILED(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put()))) return {};
+    ComPtr<IDirect3DSurface9> back;
+    if (FAILED(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.ReleaseAndGetAddressOf())))
+        return {};
     D3DSURFACE_DESC desc{};
     back->GetDesc(&desc);
     // A render target cannot be locked; its pixels are copied into system memory first.
-    Com<IDirect3DSurface9> copy;
+    ComPtr<IDirect3DSurface9> copy;
     if (FAILED(device_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
-                                                    copy.put(), nullptr)) ||
-        FAILED(device_->GetRenderTargetData(back.get(), copy.get())))
+                                                    copy.ReleaseAndGetAddressOf(), nullptr)) ||
+        FAILED(device_->GetRenderTargetData(back.Get(), copy.Get())))
         return {};
     D3DLOCKED_RECT locked{};
     if (FAILED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) return {};
@@ -312,7 +312,8 @@ base::Result<std::unique_ptr<D3d9Device>> D3d9Device::create(HWND window,
                                                              int width, int height) {
     if (!window || width <= 0 || height <= 0)
         return base::Failure{"the Direct3D 9 device needs a window and a size"};
-    Com<IDirect3D9> direct3D(Direct3DCreate9(D3D_SDK_VERSION));
+    ComPtr<IDirect3D9> direct3D;
+    direct3D.Attach(Direct3DCreate9(D3D_SDK_VERSION));
     if (!direct3D) return base::Failure{"Direct3DCreate9 gave no Direct3D 9 object"};
 
     D3DPRESENT_PARAMETERS parameters{};
@@ -338,9 +339,10 @@ base::Result<std::unique_ptr<D3d9Device>> D3d9Device::create(HWND window,
         parameters.BackBufferFormat = format;
         for (const Attempt& attempt : kAttempts) {
             D3DPRESENT_PARAMETERS given = parameters;
-            Com<IDirect3DDevice9> device;
-            const HRESULT result = direct3D->CreateDevice(D3DADAPTER_DEFAULT, attempt.type, window,
-                                                          attempt.behaviour, &given, device.put());
+            ComPtr<IDirect3DDevice9> device;
+            const HRESULT result =
+                direct3D->CreateDevice(D3DADAPTER_DEFAULT, attempt.type, window, attempt.behaviour, &given,
+                                       device.ReleaseAndGetAddressOf());
             if (SUCCEEDED(result) && device) {
                 if (!reasons.empty())
                     base::logLine("nukitori: Direct3D 9 device on " + std::string(formatName) + ", " +

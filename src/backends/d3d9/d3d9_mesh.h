@@ -5,8 +5,8 @@
 #include <map>
 #include <memory>
 
+#include "backends/d3d9/d3d9_api.h"
 #include "base/mesh_data.h"
-#include "backends/d3d9/d3d9_com.h"
 #include "device/graphics_device.h"
 
 namespace backends::d3d9 {
@@ -28,8 +28,8 @@ private:
         UINT maxVertex = 0;
     };
 
-    Com<IDirect3DVertexBuffer9> vertices_;
-    Com<IDirect3DIndexBuffer9> indices_;
+    ComPtr<IDirect3DVertexBuffer9> vertices_;
+    ComPtr<IDirect3DIndexBuffer9> indices_;
     std::map<std::uint32_t, Subset> subsets_;
 };
 

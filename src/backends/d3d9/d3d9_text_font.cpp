@@ -25,8 +25,8 @@ public:
             device_.GetRenderState(kRenderStates[i], &renderValues_[i]);
         for (std::size_t i = 0; i < std::size(kStageStates); ++i)
             device_.GetTextureStageState(0, kStageStates[i], &stageValues_[i]);
-        device_.GetTexture(0, texture_.put());
-        device_.GetStreamSource(0, stream_.put(), &streamOffset_, &streamStride_);
+        device_.GetTexture(0, texture_.ReleaseAndGetAddressOf());
+        device_.GetStreamSource(0, stream_.ReleaseAndGetAddressOf(), &streamOffset_, &streamStride_);
         device_.GetFVF(&fvf_);
     }
     ~SavedStates() {
@@ -34,8 +34,8 @@ public:
             device_.SetRenderState(kRenderStates[i], renderValues_[i]);
         for (std::size_t i = 0; i < std::size(kStageStates); ++i)
             device_.SetTextureStageState(0, kStageStates[i], stageValues_[i]);
-        device_.SetTexture(0, texture_.get());
-        device_.SetStreamSource(0, stream_.get(), streamOffset_, streamStride_);
+        device_.SetTexture(0, texture_.Get());
+        device_.SetStreamSource(0, stream_.Get(), streamOffset_, streamStride_);
         device_.SetFVF(fvf_);
     }
     SavedStates(const SavedStates&) = delete;
@@ -50,8 +50,8 @@ private:
     IDirect3DDevice9& device_;
     DWORD renderValues_[std::size(kRenderStates)]{};
     DWORD stageValues_[std::size(kStageStates)]{};
-    Com<IDirect3DBaseTexture9> texture_;
-    Com<IDirect3DVertexBuffer9> stream_;
+    ComPtr<IDirect3DBaseTexture9> texture_;
+    ComPtr<IDirect3DVertexBuffer9> stream_;
     UINT streamOffset_ = 0;
     UINT streamStride_ = 0;
     DWORD fvf_ = 0;
@@ -59,7 +59,7 @@ private:
 
 }  // namespace
 
-D3d9TextFont::D3d9TextFont(Com<IDirect3DDevice9> device, device::TextPainter& painter, int pixelHeight)
+D3d9TextFont::D3d9TextFont(ComPtr<IDirect3DDevice9> device, device::TextPainter& painter, int pixelHeight)
     : device_(std::move(device)), painter_(painter), pixelHeight_(pixelHeight) {}
 
 D3d9TextFont::Picture D3d9TextFont::make(const std::string& text, std::uint32_t colour) {
@@ -71,7 +71,7 @@ D3d9TextFont::Picture D3d9TextFont::make(const std::string& text, std::uint32_t 
     // Sides of powers of two suit every device; the text fills the top-left corner.
     picture.textureWidth = powerOfTwoAtLeast(static_cast<UINT>(image.width));
     picture.textureHeight = powerOfTwoAtLeast(static_cast<UINT>(image.height));
-    picture.texture = createArgbTexture(*device_.get(), image, picture.textureWidth, picture.textureHeight);
+    picture.texture = createArgbTexture(*device_.Get(), image, picture.textureWidth, picture.textureHeight);
     return picture;
 }
 
@@ -97,7 +97,7 @@ void D3d9TextFont::draw(const Picture& picture, int x, int y) {
                                {right, top, 0.0f, 1.0f, 0xFFFFFFFFu, u, 0.0f},
                                {left, bottom, 0.0f, 1.0f, 0xFFFFFFFFu, 0.0f, v},
                                {right, bottom, 0.0f, 1.0f, 0xFFFFFFFFu, u, v}};
-    IDirect3DDevice9& device = *device_.get();
+    IDirect3DDevice9& device = *device_.Get();
     const SavedStates saved(device);
     device.SetRenderState(D3DRS_ALPHABLENDENABLE, TRUE);
     device.SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
@@ -108,7 +108,7 @@ void D3d9TextFont::draw(const Picture& picture, int x, int y) {
     device.SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
     device.SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
     device.SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
-    device.SetTexture(0, picture.texture.get());
+    device.SetTexture(0, picture.texture.Get());
     device.SetFVF(kTextFvf);
     device.DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(TextVertex));
 }

@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "backends/d3d9/d3d9_com.h"
+#include "backends/d3d9/d3d9_api.h"
 #include "device/graphics_device.h"
 #include "device/text_painter.h"
 
@@ -15,12 +15,12 @@ namespace backends::d3d9 {
 class D3d9TextFont final : public device::TextFont {
 public:
     // The painter must outlive the font.
-    D3d9TextFont(Com<IDirect3DDevice9> device, device::TextPainter& painter, int pixelHeight);
+    D3d9TextFont(ComPtr<IDirect3DDevice9> device, device::TextPainter& painter, int pixelHeight);
     void drawText(int x, int y, const std::string& text, std::uint32_t colour) override;
 
 private:
     struct Picture {
-        Com<IDirect3DTexture9> texture;  // null for a text that paints no pixels
+        ComPtr<IDirect3DTexture9> texture;  // null for a text that paints no pixels
         int width = 0;
         int height = 0;
         UINT textureWidth = 1;
@@ -29,7 +29,7 @@ private:
     Picture make(const std::string& text, std::uint32_t colour);
     void draw(const Picture& picture, int x, int y);
 
-    Com<IDirect3DDevice9> device_;
+    ComPtr<IDirect3DDevice9> device_;
     device::TextPainter& painter_;
     int pixelHeight_;
     std::map<std::pair<std::string, std::uint32_t>, Picture> cache_;
