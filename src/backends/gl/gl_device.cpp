@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "backends/gl/gl_api.h"
+#include "backends/gl/gl_mesh.h"
 #include "backends/gl/gl_shaders.h"
 #include "backends/gl/gl_text_font.h"
+#include "backends/gl/gl_texture.h"
+#include "backends/gl/gl_vertex_buffer.h"
 
 namespace backends::gl {
 
@@ -14,93 +17,6 @@ namespace {
 
 using device::RenderState;
 using device::TextureStageState;
-
-class GlTexture final : public device::Texture {
-public:
-    explicit GlTexture(unsigned id) : id_(id) {}
-    ~GlTexture() override { glDeleteTextures(1, &id_); }
-    unsigned id() const { return id_; }
-
-private:
-    unsigned id_;
-};
-
-class GlVertexBuffer final : public device::VertexBuffer {
-public:
-    explicit GlVertexBuffer(std::uint32_t length) : shadow_(length) {
-        glGenBuffers(1, &id_);
-        glBindBuffer(GL_ARRAY_BUFFER, id_);
-        glBufferData(GL_ARRAY_BUFFER, length, nullptr, GL_STATIC_DRAW);
-    }
-    ~GlVertexBuffer() override { glDeleteBuffers(1, &id_); }
-    // A system-memory copy is written and uploaded whole at unlock, as a plain lock would.
-    void* lock() override { return shadow_.data(); }
-    void unlock() override {
-        glBindBuffer(GL_ARRAY_BUFFER, id_);
-        glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(shadow_.size()), shadow_.data());
-    }
-    unsigned id() const { return id_; }
-
-private:
-    unsigned id_ = 0;
-    std::vector<std::uint8_t> shadow_;
-};
-
-class GlMesh final : public device::Mesh {
-public:
-    struct Range {
-        std::uint32_t first = 0;
-        std::uint32_t count = 0;
-    };
-    explicit GlMesh(const base::MeshData& data) {
-        // Triangles are grouped by attribute id so that one subset is one draw call.
-        std::uint32_t maxAttribute = 0;
-        for (auto a : data.attributes) maxAttribute = std::max(maxAttribute, a);
-        ranges_.resize(data.attributes.empty() ? 0 : maxAttribute + 1u);
-        std::vector<std::uint32_t> sorted;
-        sorted.reserve(data.indices.size());
-        for (std::uint32_t attribute = 0; attribute < ranges_.size(); ++attribute) {
-            ranges_[attribute].first = static_cast<std::uint32_t>(sorted.size());
-            for (std::size_t t = 0; t < data.attributes.size(); ++t)
-                if (data.attributes[t] == attribute)
-                    sorted.insert(sorted.end(), data.indices.begin() + static_cast<long>(t * 3),
-                                  data.indices.begin() + static_cast<long>(t * 3 + 3));
-            ranges_[attribute].count = static_cast<std::uint32_t>(sorted.size()) - ranges_[attribute].first;
-        }
-        glGenVertexArrays(1, &vao_);
-        glBindVertexArray(vao_);
-        glGenBuffers(1, &vbo_);
-        glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-        glBufferData(GL_ARRAY_BUFFER,
-                     static_cast<GLsizeiptr>(data.vertices.size() * sizeof(base::MeshVertex)),
-                     data.vertices.data(), GL_STATIC_DRAW);
-        glGenBuffers(1, &ibo_);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(sorted.size() * 4), sorted.data(),
-                     GL_STATIC_DRAW);
-        const auto stride = static_cast<GLsizei>(sizeof(base::MeshVertex));
-        glEnableVertexAttribArray(0);
-        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
-        glEnableVertexAttribArray(1);
-        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(12));
-        glEnableVertexAttribArray(2);
-        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(24));
-        glBindVertexArray(0);
-    }
-    ~GlMesh() override {
-        glDeleteBuffers(1, &vbo_);
-        glDeleteBuffers(1, &ibo_);
-        glDeleteVertexArrays(1, &vao_);
-    }
-    unsigned vao() const { return vao_; }
-    const Range* range(std::uint32_t attribute) const {
-        return attribute < ranges_.size() ? &ranges_[attribute] : nullptr;
-    }
-
-private:
-    unsigned vao_ = 0, vbo_ = 0, ibo_ = 0;
-    std::vector<Range> ranges_;
-};
 
 unsigned compile(const char* vertex, const char* fragment, std::string& error) {
     auto stage = [&](GLenum type, const char* source) -> unsigned {
@@ -169,8 +85,8 @@ GLenum blendFactor(std::uint32_t d3dBlend) {
 
 }  // namespace
 
-GlDevice::GlDevice(std::unique_ptr<device::GlContext> context, std::unique_ptr<device::TextPainter> painter, int width,
-                   int height)
+GlDevice::GlDevice(std::unique_ptr<device::GlContext> context, std::unique_ptr<device::TextPainter> painter,
+                   int width, int height)
     : context_(std::move(context)), painter_(std::move(painter)), width_(width), height_(height) {
     // Direct3D 9's initial states.
     renderStates_[device::RenderState::Lighting] = 1;
@@ -181,8 +97,8 @@ GlDevice::GlDevice(std::unique_ptr<device::GlContext> context, std::unique_ptr<d
 }
 
 base::Result<std::unique_ptr<GlDevice>> GlDevice::create(std::unique_ptr<device::GlContext> context,
-                                                         std::unique_ptr<device::TextPainter> painter, int width,
-                                                         int height) {
+                                                         std::unique_ptr<device::TextPainter> painter,
+                                                         int width, int height) {
     std::unique_ptr<GlDevice> device(new GlDevice(std::move(context), std::move(painter), width, height));
     std::string error;
     if (!device->initialise(error)) return base::Failure{error};
@@ -371,9 +287,11 @@ void GlDevice::applyStageUniforms(unsigned program, bool lit) {
     glUniform1i(glGetUniformLocation(program, "alphaOp"), static_cast<int>(stage0_.alphaOp));
     glUniform1i(glGetUniformLocation(program, "alphaArg1"), static_cast<int>(stage0_.alphaArg1));
     glUniform1i(glGetUniformLocation(program, "alphaArg2"), static_cast<int>(stage0_.alphaArg2));
-    glUniform1i(
-        glGetUniformLocation(program, "addSpecular"),
-        lit && renderStates_[device::RenderState::SpecularEnable] && renderStates_[device::RenderState::Lighting] ? 1 : 0);
+    glUniform1i(glGetUniformLocation(program, "addSpecular"),
+                lit && renderStates_[device::RenderState::SpecularEnable] &&
+                        renderStates_[device::RenderState::Lighting]
+                    ? 1
+                    : 0);
     applyBlend();
 }
 
@@ -446,33 +364,18 @@ void GlDevice::drawSubset(device::Mesh& mesh, std::uint32_t attributeId) {
     glBindVertexArray(0);
 }
 
-unsigned uploadTexture(const base::Image& image, bool wrap) {
-    unsigned id = 0;
-    glGenTextures(1, &id);
-    glBindTexture(GL_TEXTURE_2D, id);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap ? GL_REPEAT : GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap ? GL_REPEAT : GL_CLAMP_TO_EDGE);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    // 0xAARRGGBB words are the bytes blue, green, red, alpha.
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                 image.pixels.data());
-    return id;
-}
-
 std::unique_ptr<device::Texture> GlDevice::createTexture(const base::Image& image) {
     if (image.empty()) return nullptr;
     context_->makeCurrent();
     // Direct3D 9's sampler defaults: point filtering and wrap addressing.
-    return std::make_unique<GlTexture>(uploadTexture(image, true));
+    return std::make_unique<GlTexture>(image, TextureEdges::Wrap);
 }
 
 std::unique_ptr<device::TextFont> GlDevice::createTextFont(int height) {
     return std::make_unique<GlTextFont>(*this, *painter_, height);
 }
 
-void GlDevice::drawPicture(unsigned texture, int x, int y, int w, int h) {
+void GlDevice::drawPicture(const GlTexture& texture, int x, int y, int w, int h) {
     const float x0 = static_cast<float>(x), y0 = static_cast<float>(y);
     const float x1 = x0 + static_cast<float>(w), y1 = y0 + static_cast<float>(h);
     const float quad[] = {x0, y0, 0, 0, x1, y0, 1, 0, x0, y1, 0, 1, x1, y1, 1, 1};
@@ -481,7 +384,7 @@ void GlDevice::drawPicture(unsigned texture, int x, int y, int w, int h) {
                 static_cast<float>(height_));
     glUniform1i(glGetUniformLocation(textProgram_, "glyphs"), 0);
     glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindTexture(GL_TEXTURE_2D, texture.id());
     glBindVertexArray(textVao_);
     glBindBuffer(GL_ARRAY_BUFFER, textVbo_);
     glBufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STREAM_DRAW);
