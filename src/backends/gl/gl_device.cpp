@@ -18,32 +18,39 @@ namespace {
 using device::RenderState;
 using device::TextureStageState;
 
-unsigned compile(const char* vertex, const char* fragment, std::string& error) {
-    auto stage = [&](GLenum type, const char* source) -> unsigned {
-        const unsigned shader = glCreateShader(type);
-        glShaderSource(shader, 1, &source, nullptr);
-        glCompileShader(shader);
-        GLint ok = 0;
-        glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-        if (!ok) {
-            char log[1024] = {};
-            glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-            error = std::string("a shader did not compile: ") + log;
-        }
-        return shader;
-    };
-    const unsigned vs = stage(GL_VERTEX_SHADER, vertex);
-    const unsigned fs = stage(GL_FRAGMENT_SHADER, fragment);
+// One stage of a program; its info log is the reason it did not compile.
+base::Result<unsigned> compileStage(GLenum type, const char* source) {
+    const unsigned shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok) return shader;
+    char log[1024] = {};
+    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    glDeleteShader(shader);
+    return base::Failure{std::string("a shader did not compile: ") + log};
+}
+
+base::Result<unsigned> compile(const char* vertex, const char* fragment) {
+    auto vs = compileStage(GL_VERTEX_SHADER, vertex);
+    if (!vs) return vs.failure();
+    auto fs = compileStage(GL_FRAGMENT_SHADER, fragment);
+    if (!fs) {
+        glDeleteShader(*vs);
+        return fs.failure();
+    }
     const unsigned program = glCreateProgram();
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
+    glAttachShader(program, *vs);
+    glAttachShader(program, *fs);
     glLinkProgram(program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
+    glDeleteShader(*vs);
+    glDeleteShader(*fs);
     GLint ok = 0;
     glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (!ok && error.empty()) error = "a shader program did not link";
-    return ok ? program : 0;
+    if (ok) return program;
+    glDeleteProgram(program);
+    return base::Failure{"a shader program did not link"};
 }
 
 void setColour(unsigned program, const char* name, const base::ColourValue& c) {
@@ -100,16 +107,13 @@ base::Result<std::unique_ptr<GlDevice>> GlDevice::create(std::unique_ptr<device:
                                                          std::unique_ptr<device::TextPainter> painter,
                                                          int width, int height) {
     std::unique_ptr<GlDevice> device(new GlDevice(std::move(context), std::move(painter), width, height));
-    std::string error;
-    if (!device->initialise(error)) return base::Failure{error};
+    if (auto ready = device->initialise(); !ready) return ready.failure();
     return device;
 }
 
-bool GlDevice::initialise(std::string& error) {
-    if (!context_->makeCurrent()) {
-        error = "the OpenGL context could not be made current on the viewer";
-        return false;
-    }
+base::Status GlDevice::initialise() {
+    if (!context_->makeCurrent())
+        return base::Failure{"the OpenGL context could not be made current on the viewer"};
     // The back buffer: 16-bit 5-6-5 colour and 16-bit depth, whatever the window's format.
     glGenRenderbuffers(1, &colourBuffer_);
     glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
@@ -121,14 +125,17 @@ bool GlDevice::initialise(std::string& error) {
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        error = "the 5-6-5 back buffer could not be created";
-        return false;
-    }
-    litProgram_ = compile(shaders::kLitVertex, shaders::kFragment, error);
-    pretransformedProgram_ = compile(shaders::kPretransformedVertex, shaders::kFragment, error);
-    textProgram_ = compile(shaders::kTextVertex, shaders::kTextFragment, error);
-    if (!litProgram_ || !pretransformedProgram_ || !textProgram_) return false;
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+        return base::Failure{"the 5-6-5 back buffer could not be created"};
+    auto lit = compile(shaders::kLitVertex, shaders::kFragment);
+    if (!lit) return lit.failure();
+    litProgram_ = *lit;
+    auto pretransformed = compile(shaders::kPretransformedVertex, shaders::kFragment);
+    if (!pretransformed) return pretransformed.failure();
+    pretransformedProgram_ = *pretransformed;
+    auto text = compile(shaders::kTextVertex, shaders::kTextFragment);
+    if (!text) return text.failure();
+    textProgram_ = *text;
     glGenVertexArrays(1, &streamVao_);
     glGenVertexArrays(1, &textVao_);
     glGenBuffers(1, &textVbo_);
@@ -140,7 +147,7 @@ bool GlDevice::initialise(std::string& error) {
     glEnable(GL_CULL_FACE);
     glFrontFace(GL_CW);
     glCullFace(GL_BACK);
-    return true;
+    return base::Done{};
 }
 
 GlDevice::~GlDevice() {

@@ -74,7 +74,7 @@ private:
 
     GlDevice(std::unique_ptr<device::GlContext> context, std::unique_ptr<device::TextPainter> painter,
              int width, int height);
-    bool initialise(std::string& error);
+    base::Status initialise();
     void applyStageUniforms(unsigned program, bool lit);
     void applyBlend();
 
