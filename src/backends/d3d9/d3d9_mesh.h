@@ -1,6 +1,9 @@
 #pragma once
 // A mesh without D3DX: the core's vertices in one vertex buffer and its triangles in one index
 // buffer, grouped by attribute id so that a subset is one indexed draw, as D3DX's meshes do.
+// Implements: position, normal and one pair of texture coordinates per vertex, 16-bit indices, or
+// 32-bit ones where the vertices need them and the device has them. Not implemented: the rest of
+// D3DX's meshes (adjacency, optimisation, other vertex layouts).
 #include <cstdint>
 #include <map>
 #include <memory>

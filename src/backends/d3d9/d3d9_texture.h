@@ -1,9 +1,12 @@
 #pragma once
 // Textures made from the core's pictures without D3DX: one level of A8R8G8B8 in the managed
 // pool, so that they outlive a reset of the device.
-#include "backends/d3d9/d3d9_api.h"
+// Implements: device::Texture, and pictures stretched to sides of powers of two for a device that
+// samples no others, as D3DX's loader stretches them. Not implemented: mipmaps, other formats,
+// and the filters of D3DX's loader (the stretch takes the nearest pixel).
 #include <utility>
 
+#include "backends/d3d9/d3d9_api.h"
 #include "base/image.h"
 #include "device/graphics_device.h"
 

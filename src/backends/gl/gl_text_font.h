@@ -1,6 +1,8 @@
 #pragma once
 // The text font of the OpenGL device: each distinct text and colour is painted once by the
 // shell's painter, kept as a texture, and blended over the back buffer whenever it is drawn.
+// Implements: drawText at a back-buffer pixel, whatever the device's blend state, which it leaves
+// as it was. Not implemented: clipping rectangles, formats, and text measuring.
 #include <memory>
 #include <string>
 

@@ -2,7 +2,7 @@
 // A vertex buffer of the OpenGL device on the current context.
 // Implements: lock and unlock of the whole buffer, written through a system-memory copy that is
 // uploaded whole at unlock, as a plain Direct3D 9 lock behaves. Not implemented: locks of a
-// range, lock flags, reading back what the buffer holds.
+// range and lock flags.
 #include <cstdint>
 #include <vector>
 
