@@ -1,33 +1,18 @@
 #include "backends/d3d9/d3d9_device.h"
 
-#include <map>
-#include <optional>
 #include <string>
 #include <utility>
 
-#include "base/log.h"
-#include "backends/d3d9/d3d9_com.h"
 #include "backends/d3d9/d3d9_mesh.h"
 #include "backends/d3d9/d3d9_text_font.h"
 #include "backends/d3d9/d3d9_texture.h"
+#include "backends/d3d9/d3d9_vertex_buffer.h"
+#include "base/log.h"
+#include "base/os/windows_text.h"
 
 namespace backends::d3d9 {
 
 namespace {
-
-class D3d9VertexBuffer final : public device::VertexBuffer {
-public:
-    explicit D3d9VertexBuffer(Com<IDirect3DVertexBuffer9> buffer) : buffer_(std::move(buffer)) {}
-    void* lock() override {
-        void* memory = nullptr;
-        return SUCCEEDED(buffer_->Lock(0, 0, &memory, 0)) ? memory : nullptr;
-    }
-    void unlock() override { buffer_->Unlock(); }
-    IDirect3DVertexBuffer9* get() const { return buffer_.get(); }
-
-private:
-    Com<IDirect3DVertexBuffer9> buffer_;
-};
 
 D3DCOLORVALUE colourValue(const base::ColourValue& c) {
     return {c.r, c.g, c.b, c.a};
@@ -52,144 +37,132 @@ std::uint32_t argbFromX1R5G5B5(std::uint16_t p) {
     return 0xFF000000u | ((r << 3 | r >> 2) << 16) | ((g << 3 | g >> 2) << 8) | (b << 3 | b >> 2);
 }
 
-class WindowDevice final : public D3d9Device {
-public:
-    WindowDevice(Com<IDirect3D9> direct3D, Com<IDirect3DDevice9> device,
-                 const D3DPRESENT_PARAMETERS& parameters, std::unique_ptr<device::TextPainter> painter)
-        : direct3D_(std::move(direct3D)),
-          device_(std::move(device)),
-          parameters_(parameters),
-          painter_(std::move(painter)),
-          powerOfTwoTextures_(needsPowerOfTwoSides(*device_.get())) {}
-    WindowDevice(const WindowDevice&) = delete;
-    WindowDevice& operator=(const WindowDevice&) = delete;
-
-    void beginScene() override { device_->BeginScene(); }
-    void clear(std::uint32_t flags, std::uint32_t colour, float z, std::uint32_t stencil) override {
-        device_->Clear(0, nullptr, flags, colour, z, stencil);
-    }
-    void endScene() override { device_->EndScene(); }
-    void present() override;
-
-    void setTransform(device::TransformState state, const base::Matrix& matrix) override {
-        const auto type = static_cast<D3DTRANSFORMSTATETYPE>(state);
-        const D3DMATRIX m = d3dMatrix(matrix);
-        kept_.transforms[type] = m;
-        device_->SetTransform(type, &m);
-    }
-    void setMaterial(const base::Material& material) override {
-        const D3DMATERIAL9 m{colourValue(material.diffuse), colourValue(material.ambient),
-                             colourValue(material.specular), colourValue(material.emissive), material.power};
-        kept_.material = m;
-        device_->SetMaterial(&m);
-    }
-    void setTexture(int stage, device::Texture* texture) override {
-        const auto* ours = dynamic_cast<D3d9Texture*>(texture);
-        IDirect3DBaseTexture9* native = ours ? ours->get() : nullptr;
-        kept_.textures[static_cast<DWORD>(stage)] = Com<IDirect3DBaseTexture9>::share(native);
-        device_->SetTexture(static_cast<DWORD>(stage), native);
-    }
-    void setLight(int index, const device::Light& light) override {
-        D3DLIGHT9 l{};
-        l.Type = static_cast<D3DLIGHTTYPE>(light.type);
-        l.Diffuse = colourValue(light.diffuse);
-        l.Specular = colourValue(light.specular);
-        l.Ambient = colourValue(light.ambient);
-        l.Position = {light.position[0], light.position[1], light.position[2]};
-        l.Direction = {light.direction[0], light.direction[1], light.direction[2]};
-        kept_.lights[static_cast<DWORD>(index)] = l;
-        device_->SetLight(static_cast<DWORD>(index), &l);
-    }
-    void lightEnable(int index, bool enable) override {
-        kept_.lightsEnabled[static_cast<DWORD>(index)] = enable;
-        device_->LightEnable(static_cast<DWORD>(index), enable ? TRUE : FALSE);
-    }
-    void setRenderState(device::RenderState state, std::uint32_t value) override {
-        const auto type = static_cast<D3DRENDERSTATETYPE>(state);
-        kept_.renderStates[type] = value;
-        device_->SetRenderState(type, value);
-    }
-    void setTextureStageState(int stage, device::TextureStageState state, std::uint32_t value) override {
-        const auto type = static_cast<D3DTEXTURESTAGESTATETYPE>(state);
-        kept_.stageStates[{static_cast<DWORD>(stage), type}] = value;
-        device_->SetTextureStageState(static_cast<DWORD>(stage), type, value);
-    }
-
-    std::unique_ptr<device::VertexBuffer> createVertexBuffer(std::uint32_t length,
-                                                             std::uint32_t fvf) override {
-        Com<IDirect3DVertexBuffer9> buffer;
-        // Managed, so that the buffer and its contents survive a reset of the device.
-        if (FAILED(device_->CreateVertexBuffer(length, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED, buffer.put(),
-                                               nullptr)))
-            return nullptr;
-        return std::make_unique<D3d9VertexBuffer>(std::move(buffer));
-    }
-    void setStreamSource(int stream, device::VertexBuffer* buffer, std::uint32_t offset,
-                         std::uint32_t stride) override {
-        const auto* ours = dynamic_cast<D3d9VertexBuffer*>(buffer);
-        IDirect3DVertexBuffer9* native = ours ? ours->get() : nullptr;
-        kept_.streams[static_cast<UINT>(stream)] = {Com<IDirect3DVertexBuffer9>::share(native), offset,
-                                                    stride};
-        device_->SetStreamSource(static_cast<UINT>(stream), native, offset, stride);
-    }
-    void setFvf(std::uint32_t fvf) override {
-        kept_.fvf = fvf;
-        device_->SetFVF(fvf);
-    }
-    void drawPrimitive(device::PrimitiveType type, std::uint32_t startVertex,
-                       std::uint32_t primitiveCount) override {
-        device_->DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(type), startVertex, primitiveCount);
-    }
-
-    std::unique_ptr<device::Mesh> createMesh(const base::MeshData& data) override {
-        return D3d9Mesh::create(*device_.get(), data);
-    }
-    void drawSubset(device::Mesh& mesh, std::uint32_t attributeId) override {
-        if (const auto* ours = dynamic_cast<D3d9Mesh*>(&mesh)) ours->drawSubset(*device_.get(), attributeId);
-    }
-
-    std::unique_ptr<device::Texture> createTexture(const base::Image& image) override;
-    std::unique_ptr<device::TextFont> createTextFont(int height) override {
-        if (!painter_) return nullptr;
-        return std::make_unique<D3d9TextFont>(device_, *painter_, height);
-    }
-
-    base::Image readBackBuffer() override;
-
-private:
-    // What the core has set, so that it can be set again after a reset, which returns every
-    // state of the device to its default.
-    struct Stream {
-        Com<IDirect3DVertexBuffer9> buffer;
-        UINT offset = 0;
-        UINT stride = 0;
-    };
-    struct KeptStates {
-        std::map<D3DTRANSFORMSTATETYPE, D3DMATRIX> transforms;
-        std::optional<D3DMATERIAL9> material;
-        std::map<DWORD, D3DLIGHT9> lights;
-        std::map<DWORD, bool> lightsEnabled;
-        std::map<D3DRENDERSTATETYPE, DWORD> renderStates;
-        std::map<std::pair<DWORD, D3DTEXTURESTAGESTATETYPE>, DWORD> stageStates;
-        std::map<DWORD, Com<IDirect3DBaseTexture9>> textures;
-        std::map<UINT, Stream> streams;
-        std::optional<DWORD> fvf;
-    };
-
-    void recoverLostDevice();
-    void applyKeptStates();
-
-    // First, so that they are released after everything made from them.
-    Com<IDirect3D9> direct3D_;
-    Com<IDirect3DDevice9> device_;
-    D3DPRESENT_PARAMETERS parameters_;
-    std::unique_ptr<device::TextPainter> painter_;
-    bool powerOfTwoTextures_;
-    bool lost_ = false;
-    KeptStates kept_;
+// One attempt per device type and vertex processing, in the order that prefers hardware.
+struct Attempt {
+    D3DDEVTYPE type;
+    DWORD behaviour;
+    const char* name;
+};
+constexpr Attempt kAttempts[] = {
+    {D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING, "HAL, hardware vertex processing"},
+    {D3DDEVTYPE_HAL, D3DCREATE_SOFTWARE_VERTEXPROCESSING, "HAL, software vertex processing"},
+    {D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING, "REF, software vertex processing"},
 };
 
-void WindowDevice::present() {
+}  // namespace
+
+D3d9Device::D3d9Device(ComPtr<IDirect3D9> direct3D, ComPtr<IDirect3DDevice9> device,
+                       const D3DPRESENT_PARAMETERS& parameters, std::unique_ptr<device::TextPainter> painter)
+    : direct3D_(std::move(direct3D)),
+      device_(std::move(device)),
+      parameters_(parameters),
+      painter_(std::move(painter)),
+      powerOfTwoTextures_(needsPowerOfTwoSides(*device_.Get())) {}
+
+void D3d9Device::beginScene() {
+    device_->BeginScene();
+}
+
+void D3d9Device::clear(std::uint32_t flags, std::uint32_t colour, float z, std::uint32_t stencil) {
+    device_->Clear(0, nullptr, flags, colour, z, stencil);
+}
+
+void D3d9Device::endScene() {
+    device_->EndScene();
+}
+
+void D3d9Device::setTransform(device::TransformState state, const base::Matrix& matrix) {
+    const auto type = static_cast<D3DTRANSFORMSTATETYPE>(state);
+    const D3DMATRIX m = d3dMatrix(matrix);
+    kept_.transforms[type] = m;
+    device_->SetTransform(type, &m);
+}
+
+void D3d9Device::setMaterial(const base::Material& material) {
+    const D3DMATERIAL9 m{colourValue(material.diffuse), colourValue(material.ambient),
+                         colourValue(material.specular), colourValue(material.emissive), material.power};
+    kept_.material = m;
+    device_->SetMaterial(&m);
+}
+
+void D3d9Device::setTexture(int stage, device::Texture* texture) {
+    const auto* ours = dynamic_cast<D3d9Texture*>(texture);
+    IDirect3DBaseTexture9* native = ours ? ours->get() : nullptr;
+    kept_.textures[static_cast<DWORD>(stage)] = ComPtr<IDirect3DBaseTexture9>(native);
+    device_->SetTexture(static_cast<DWORD>(stage), native);
+}
+
+void D3d9Device::setLight(int index, const device::Light& light) {
+    D3DLIGHT9 l{};
+    l.Type = static_cast<D3DLIGHTTYPE>(light.type);
+    l.Diffuse = colourValue(light.diffuse);
+    l.Specular = colourValue(light.specular);
+    l.Ambient = colourValue(light.ambient);
+    l.Position = {light.position[0], light.position[1], light.position[2]};
+    l.Direction = {light.direction[0], light.direction[1], light.direction[2]};
+    kept_.lights[static_cast<DWORD>(index)] = l;
+    device_->SetLight(static_cast<DWORD>(index), &l);
+}
+
+void D3d9Device::lightEnable(int index, bool enable) {
+    kept_.lightsEnabled[static_cast<DWORD>(index)] = enable;
+    device_->LightEnable(static_cast<DWORD>(index), enable ? TRUE : FALSE);
+}
+
+void D3d9Device::setRenderState(device::RenderState state, std::uint32_t value) {
+    const auto type = static_cast<D3DRENDERSTATETYPE>(state);
+    kept_.renderStates[type] = value;
+    device_->SetRenderState(type, value);
+}
+
+void D3d9Device::setTextureStageState(int stage, device::TextureStageState state, std::uint32_t value) {
+    const auto type = static_cast<D3DTEXTURESTAGESTATETYPE>(state);
+    kept_.stageStates[{static_cast<DWORD>(stage), type}] = value;
+    device_->SetTextureStageState(static_cast<DWORD>(stage), type, value);
+}
+
+std::unique_ptr<device::VertexBuffer> D3d9Device::createVertexBuffer(std::uint32_t length,
+                                                                     std::uint32_t fvf) {
+    ComPtr<IDirect3DVertexBuffer9> buffer;
+    // Managed, so that the buffer and its contents survive a reset of the device.
+    if (FAILED(device_->CreateVertexBuffer(length, D3DUSAGE_WRITEONLY, fvf, D3DPOOL_MANAGED,
+                                           buffer.ReleaseAndGetAddressOf(), nullptr)))
+        return nullptr;
+    return std::make_unique<D3d9VertexBuffer>(std::move(buffer));
+}
+
+void D3d9Device::setStreamSource(int stream, device::VertexBuffer* buffer, std::uint32_t offset,
+                                 std::uint32_t stride) {
+    const auto* ours = dynamic_cast<D3d9VertexBuffer*>(buffer);
+    IDirect3DVertexBuffer9* native = ours ? ours->get() : nullptr;
+    kept_.streams[static_cast<UINT>(stream)] = {ComPtr<IDirect3DVertexBuffer9>(native), offset, stride};
+    device_->SetStreamSource(static_cast<UINT>(stream), native, offset, stride);
+}
+
+void D3d9Device::setFvf(std::uint32_t fvf) {
+    kept_.fvf = fvf;
+    device_->SetFVF(fvf);
+}
+
+void D3d9Device::drawPrimitive(device::PrimitiveType type, std::uint32_t startVertex,
+                               std::uint32_t primitiveCount) {
+    device_->DrawPrimitive(static_cast<D3DPRIMITIVETYPE>(type), startVertex, primitiveCount);
+}
+
+std::unique_ptr<device::Mesh> D3d9Device::createMesh(const base::MeshData& data) {
+    return D3d9Mesh::create(*device_.Get(), data);
+}
+
+void D3d9Device::drawSubset(device::Mesh& mesh, std::uint32_t attributeId) {
+    if (const auto* ours = dynamic_cast<D3d9Mesh*>(&mesh)) ours->drawSubset(*device_.Get(), attributeId);
+}
+
+std::unique_ptr<device::TextFont> D3d9Device::createTextFont(int height) {
+    if (!painter_) return nullptr;
+    return std::make_unique<D3d9TextFont>(device_, *painter_, height);
+}
+
+void D3d9Device::present() {
     // A frame drawn while the device was lost shows nothing worth presenting: get the device
     // back and let the next frame be drawn on it.
     if (lost_) {
@@ -199,7 +172,7 @@ void WindowDevice::present() {
     if (device_->Present(nullptr, nullptr, nullptr, nullptr) == D3DERR_DEVICELOST) lost_ = true;
 }
 
-void WindowDevice::recoverLostDevice() {
+void D3d9Device::recoverLostDevice() {
     const HRESULT level = device_->TestCooperativeLevel();
     if (level == D3DERR_DEVICELOST) return;  // still lost (a locked screen): try next frame
     if (level == D3DERR_DEVICENOTRESET) {
@@ -207,7 +180,8 @@ void WindowDevice::recoverLostDevice() {
         D3DPRESENT_PARAMETERS parameters = parameters_;
         const HRESULT reset = device_->Reset(&parameters);
         if (FAILED(reset)) {
-            base::logLine("nukitori: the Direct3D 9 device could not be reset (" + hresultText(reset) + ")");
+            base::logLine("nukitori: the Direct3D 9 device could not be reset (" + base::hresultText(reset) +
+                          ")");
             return;
         }
         applyKeptStates();
@@ -215,7 +189,7 @@ void WindowDevice::recoverLostDevice() {
     lost_ = false;
 }
 
-void WindowDevice::applyKeptStates() {
+void D3d9Device::applyKeptStates() {
     for (const auto& [type, matrix] : kept_.transforms) device_->SetTransform(type, &matrix);
     if (kept_.material) device_->SetMaterial(&*kept_.material);
     for (const auto& [index, light] : kept_.lights) device_->SetLight(index, &light);
@@ -224,40 +198,41 @@ void WindowDevice::applyKeptStates() {
     for (const auto& [type, value] : kept_.renderStates) device_->SetRenderState(type, value);
     for (const auto& [key, value] : kept_.stageStates)
         device_->SetTextureStageState(key.first, key.second, value);
-    for (const auto& [stage, texture] : kept_.textures) device_->SetTexture(stage, texture.get());
+    for (const auto& [stage, texture] : kept_.textures) device_->SetTexture(stage, texture.Get());
     for (const auto& [index, stream] : kept_.streams)
-        device_->SetStreamSource(index, stream.buffer.get(), stream.offset, stream.stride);
+        device_->SetStreamSource(index, stream.buffer.Get(), stream.offset, stream.stride);
     if (kept_.fvf) device_->SetFVF(*kept_.fvf);
 }
 
-std::unique_ptr<device::Texture> WindowDevice::createTexture(const base::Image& image) {
+std::unique_ptr<device::Texture> D3d9Device::createTexture(const base::Image& image) {
     if (image.empty()) return nullptr;
-    Com<IDirect3DTexture9> texture;
+    ComPtr<IDirect3DTexture9> texture;
     if (powerOfTwoTextures_) {
         // Such a device takes no other sides; the picture is stretched to fill them, as D3DX's
         // loader stretches every picture.
         const int width = static_cast<int>(powerOfTwoAtLeast(static_cast<UINT>(image.width)));
         const int height = static_cast<int>(powerOfTwoAtLeast(static_cast<UINT>(image.height)));
-        texture = createArgbTexture(*device_.get(), stretchedNearest(image, width, height),
+        texture = createArgbTexture(*device_.Get(), stretchedNearest(image, width, height),
                                     static_cast<UINT>(width), static_cast<UINT>(height));
     } else {
-        texture = createArgbTexture(*device_.get(), image, static_cast<UINT>(image.width),
+        texture = createArgbTexture(*device_.Get(), image, static_cast<UINT>(image.width),
                                     static_cast<UINT>(image.height));
     }
     if (!texture) return nullptr;
     return std::make_unique<D3d9Texture>(std::move(texture));
 }
 
-base::Image WindowDevice::readBackBuffer() {
-    Com<IDirect3DSurface9> back;
-    if (FAILED(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.put()))) return {};
+base::Image D3d9Device::readBackBuffer() {
+    ComPtr<IDirect3DSurface9> back;
+    if (FAILED(device_->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, back.ReleaseAndGetAddressOf())))
+        return {};
     D3DSURFACE_DESC desc{};
     back->GetDesc(&desc);
     // A render target cannot be locked; its pixels are copied into system memory first.
-    Com<IDirect3DSurface9> copy;
+    ComPtr<IDirect3DSurface9> copy;
     if (FAILED(device_->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM,
-                                                    copy.put(), nullptr)) ||
-        FAILED(device_->GetRenderTargetData(back.get(), copy.get())))
+                                                    copy.ReleaseAndGetAddressOf(), nullptr)) ||
+        FAILED(device_->GetRenderTargetData(back.Get(), copy.Get())))
         return {};
     D3DLOCKED_RECT locked{};
     if (FAILED(copy->LockRect(&locked, nullptr, D3DLOCK_READONLY))) return {};
@@ -291,26 +266,13 @@ base::Image WindowDevice::readBackBuffer() {
     return known ? image : base::Image();
 }
 
-// One attempt per device type and vertex processing, in the order that prefers hardware.
-struct Attempt {
-    D3DDEVTYPE type;
-    DWORD behaviour;
-    const char* name;
-};
-constexpr Attempt kAttempts[] = {
-    {D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING, "HAL, hardware vertex processing"},
-    {D3DDEVTYPE_HAL, D3DCREATE_SOFTWARE_VERTEXPROCESSING, "HAL, software vertex processing"},
-    {D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING, "REF, software vertex processing"},
-};
-
-}  // namespace
-
 base::Result<std::unique_ptr<D3d9Device>> D3d9Device::create(HWND window,
                                                              std::unique_ptr<device::TextPainter> painter,
                                                              int width, int height) {
     if (!window || width <= 0 || height <= 0)
         return base::Failure{"the Direct3D 9 device needs a window and a size"};
-    Com<IDirect3D9> direct3D(Direct3DCreate9(D3D_SDK_VERSION));
+    ComPtr<IDirect3D9> direct3D;
+    direct3D.Attach(Direct3DCreate9(D3D_SDK_VERSION));
     if (!direct3D) return base::Failure{"Direct3DCreate9 gave no Direct3D 9 object"};
 
     D3DPRESENT_PARAMETERS parameters{};
@@ -336,18 +298,19 @@ base::Result<std::unique_ptr<D3d9Device>> D3d9Device::create(HWND window,
         parameters.BackBufferFormat = format;
         for (const Attempt& attempt : kAttempts) {
             D3DPRESENT_PARAMETERS given = parameters;
-            Com<IDirect3DDevice9> device;
-            const HRESULT result = direct3D->CreateDevice(D3DADAPTER_DEFAULT, attempt.type, window,
-                                                          attempt.behaviour, &given, device.put());
+            ComPtr<IDirect3DDevice9> device;
+            const HRESULT result =
+                direct3D->CreateDevice(D3DADAPTER_DEFAULT, attempt.type, window, attempt.behaviour, &given,
+                                       device.ReleaseAndGetAddressOf());
             if (SUCCEEDED(result) && device) {
                 if (!reasons.empty())
                     base::logLine("nukitori: Direct3D 9 device on " + std::string(formatName) + ", " +
                                   attempt.name + ", after: " + reasons);
                 return std::unique_ptr<D3d9Device>(
-                    new WindowDevice(std::move(direct3D), std::move(device), parameters, std::move(painter)));
+                    new D3d9Device(std::move(direct3D), std::move(device), parameters, std::move(painter)));
             }
             reasons += (reasons.empty() ? "" : "; ") + std::string(formatName) + ", " + attempt.name + ": " +
-                       hresultText(result);
+                       base::hresultText(result);
         }
     }
     return base::Failure{"IDirect3D9::CreateDevice failed (" + reasons + ")"};

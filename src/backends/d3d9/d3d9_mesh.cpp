@@ -57,7 +57,7 @@ std::unique_ptr<D3d9Mesh> D3d9Mesh::create(IDirect3DDevice9& device, const base:
     }
     const UINT vertexBytes = static_cast<UINT>(vertexCount * sizeof(base::MeshVertex));
     if (FAILED(device.CreateVertexBuffer(vertexBytes, D3DUSAGE_WRITEONLY, kMeshFvf, D3DPOOL_MANAGED,
-                                         mesh->vertices_.put(), nullptr)))
+                                         mesh->vertices_.ReleaseAndGetAddressOf(), nullptr)))
         return nullptr;
     void* memory = nullptr;
     if (FAILED(mesh->vertices_->Lock(0, 0, &memory, 0))) return nullptr;
@@ -73,10 +73,10 @@ std::unique_ptr<D3d9Mesh> D3d9Mesh::create(IDirect3DDevice9& device, const base:
     const UINT indexBytes = static_cast<UINT>(sorted.size() * (wide ? 4 : 2));
     if (FAILED(device.CreateIndexBuffer(indexBytes, D3DUSAGE_WRITEONLY,
                                         wide ? D3DFMT_INDEX32 : D3DFMT_INDEX16, D3DPOOL_MANAGED,
-                                        mesh->indices_.put(), nullptr)))
+                                        mesh->indices_.ReleaseAndGetAddressOf(), nullptr)))
         return nullptr;
-    const bool filled = wide ? fillIndices<std::uint32_t>(*mesh->indices_.get(), sorted)
-                             : fillIndices<std::uint16_t>(*mesh->indices_.get(), sorted);
+    const bool filled = wide ? fillIndices<std::uint32_t>(*mesh->indices_.Get(), sorted)
+                             : fillIndices<std::uint16_t>(*mesh->indices_.Get(), sorted);
     if (!filled) return nullptr;
     return mesh;
 }
@@ -85,9 +85,9 @@ void D3d9Mesh::drawSubset(IDirect3DDevice9& device, std::uint32_t attributeId) c
     const auto it = subsets_.find(attributeId);
     if (it == subsets_.end()) return;
     const Subset& s = it->second;
-    device.SetStreamSource(0, vertices_.get(), 0, sizeof(base::MeshVertex));
+    device.SetStreamSource(0, vertices_.Get(), 0, sizeof(base::MeshVertex));
     device.SetFVF(kMeshFvf);
-    device.SetIndices(indices_.get());
+    device.SetIndices(indices_.Get());
     // Software vertex processing transforms just the vertices a draw names: the span its indices use.
     device.DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, s.minVertex, s.maxVertex - s.minVertex + 1,
                                 s.firstIndex, s.triangleCount);

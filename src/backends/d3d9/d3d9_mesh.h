@@ -1,12 +1,15 @@
 #pragma once
 // A mesh without D3DX: the core's vertices in one vertex buffer and its triangles in one index
 // buffer, grouped by attribute id so that a subset is one indexed draw, as D3DX's meshes do.
+// Implements: position, normal and one pair of texture coordinates per vertex, 16-bit indices, or
+// 32-bit ones where the vertices need them and the device has them. Not implemented: the rest of
+// D3DX's meshes (adjacency, optimisation, other vertex layouts).
 #include <cstdint>
 #include <map>
 #include <memory>
 
+#include "backends/d3d9/d3d9_api.h"
 #include "base/mesh_data.h"
-#include "backends/d3d9/d3d9_com.h"
 #include "device/graphics_device.h"
 
 namespace backends::d3d9 {
@@ -28,8 +31,8 @@ private:
         UINT maxVertex = 0;
     };
 
-    Com<IDirect3DVertexBuffer9> vertices_;
-    Com<IDirect3DIndexBuffer9> indices_;
+    ComPtr<IDirect3DVertexBuffer9> vertices_;
+    ComPtr<IDirect3DIndexBuffer9> indices_;
     std::map<std::uint32_t, Subset> subsets_;
 };
 

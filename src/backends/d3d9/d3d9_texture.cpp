@@ -6,13 +6,13 @@
 
 namespace backends::d3d9 {
 
-Com<IDirect3DTexture9> createArgbTexture(IDirect3DDevice9& device, const base::Image& image, UINT width,
-                                         UINT height) {
-    Com<IDirect3DTexture9> texture;
+ComPtr<IDirect3DTexture9> createArgbTexture(IDirect3DDevice9& device, const base::Image& image, UINT width,
+                                            UINT height) {
+    ComPtr<IDirect3DTexture9> texture;
     // One level: without mipmaps sampling reads the picture itself, as with the default
     // sampler states (no mip filter) a full chain would too.
-    if (FAILED(device.CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, texture.put(),
-                                    nullptr)))
+    if (FAILED(device.CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                    texture.ReleaseAndGetAddressOf(), nullptr)))
         return {};
     D3DLOCKED_RECT locked{};
     if (FAILED(texture->LockRect(0, &locked, nullptr, 0))) return {};

@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "backends/gl/gl_api.h"
+#include "backends/gl/gl_mesh.h"
 #include "backends/gl/gl_shaders.h"
 #include "backends/gl/gl_text_font.h"
+#include "backends/gl/gl_texture.h"
+#include "backends/gl/gl_vertex_buffer.h"
 
 namespace backends::gl {
 
@@ -15,119 +18,39 @@ namespace {
 using device::RenderState;
 using device::TextureStageState;
 
-class GlTexture final : public device::Texture {
-public:
-    explicit GlTexture(unsigned id) : id_(id) {}
-    ~GlTexture() override { glDeleteTextures(1, &id_); }
-    unsigned id() const { return id_; }
+// One stage of a program; its info log is the reason it did not compile.
+base::Result<unsigned> compileStage(GLenum type, const char* source) {
+    const unsigned shader = glCreateShader(type);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint ok = 0;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+    if (ok) return shader;
+    char log[1024] = {};
+    glGetShaderInfoLog(shader, sizeof log, nullptr, log);
+    glDeleteShader(shader);
+    return base::Failure{std::string("a shader did not compile: ") + log};
+}
 
-private:
-    unsigned id_;
-};
-
-class GlVertexBuffer final : public device::VertexBuffer {
-public:
-    explicit GlVertexBuffer(std::uint32_t length) : shadow_(length) {
-        glGenBuffers(1, &id_);
-        glBindBuffer(GL_ARRAY_BUFFER, id_);
-        glBufferData(GL_ARRAY_BUFFER, length, nullptr, GL_STATIC_DRAW);
+base::Result<unsigned> compile(const char* vertex, const char* fragment) {
+    auto vs = compileStage(GL_VERTEX_SHADER, vertex);
+    if (!vs) return vs.failure();
+    auto fs = compileStage(GL_FRAGMENT_SHADER, fragment);
+    if (!fs) {
+        glDeleteShader(*vs);
+        return fs.failure();
     }
-    ~GlVertexBuffer() override { glDeleteBuffers(1, &id_); }
-    // A system-memory copy is written and uploaded whole at unlock, as a plain lock would.
-    void* lock() override { return shadow_.data(); }
-    void unlock() override {
-        glBindBuffer(GL_ARRAY_BUFFER, id_);
-        glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(shadow_.size()), shadow_.data());
-    }
-    unsigned id() const { return id_; }
-
-private:
-    unsigned id_ = 0;
-    std::vector<std::uint8_t> shadow_;
-};
-
-class GlMesh final : public device::Mesh {
-public:
-    struct Range {
-        std::uint32_t first = 0;
-        std::uint32_t count = 0;
-    };
-    explicit GlMesh(const base::MeshData& data) {
-        // Triangles are grouped by attribute id so that one subset is one draw call.
-        std::uint32_t maxAttribute = 0;
-        for (auto a : data.attributes) maxAttribute = std::max(maxAttribute, a);
-        ranges_.resize(data.attributes.empty() ? 0 : maxAttribute + 1u);
-        std::vector<std::uint32_t> sorted;
-        sorted.reserve(data.indices.size());
-        for (std::uint32_t attribute = 0; attribute < ranges_.size(); ++attribute) {
-            ranges_[attribute].first = static_cast<std::uint32_t>(sorted.size());
-            for (std::size_t t = 0; t < data.attributes.size(); ++t)
-                if (data.attributes[t] == attribute)
-                    sorted.insert(sorted.end(), data.indices.begin() + static_cast<long>(t * 3),
-                                  data.indices.begin() + static_cast<long>(t * 3 + 3));
-            ranges_[attribute].count = static_cast<std::uint32_t>(sorted.size()) - ranges_[attribute].first;
-        }
-        glGenVertexArrays(1, &vao_);
-        glBindVertexArray(vao_);
-        glGenBuffers(1, &vbo_);
-        glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-        glBufferData(GL_ARRAY_BUFFER,
-                     static_cast<GLsizeiptr>(data.vertices.size() * sizeof(base::MeshVertex)),
-                     data.vertices.data(), GL_STATIC_DRAW);
-        glGenBuffers(1, &ibo_);
-        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, ibo_);
-        glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(sorted.size() * 4), sorted.data(),
-                     GL_STATIC_DRAW);
-        const auto stride = static_cast<GLsizei>(sizeof(base::MeshVertex));
-        glEnableVertexAttribArray(0);
-        glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(0));
-        glEnableVertexAttribArray(1);
-        glVertexAttribPointer(1, 3, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(12));
-        glEnableVertexAttribArray(2);
-        glVertexAttribPointer(2, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<void*>(24));
-        glBindVertexArray(0);
-    }
-    ~GlMesh() override {
-        glDeleteBuffers(1, &vbo_);
-        glDeleteBuffers(1, &ibo_);
-        glDeleteVertexArrays(1, &vao_);
-    }
-    unsigned vao() const { return vao_; }
-    const Range* range(std::uint32_t attribute) const {
-        return attribute < ranges_.size() ? &ranges_[attribute] : nullptr;
-    }
-
-private:
-    unsigned vao_ = 0, vbo_ = 0, ibo_ = 0;
-    std::vector<Range> ranges_;
-};
-
-unsigned compile(const char* vertex, const char* fragment, std::string& error) {
-    auto stage = [&](GLenum type, const char* source) -> unsigned {
-        const unsigned shader = glCreateShader(type);
-        glShaderSource(shader, 1, &source, nullptr);
-        glCompileShader(shader);
-        GLint ok = 0;
-        glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
-        if (!ok) {
-            char log[1024] = {};
-            glGetShaderInfoLog(shader, sizeof log, nullptr, log);
-            error = std::string("a shader did not compile: ") + log;
-        }
-        return shader;
-    };
-    const unsigned vs = stage(GL_VERTEX_SHADER, vertex);
-    const unsigned fs = stage(GL_FRAGMENT_SHADER, fragment);
     const unsigned program = glCreateProgram();
-    glAttachShader(program, vs);
-    glAttachShader(program, fs);
+    glAttachShader(program, *vs);
+    glAttachShader(program, *fs);
     glLinkProgram(program);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
+    glDeleteShader(*vs);
+    glDeleteShader(*fs);
     GLint ok = 0;
     glGetProgramiv(program, GL_LINK_STATUS, &ok);
-    if (!ok && error.empty()) error = "a shader program did not link";
-    return ok ? program : 0;
+    if (ok) return program;
+    glDeleteProgram(program);
+    return base::Failure{"a shader program did not link"};
 }
 
 void setColour(unsigned program, const char* name, const base::ColourValue& c) {
@@ -169,8 +92,8 @@ GLenum blendFactor(std::uint32_t d3dBlend) {
 
 }  // namespace
 
-GlDevice::GlDevice(std::unique_ptr<device::GlContext> context, std::unique_ptr<device::TextPainter> painter, int width,
-                   int height)
+GlDevice::GlDevice(std::unique_ptr<device::GlContext> context, std::unique_ptr<device::TextPainter> painter,
+                   int width, int height)
     : context_(std::move(context)), painter_(std::move(painter)), width_(width), height_(height) {
     // Direct3D 9's initial states.
     renderStates_[device::RenderState::Lighting] = 1;
@@ -181,19 +104,16 @@ GlDevice::GlDevice(std::unique_ptr<device::GlContext> context, std::unique_ptr<d
 }
 
 base::Result<std::unique_ptr<GlDevice>> GlDevice::create(std::unique_ptr<device::GlContext> context,
-                                                         std::unique_ptr<device::TextPainter> painter, int width,
-                                                         int height) {
+                                                         std::unique_ptr<device::TextPainter> painter,
+                                                         int width, int height) {
     std::unique_ptr<GlDevice> device(new GlDevice(std::move(context), std::move(painter), width, height));
-    std::string error;
-    if (!device->initialise(error)) return base::Failure{error};
+    if (auto ready = device->initialise(); !ready) return ready.failure();
     return device;
 }
 
-bool GlDevice::initialise(std::string& error) {
-    if (!context_->makeCurrent()) {
-        error = "the OpenGL context could not be made current on the viewer";
-        return false;
-    }
+base::Status GlDevice::initialise() {
+    if (!context_->makeCurrent())
+        return base::Failure{"the OpenGL context could not be made current on the viewer"};
     // The back buffer: 16-bit 5-6-5 colour and 16-bit depth, whatever the window's format.
     glGenRenderbuffers(1, &colourBuffer_);
     glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
@@ -205,14 +125,17 @@ bool GlDevice::initialise(std::string& error) {
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
-    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-        error = "the 5-6-5 back buffer could not be created";
-        return false;
-    }
-    litProgram_ = compile(shaders::kLitVertex, shaders::kFragment, error);
-    pretransformedProgram_ = compile(shaders::kPretransformedVertex, shaders::kFragment, error);
-    textProgram_ = compile(shaders::kTextVertex, shaders::kTextFragment, error);
-    if (!litProgram_ || !pretransformedProgram_ || !textProgram_) return false;
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
+        return base::Failure{"the 5-6-5 back buffer could not be created"};
+    auto lit = compile(shaders::kLitVertex, shaders::kFragment);
+    if (!lit) return lit.failure();
+    litProgram_ = *lit;
+    auto pretransformed = compile(shaders::kPretransformedVertex, shaders::kFragment);
+    if (!pretransformed) return pretransformed.failure();
+    pretransformedProgram_ = *pretransformed;
+    auto text = compile(shaders::kTextVertex, shaders::kTextFragment);
+    if (!text) return text.failure();
+    textProgram_ = *text;
     glGenVertexArrays(1, &streamVao_);
     glGenVertexArrays(1, &textVao_);
     glGenBuffers(1, &textVbo_);
@@ -224,7 +147,7 @@ bool GlDevice::initialise(std::string& error) {
     glEnable(GL_CULL_FACE);
     glFrontFace(GL_CW);
     glCullFace(GL_BACK);
-    return true;
+    return base::Done{};
 }
 
 GlDevice::~GlDevice() {
@@ -371,9 +294,11 @@ void GlDevice::applyStageUniforms(unsigned program, bool lit) {
     glUniform1i(glGetUniformLocation(program, "alphaOp"), static_cast<int>(stage0_.alphaOp));
     glUniform1i(glGetUniformLocation(program, "alphaArg1"), static_cast<int>(stage0_.alphaArg1));
     glUniform1i(glGetUniformLocation(program, "alphaArg2"), static_cast<int>(stage0_.alphaArg2));
-    glUniform1i(
-        glGetUniformLocation(program, "addSpecular"),
-        lit && renderStates_[device::RenderState::SpecularEnable] && renderStates_[device::RenderState::Lighting] ? 1 : 0);
+    glUniform1i(glGetUniformLocation(program, "addSpecular"),
+                lit && renderStates_[device::RenderState::SpecularEnable] &&
+                        renderStates_[device::RenderState::Lighting]
+                    ? 1
+                    : 0);
     applyBlend();
 }
 
@@ -446,33 +371,18 @@ void GlDevice::drawSubset(device::Mesh& mesh, std::uint32_t attributeId) {
     glBindVertexArray(0);
 }
 
-unsigned uploadTexture(const base::Image& image, bool wrap) {
-    unsigned id = 0;
-    glGenTextures(1, &id);
-    glBindTexture(GL_TEXTURE_2D, id);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap ? GL_REPEAT : GL_CLAMP_TO_EDGE);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap ? GL_REPEAT : GL_CLAMP_TO_EDGE);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-    // 0xAARRGGBB words are the bytes blue, green, red, alpha.
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, image.width, image.height, 0, GL_BGRA, GL_UNSIGNED_BYTE,
-                 image.pixels.data());
-    return id;
-}
-
 std::unique_ptr<device::Texture> GlDevice::createTexture(const base::Image& image) {
     if (image.empty()) return nullptr;
     context_->makeCurrent();
     // Direct3D 9's sampler defaults: point filtering and wrap addressing.
-    return std::make_unique<GlTexture>(uploadTexture(image, true));
+    return std::make_unique<GlTexture>(image, TextureEdges::Wrap);
 }
 
 std::unique_ptr<device::TextFont> GlDevice::createTextFont(int height) {
     return std::make_unique<GlTextFont>(*this, *painter_, height);
 }
 
-void GlDevice::drawPicture(unsigned texture, int x, int y, int w, int h) {
+void GlDevice::drawPicture(const GlTexture& texture, int x, int y, int w, int h) {
     const float x0 = static_cast<float>(x), y0 = static_cast<float>(y);
     const float x1 = x0 + static_cast<float>(w), y1 = y0 + static_cast<float>(h);
     const float quad[] = {x0, y0, 0, 0, x1, y0, 1, 0, x0, y1, 0, 1, x1, y1, 1, 1};
@@ -481,7 +391,7 @@ void GlDevice::drawPicture(unsigned texture, int x, int y, int w, int h) {
                 static_cast<float>(height_));
     glUniform1i(glGetUniformLocation(textProgram_, "glyphs"), 0);
     glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindTexture(GL_TEXTURE_2D, texture.id());
     glBindVertexArray(textVao_);
     glBindBuffer(GL_ARRAY_BUFFER, textVbo_);
     glBufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STREAM_DRAW);

@@ -16,11 +16,7 @@
 
 namespace backends::gl {
 
-// A texture of `image` with point sampling, wrapping or clamped at the edges; the current
-// context's. Returns its name.
-unsigned uploadTexture(const base::Image& image, bool wrap);
-
-class GlDevice;
+class GlTexture;
 
 // Makes the device on the context that `context` gives when App asks for its device, with texts
 // from the painter that `painter` gives: how a main pairs a window backend with this device.
@@ -31,8 +27,8 @@ class GlDevice final : public device::GraphicsDevice {
 public:
     // The device on `context`'s surface; it keeps the context and the painter.
     static base::Result<std::unique_ptr<GlDevice>> create(std::unique_ptr<device::GlContext> context,
-                                                          std::unique_ptr<device::TextPainter> painter, int width,
-                                                          int height);
+                                                          std::unique_ptr<device::TextPainter> painter,
+                                                          int width, int height);
     ~GlDevice() override;
     GlDevice(const GlDevice&) = delete;
     GlDevice& operator=(const GlDevice&) = delete;
@@ -61,7 +57,7 @@ public:
     std::unique_ptr<device::TextFont> createTextFont(int height) override;
 
     // Blends a straight-alpha RGBA texture at (x, y) in back-buffer pixels (for the font).
-    void drawPicture(unsigned texture, int x, int y, int w, int h);
+    void drawPicture(const GlTexture& texture, int x, int y, int w, int h);
     // The back buffer's pixels as 0xAARRGGBB, top row first, as the next present would show.
     base::Image readBackBuffer();
 
@@ -76,8 +72,9 @@ private:
         std::uint32_t alphaArg2 = device::kTaCurrent;
     };
 
-    GlDevice(std::unique_ptr<device::GlContext> context, std::unique_ptr<device::TextPainter> painter, int width, int height);
-    bool initialise(std::string& error);
+    GlDevice(std::unique_ptr<device::GlContext> context, std::unique_ptr<device::TextPainter> painter,
+             int width, int height);
+    base::Status initialise();
     void applyStageUniforms(unsigned program, bool lit);
     void applyBlend();
 

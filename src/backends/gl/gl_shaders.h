@@ -1,6 +1,11 @@
 #pragma once
 // Shaders that stand in for the Direct3D 9 fixed-function pipeline: per-vertex lighting with
 // one directional light in camera space, then texture stage 0 and the specular sum.
+// Implements: emissive, ambient, diffuse and halfway-vector specular lighting of meshes,
+// pre-transformed vertices, stage 0's disable, select, modulate, modulate 2x and add on the
+// diffuse, current and texture arguments, and the font's pictures. Not implemented: other
+// lights, fog, the alpha test, other stage operations (they modulate) and arguments (they read
+// the diffuse colour).
 namespace backends::gl::shaders {
 
 inline constexpr const char* kLitVertex = R"(#version 330 core

@@ -1,40 +1,17 @@
 #include "backends/gl/gl_text_font.h"
 
-#include "backends/gl/gl_api.h"
 #include "backends/gl/gl_device.h"
 
 namespace backends::gl {
 
-namespace {
-// The value texts change while keys are held; an upper bound keeps the cache small.
-constexpr std::size_t kMaxCachedTexts = 64;
-}  // namespace
-
 GlTextFont::GlTextFont(GlDevice& device, device::TextPainter& painter, int pixelHeight)
-    : device_(device), painter_(painter), pixelHeight_(pixelHeight) {}
-
-GlTextFont::~GlTextFont() {
-    forgetAll();
-}
-
-void GlTextFont::forgetAll() {
-    for (auto& [key, picture] : cache_) glDeleteTextures(1, &picture.texture);
-    cache_.clear();
-}
-
-GlTextFont::Picture GlTextFont::make(const std::string& text, std::uint32_t colour) {
-    const base::Image image = painter_.paint(text, colour, pixelHeight_);
-    return {uploadTexture(image, false), image.width, image.height};
-}
+    : device_(device), pictures_(painter, pixelHeight, [](const base::Image& image) {
+          return std::make_unique<GlTexture>(image, TextureEdges::Clamp);
+      }) {}
 
 void GlTextFont::drawText(int x, int y, const std::string& text, std::uint32_t colour) {
-    const auto key = std::make_pair(text, colour);
-    auto it = cache_.find(key);
-    if (it == cache_.end()) {
-        if (cache_.size() >= kMaxCachedTexts) forgetAll();
-        it = cache_.emplace(key, make(text, colour)).first;
-    }
-    device_.drawPicture(it->second.texture, x, y, it->second.width, it->second.height);
+    const auto& picture = pictures_.picture(text, colour);
+    device_.drawPicture(*picture.texture, x, y, picture.width, picture.height);
 }
 
 }  // namespace backends::gl

@@ -1,12 +1,15 @@
 #pragma once
-// The text font of the OpenGL device: each distinct text is painted once into a picture, kept
-// as a texture, and blended over the back buffer whenever it is drawn again.
-#include <map>
+// The text font of the OpenGL device: each distinct text and colour is painted once by the
+// shell's painter, kept as a texture, and blended over the back buffer whenever it is drawn.
+// Implements: drawText at a back-buffer pixel, whatever the device's blend state, which it leaves
+// as it was. Not implemented: clipping rectangles, formats, and text measuring.
+#include <memory>
 #include <string>
-#include <utility>
 
-#include "device/gl_context.h"
+#include "backends/gl/gl_texture.h"
 #include "device/graphics_device.h"
+#include "device/text_cache.h"
+#include "device/text_painter.h"
 
 namespace backends::gl {
 
@@ -14,25 +17,13 @@ class GlDevice;
 
 class GlTextFont final : public device::TextFont {
 public:
+    // The device and the painter must outlive the font.
     GlTextFont(GlDevice& device, device::TextPainter& painter, int pixelHeight);
-    ~GlTextFont() override;
-    GlTextFont(const GlTextFont&) = delete;
-    GlTextFont& operator=(const GlTextFont&) = delete;
     void drawText(int x, int y, const std::string& text, std::uint32_t colour) override;
 
 private:
-    struct Picture {
-        unsigned texture = 0;
-        int width = 0;
-        int height = 0;
-    };
-    Picture make(const std::string& text, std::uint32_t colour);
-    void forgetAll();
-
     GlDevice& device_;
-    device::TextPainter& painter_;
-    int pixelHeight_;
-    std::map<std::pair<std::string, std::uint32_t>, Picture> cache_;
+    device::TextCache<std::unique_ptr<GlTexture>> pictures_;
 };
 
 }  // namespace backends::gl

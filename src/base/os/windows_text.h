@@ -16,5 +16,8 @@ std::string toUtf8(std::wstring_view utf16);
 // break and final full stop; "error N" when the system has no message for it.
 std::string systemErrorText(unsigned long code);
 
+// An HRESULT as the system's documentation writes it, e.g. "0x8876086C" (HRESULT is a long).
+std::string hresultText(long hresult);
+
 }  // namespace base
 #endif

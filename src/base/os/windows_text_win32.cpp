@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstdio>
 
 #include "base/os/windows_text.h"
 
@@ -39,6 +40,12 @@ std::string systemErrorText(unsigned long code) {
         text.pop_back();
     if (text.empty()) return "error " + std::to_string(code);
     return toUtf8(text);
+}
+
+std::string hresultText(long hresult) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hresult));
+    return text;
 }
 
 }  // namespace base
