@@ -7,8 +7,8 @@
 #include <fstream>
 
 #include "base/file_bytes.h"
-#include "model/model_paths.h"
 #include "model/gltf_reader.h"
+#include "model/model_paths.h"
 #include "model/obj_reader.h"
 #include "xfile/xfile_reader.h"
 
@@ -147,7 +147,8 @@ base::Result<base::MeshData> parseModel(std::span<const std::uint8_t> bytes, con
 base::Result<base::MeshData> readModel(const std::string& path) {
     const std::filesystem::path file = base::pathFromUtf8(path);
     std::error_code error;
-    if (std::filesystem::is_directory(file, error)) return base::Failure{"\"" + path + "\" is a folder, not a file"};
+    if (std::filesystem::is_directory(file, error))
+        return base::Failure{"\"" + path + "\" is a folder, not a file"};
     std::uint8_t head[kHeadBytes];
     std::size_t got = 0;
     {

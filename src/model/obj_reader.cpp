@@ -78,7 +78,8 @@ struct ObjContents {
     std::uint32_t resolve(int index, std::size_t count) {
         if (index > 0) return static_cast<std::uint32_t>(index - 1);
         if (index < 0 && static_cast<std::size_t>(-static_cast<long long>(index)) <= count)
-            return static_cast<std::uint32_t>(count - static_cast<std::size_t>(-static_cast<long long>(index)));
+            return static_cast<std::uint32_t>(count -
+                                              static_cast<std::size_t>(-static_cast<long long>(index)));
         if (index < 0 && error.empty()) error = "a face refers back past the first vertex";
         return kNone;
     }
@@ -98,7 +99,8 @@ void onFace(void* data, tinyobj::index_t* indices, int count) {
     if (count < 3) return;  // no area
     for (int i = 0; i < count; ++i) {
         Corner c;
-        c.position = indices[i].vertex_index == 0 ? kNone : obj.resolve(indices[i].vertex_index, obj.positions.size());
+        c.position =
+            indices[i].vertex_index == 0 ? kNone : obj.resolve(indices[i].vertex_index, obj.positions.size());
         c.coord = obj.resolve(indices[i].texcoord_index, obj.coords.size());
         c.normal = obj.resolve(indices[i].normal_index, obj.normals.size());
         if (c.position == kNone && obj.error.empty()) obj.error = "a face corner has no vertex";
@@ -149,11 +151,13 @@ MeshData buildMesh(const ObjContents& obj, const std::string& folder) {
             if (first != kNone) {
                 const Corner& known = cornerOfVertex[first];
                 if (known.coord == c.coord && known.normal == c.normal) return first;
-                const std::uint64_t key = (std::uint64_t{c.position} << 32) ^ (std::uint64_t{c.coord} << 16) ^ c.normal;
+                const std::uint64_t key =
+                    (std::uint64_t{c.position} << 32) ^ (std::uint64_t{c.coord} << 16) ^ c.normal;
                 const auto it = others.find(key);
                 if (it != others.end()) {
                     const Corner& k = cornerOfVertex[it->second];
-                    if (k.position == c.position && k.coord == c.coord && k.normal == c.normal) return it->second;
+                    if (k.position == c.position && k.coord == c.coord && k.normal == c.normal)
+                        return it->second;
                 }
                 others[key] = static_cast<std::uint32_t>(out.vertices.size());
             } else {
@@ -199,7 +203,8 @@ MeshData buildMesh(const ObjContents& obj, const std::string& folder) {
         bool normalsGiven = true;
         for (std::uint32_t i = 0; i < size; ++i) {
             const Corner& c = corners[i];
-            if (c.position >= obj.positions.size()) throw std::out_of_range("a face names a vertex that does not exist");
+            if (c.position >= obj.positions.size())
+                throw std::out_of_range("a face names a vertex that does not exist");
             if ((c.coord != kNone && c.coord >= obj.coords.size()) ||
                 (c.normal != kNone && c.normal >= obj.normals.size()))
                 throw std::out_of_range("a face names a texture coordinate or normal that does not exist");
