@@ -77,16 +77,15 @@ private:
 }  // namespace
 
 XFileResult parseXFile(std::span<const std::uint8_t> data) {
-    std::string error;
-    const std::optional<XFileHeader> header = parseXFileHeader(data, error);
-    if (!header) return failure(error);
+    const base::Result<XFileHeader> header = parseXFileHeader(data);
+    if (!header) return header.failure();
 
     std::vector<std::uint8_t> decompressed;
     std::span<const std::uint8_t> body = data.subspan(kXFileHeaderSize);
     if (header->compressed) {
-        MszipResult unpacked = decompressXFileBody(data);
-        if (!unpacked.error.empty()) return failure(unpacked.error);
-        decompressed = std::move(unpacked.body);
+        base::Result<std::vector<std::uint8_t>> unpacked = decompressXFileBody(data);
+        if (!unpacked) return unpacked.failure();
+        decompressed = std::move(*unpacked);
         body = decompressed;
     }
 
@@ -113,8 +112,7 @@ XFileResult readXFile(const std::string& path) {
     if (size >= static_cast<std::streamoff>(kXFileHeaderSize)) {
         std::uint8_t start[kXFileHeaderSize];
         in.read(reinterpret_cast<char*>(start), sizeof start);
-        std::string error;
-        const std::optional<XFileHeader> header = parseXFileHeader(start, error);
+        const base::Result<XFileHeader> header = parseXFileHeader(start);
         if (in && header && header->encoding == XFileEncoding::Binary && !header->compressed) {
             const auto body = static_cast<std::size_t>(size) - kXFileHeaderSize;
             return readBody([&] {
