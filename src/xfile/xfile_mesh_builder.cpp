@@ -11,8 +11,8 @@ namespace xfile {
 
 namespace {
 
-std::vector<Matrix> worldMatrices(const std::vector<XFileFrame>& frames) {
-    std::vector<Matrix> world;
+std::vector<base::Matrix> worldMatrices(const std::vector<XFileFrame>& frames) {
+    std::vector<base::Matrix> world;
     world.reserve(frames.size());
     for (const XFileFrame& frame : frames) {
         // Row vectors: the child's own matrix applies first, then its parent's.
@@ -23,7 +23,7 @@ std::vector<Matrix> worldMatrices(const std::vector<XFileFrame>& frames) {
     return world;
 }
 
-void appendMesh(const XFileMesh& mesh, const Matrix* world, MeshData& out) {
+void appendMesh(const XFileMesh& mesh, const base::Matrix* world, base::MeshData& out) {
     const auto materialBase = static_cast<std::uint32_t>(out.materials.size());
     if (mesh.materials.empty()) {
         out.materials.push_back(defaultXFileMaterial());
@@ -64,7 +64,7 @@ void appendMesh(const XFileMesh& mesh, const Matrix* world, MeshData& out) {
         } else {
             first = static_cast<std::uint32_t>(out.vertices.size());
         }
-        MeshVertex v;
+        base::MeshVertex v;
         v.x = mesh.positions[position][0];
         v.y = mesh.positions[position][1];
         v.z = mesh.positions[position][2];
@@ -112,15 +112,15 @@ void appendMesh(const XFileMesh& mesh, const Matrix* world, MeshData& out) {
 
 }  // namespace
 
-MeshMaterial defaultXFileMaterial() {
-    MeshMaterial material;
+base::MeshMaterial defaultXFileMaterial() {
+    base::MeshMaterial material;
     material.material.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
     return material;
 }
 
-MeshData buildMeshData(const XFileScene& scene) {
-    const std::vector<Matrix> world = worldMatrices(scene.frames);
-    MeshData out;
+base::MeshData buildMeshData(const XFileScene& scene) {
+    const std::vector<base::Matrix> world = worldMatrices(scene.frames);
+    base::MeshData out;
     for (const XFileMesh& mesh : scene.meshes) {
         appendMesh(mesh, mesh.frame < 0 ? nullptr : &world[static_cast<std::size_t>(mesh.frame)], out);
     }

@@ -7,8 +7,8 @@
 namespace xfile {
 
 // The material that a mesh without a MeshMaterialList gets: white, with no texture.
-MeshMaterial defaultXFileMaterial();
+base::MeshMaterial defaultXFileMaterial();
 
-MeshData buildMeshData(const XFileScene& scene);
+base::MeshData buildMeshData(const XFileScene& scene);
 
 }  // namespace xfile

@@ -32,7 +32,7 @@ XFileResult readBody(MakeTokenizer makeTokenizer) {
         const XFileScene scene = parseXFileScene(*tokens);
         if (scene.meshes.empty())
             return failure(tokens->describePlace(tokens->next().place) + ": the file holds no Mesh");
-        MeshData mesh = buildMeshData(scene);
+        base::MeshData mesh = buildMeshData(scene);
         if (mesh.triangleCount() == 0) return failure("the meshes of the file hold no triangles");
         return mesh;
     } catch (const XFileSyntaxError& e) {
