@@ -7,10 +7,10 @@
 #include <fstream>
 
 #include "base/file_bytes.h"
-#include "model/gltf_reader.h"
+#include "model/gltf/gltf_reader.h"
 #include "model/model_paths.h"
-#include "model/obj_reader.h"
-#include "xfile/xfile_reader.h"
+#include "model/obj/obj_reader.h"
+#include "model/xfile/xfile_reader.h"
 
 namespace model {
 
@@ -99,11 +99,11 @@ base::Result<base::MeshData> parseAs(ModelFormat format, std::span<const std::ui
             return mesh;
         }
         case ModelFormat::GltfText:
-            return parseGltf(bytes, false, path);
+            return gltf::parseGltf(bytes, false, path);
         case ModelFormat::GltfBinary:
-            return parseGltf(bytes, true, path);
+            return gltf::parseGltf(bytes, true, path);
         case ModelFormat::Obj:
-            return parseObj(bytes, path);
+            return obj::parseObj(bytes, path);
         case ModelFormat::Unknown:
             break;
     }

@@ -1,4 +1,4 @@
-#include "xfile/xfile_reader.h"
+#include "model/xfile/xfile_reader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,13 +10,13 @@
 #include <vector>
 
 #include "base/file_bytes.h"
-#include "xfile/xfile_header.h"
-#include "xfile/xfile_mesh_builder.h"
-#include "xfile/xfile_mszip.h"
-#include "xfile/xfile_parser.h"
-#include "xfile/xfile_tokenizer.h"
+#include "model/xfile/xfile_header.h"
+#include "model/xfile/xfile_mesh_builder.h"
+#include "model/xfile/xfile_mszip.h"
+#include "model/xfile/xfile_parser.h"
+#include "model/xfile/xfile_tokenizer.h"
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
@@ -132,4 +132,4 @@ XFileResult readXFile(const std::string& path) {
     return parseXFile(data);
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

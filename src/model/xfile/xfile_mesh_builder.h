@@ -2,13 +2,13 @@
 // Merges every mesh of an X file into one, as the published loader does: frame transforms
 // applied, polygons cut into triangle fans, material lists appended mesh after mesh.
 #include "base/mesh_data.h"
-#include "xfile/xfile_scene.h"
+#include "model/xfile/xfile_scene.h"
 
-namespace xfile {
+namespace model::xfile {
 
 // The material that a mesh without a MeshMaterialList gets: white, with no texture.
 base::MeshMaterial defaultXFileMaterial();
 
 base::MeshData buildMeshData(const XFileScene& scene);
 
-}  // namespace xfile
+}  // namespace model::xfile

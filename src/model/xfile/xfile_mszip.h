@@ -9,10 +9,10 @@
 
 #include "base/result.h"
 
-namespace xfile {
+namespace model::xfile {
 
 // The decompressed data that follows the header, or what is wrong and at which byte offset of
 // the file. `file` is the whole file, header included.
 base::Result<std::vector<std::uint8_t>> decompressXFileBody(std::span<const std::uint8_t> file);
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -1,4 +1,4 @@
-#include "xfile/xfile_parser.h"
+#include "model/xfile/xfile_parser.h"
 
 #include <algorithm>
 #include <limits>
@@ -7,7 +7,7 @@
 
 #include "base/os/cp932.h"
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
@@ -397,4 +397,4 @@ XFileScene parseXFileScene(XTokenizer& tokens) {
     return parser.parse();
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -7,7 +7,7 @@
 
 #include "base/result.h"
 
-namespace xfile {
+namespace model::xfile {
 
 enum class XFileEncoding { Text, Binary };
 
@@ -22,4 +22,4 @@ constexpr std::size_t kXFileHeaderSize = 16;
 // The header, or what is wrong with it and at which byte.
 base::Result<XFileHeader> parseXFileHeader(std::span<const std::uint8_t> data);
 
-}  // namespace xfile
+}  // namespace model::xfile

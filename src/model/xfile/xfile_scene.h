@@ -8,7 +8,7 @@
 #include "base/matrix.h"
 #include "base/mesh_data.h"
 
-namespace xfile {
+namespace model::xfile {
 
 struct XFileFrame {
     int parent = -1;  // index into XFileScene::frames, or -1 at the top
@@ -35,4 +35,4 @@ struct XFileScene {
     std::vector<XFileMesh> meshes;   // in file order
 };
 
-}  // namespace xfile
+}  // namespace model::xfile

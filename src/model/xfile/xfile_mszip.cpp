@@ -1,4 +1,4 @@
-#include "xfile/xfile_mszip.h"
+#include "model/xfile/xfile_mszip.h"
 
 #include <zlib.h>
 
@@ -6,9 +6,9 @@
 #include <string>
 
 #include "base/byte_order.h"
-#include "xfile/xfile_header.h"
+#include "model/xfile/xfile_header.h"
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
@@ -103,4 +103,4 @@ base::Result<std::vector<std::uint8_t>> decompressXFileBody(std::span<const std:
     return body;
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -1,4 +1,4 @@
-#include "xfile/xfile_mesh_builder.h"
+#include "model/xfile/xfile_mesh_builder.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include "base/mesh_transform.h"
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
@@ -127,4 +127,4 @@ base::MeshData buildMeshData(const XFileScene& scene) {
     return out;
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

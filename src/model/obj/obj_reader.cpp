@@ -1,4 +1,4 @@
-#include "model/obj_reader.h"
+#include "model/obj/obj_reader.h"
 
 #include <array>
 #include <cmath>
@@ -16,7 +16,7 @@
 #define TINYOBJLOADER_IMPLEMENTATION
 #include <tiny_obj_loader.h>
 
-namespace model {
+namespace model::obj {
 
 namespace {
 
@@ -292,4 +292,4 @@ base::Result<base::MeshData> parseObj(std::span<const std::uint8_t> bytes, const
     }
 }
 
-}  // namespace model
+}  // namespace model::obj

@@ -1,11 +1,11 @@
-#include "xfile/xfile_header.h"
+#include "model/xfile/xfile_header.h"
 
 #include <algorithm>
 #include <cctype>
 #include <string>
 #include <string_view>
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
@@ -76,4 +76,4 @@ base::Result<XFileHeader> parseXFileHeader(std::span<const std::uint8_t> data) {
     return header;
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -1,4 +1,4 @@
-#include "model/gltf_reader.h"
+#include "model/gltf/gltf_reader.h"
 
 #include <algorithm>
 #include <array>
@@ -27,7 +27,7 @@
 #define TINYGLTF_NO_FS
 #include <tiny_gltf.h>
 
-namespace model {
+namespace model::gltf {
 
 namespace {
 
@@ -598,4 +598,4 @@ base::Result<base::MeshData> parseGltf(std::span<const std::uint8_t> bytes, bool
     }
 }
 
-}  // namespace model
+}  // namespace model::gltf
