@@ -73,20 +73,15 @@ ModelFormat byExtension(std::string_view path) {
     return ModelFormat::Unknown;
 }
 
-bool isFile(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(base::pathFromUtf8(path), ignored);
-}
-
 // X files name their textures relative to the working directory; a model from another folder
 // finds them beside itself.
 void resolveXFileTextures(base::MeshData& mesh, const std::string& path) {
     const std::string folder = folderOf(path);
     if (folder.empty()) return;
     for (base::MeshMaterial& m : mesh.materials) {
-        if (m.textureFilename.empty() || isFile(m.textureFilename)) continue;
+        if (m.textureFilename.empty() || isRegularFile(m.textureFilename)) continue;
         const std::string beside = besideFolder(folder, m.textureFilename);
-        if (isFile(beside)) m.textureFilename = beside;
+        if (isRegularFile(beside)) m.textureFilename = beside;
     }
 }
 
@@ -145,14 +140,11 @@ base::Result<base::MeshData> parseModel(std::span<const std::uint8_t> bytes, con
 }
 
 base::Result<base::MeshData> readModel(const std::string& path) {
-    const std::filesystem::path file = base::pathFromUtf8(path);
-    std::error_code error;
-    if (std::filesystem::is_directory(file, error))
-        return base::Failure{"\"" + path + "\" is a folder, not a file"};
+    if (const base::Status file = notAFolder(path); !file) return file.failure();
     std::uint8_t head[kHeadBytes];
     std::size_t got = 0;
     {
-        std::ifstream in(file, std::ios::binary);
+        std::ifstream in(base::pathFromUtf8(path), std::ios::binary);
         if (!in) return base::Failure{"cannot open \"" + path + "\""};
         in.read(reinterpret_cast<char*>(head), sizeof head);
         got = static_cast<std::size_t>(in.gcount());

@@ -5,7 +5,6 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <fstream>  // the library writes files with it, and includes it only with its own file access
 #include <limits>
 #include <map>
@@ -505,8 +504,7 @@ bool keepEncoded(tinygltf::Image* image, const int, std::string*, std::string*, 
 }
 
 bool fileExists(const std::string& path, void*) {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(base::pathFromUtf8(path), ignored);
+    return isRegularFile(path);
 }
 
 std::string expandPath(const std::string& path, void*) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/file_bytes.h"
+#include "model/model_paths.h"
 #include "model/xfile/xfile_header.h"
 #include "model/xfile/xfile_mesh_builder.h"
 #include "model/xfile/xfile_mszip.h"
@@ -97,12 +98,9 @@ XFileResult parseXFile(std::span<const std::uint8_t> data) {
 }
 
 XFileResult readXFile(const std::string& path) {
+    if (const base::Status file = notAFolder(path); !file) return file.failure();
     // Paths are UTF-8 on every platform; the u8 form keeps Japanese names intact on Windows.
-    const std::filesystem::path file = base::pathFromUtf8(path);
-    std::error_code ignored;
-    if (std::filesystem::is_directory(file, ignored))
-        return failure("\"" + path + "\" is a folder, not a file");
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(base::pathFromUtf8(path), std::ios::binary);
     if (!in) return failure("cannot open \"" + path + "\": " + std::strerror(errno));
     std::vector<std::uint8_t> data;
     in.seekg(0, std::ios::end);
