@@ -11,6 +11,7 @@
 #include <new>
 #include <stdexcept>
 
+#include "base/byte_order.h"
 #include "base/file_bytes.h"
 #include "base/matrix.h"
 #include "base/mesh_transform.h"
@@ -91,24 +92,14 @@ bool isUnsignedInteger(int type) {
            type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
 }
 
-std::uint32_t readUnsigned(const std::uint8_t* at, std::size_t bytes) {
-    std::uint32_t value = 0;
-    for (std::size_t i = bytes; i-- > 0;) value = (value << 8) | at[i];
-    return value;
-}
-
 float readFloat(const std::uint8_t* at, int componentType) {
     switch (componentType) {
-        case TINYGLTF_COMPONENT_TYPE_FLOAT: {
-            const std::uint32_t bits = readUnsigned(at, 4);
-            float value;
-            std::memcpy(&value, &bits, sizeof value);
-            return value;
-        }
+        case TINYGLTF_COMPONENT_TYPE_FLOAT:
+            return std::bit_cast<float>(static_cast<std::uint32_t>(base::readLittleEndian(at, 0, 4)));
         case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
             return static_cast<float>(at[0]) / 255.0f;
         default:  // normalized unsigned short
-            return static_cast<float>(readUnsigned(at, 2)) / 65535.0f;
+            return static_cast<float>(base::readLittleEndian(at, 0, 2)) / 65535.0f;
     }
 }
 
@@ -160,7 +151,7 @@ std::vector<T> readAccessor(const Model& model, int index, int wantType, const s
 
     auto value = [&](const std::uint8_t* at) -> T {
         if constexpr (kIndices) {
-            return readUnsigned(at, bytes);
+            return static_cast<std::uint32_t>(base::readLittleEndian(at, 0, bytes));
         } else {
             return readFloat(at, a.componentType);
         }
@@ -213,7 +204,8 @@ std::vector<T> readAccessor(const Model& model, int index, int wantType, const s
             model, sparse.values.bufferView, static_cast<std::size_t>(sparse.values.byteOffset), count,
             elementBytes, elementBytes, name + "'s sparse values");
         for (std::size_t j = 0; j < count; ++j) {
-            const std::uint32_t target = readUnsigned(indices + j * indexBytes, indexBytes);
+            const auto target =
+                static_cast<std::uint32_t>(base::readLittleEndian(indices, j * indexBytes, indexBytes));
             if (target >= a.count) fail(name + ": a sparse index is out of range");
             for (std::size_t k = 0; k < components; ++k)
                 out[target * components + k] = value(values + j * elementBytes + k * bytes);
