@@ -317,6 +317,37 @@ TEST(ModelReader, BadFilesAreRefusedWithAReason) {
     }
 }
 
+TEST(ObjReader, CornersThatAgreeShareTheirVertexAndNoOthers) {
+    // A square of two triangles, then two more triangles whose first corner stands where the
+    // square's first does but with another texture coordinate.
+    const base::Result<MeshData> mesh = parse(R"(v 0 0 0
+v 1 0 0
+v 1 1 0
+v 0 1 0
+vt 0 0
+vt 1 0
+vt 1 1
+vt 0 1
+vt 0.5 0.5
+vn 0 0 1
+f 1/1/1 2/2/1 3/3/1
+f 1/1/1 3/3/1 4/4/1
+f 1/5/1 2/2/1 4/4/1
+f 1/5/1 3/3/1 4/4/1
+)",
+                                              "square.obj");
+    ASSERT_TRUE(mesh) << mesh.error();
+    ASSERT_EQ(mesh->triangleCount(), 4u);
+    EXPECT_EQ(mesh->vertices.size(), 5u) << "four corners of the square and the one other coordinate";
+    // Corners listed as 1, 3, 2 per triangle: the device's winding.
+    EXPECT_EQ(mesh->indices[0], mesh->indices[3]) << "the square's first corner is not shared";
+    EXPECT_NE(mesh->indices[0], mesh->indices[6])
+        << "a corner with another coordinate took the square's vertex";
+    EXPECT_EQ(mesh->indices[6], mesh->indices[9])
+        << "the corner met again with the same coordinate is not shared";
+    EXPECT_FLOAT_EQ(mesh->vertices[mesh->indices[6]].u, 0.5f);
+}
+
 double signedArea(const std::vector<std::array<float, 3>>& p, std::size_t a, std::size_t b, std::size_t c) {
     return ((p[b][0] - p[a][0]) * (p[c][2] - p[a][2]) - (p[b][2] - p[a][2]) * (p[c][0] - p[a][0])) / 2.0;
 }

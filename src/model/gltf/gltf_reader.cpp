@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 #include <cstring>
 #include <fstream>  // the library writes files with it, and includes it only with its own file access
 #include <limits>
@@ -16,6 +15,7 @@
 #include "base/matrix.h"
 #include "base/mesh_transform.h"
 #include "base/uri.h"
+#include "model/mesh_builder.h"
 #include "model/model_paths.h"
 
 // The library reads no picture and touches no file itself: pictures are decoded later by the
@@ -40,7 +40,6 @@ using tinygltf::Model;
 // Beyond these a file is refused before anything is allocated for it.
 constexpr std::size_t kMaxElements = std::size_t{1} << 26;
 constexpr std::size_t kMaxElementsWithoutData = std::size_t{1} << 20;
-constexpr std::size_t kMaxTriangles = std::size_t{1} << 25;
 constexpr std::size_t kMaxNodeVisits = std::size_t{1} << 20;
 constexpr int kMaxNodeDepth = 256;
 constexpr std::uint64_t kMaxBufferFileBytes = std::uint64_t{1} << 31;
@@ -355,7 +354,8 @@ private:
             }
         }
         const std::size_t triangles = list.size() / 3;
-        if (out_.attributes.size() + triangles > kMaxTriangles) fail("the model has too many triangles");
+        if (const base::Status room = checkTriangleCount(out_.attributes.size() + triangles); !room)
+            fail(room.error());
 
         const base::NormalTransform normalTransform(world);
         if (known != placed_.end()) {
@@ -403,12 +403,10 @@ private:
                 for (int k = 0; k < 3; ++k) list[t + k] = static_cast<std::uint32_t>(t + k);
             }
         }
-        for (std::size_t i = first; i < out_.vertices.size(); ++i) {
-            MeshVertex& v = out_.vertices[i];
-            base::transformVertex(v, world, normalTransform);
-            if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
-                fail(what + " has a position that is not a finite number");
-        }
+        for (std::size_t i = first; i < out_.vertices.size(); ++i)
+            base::transformVertex(out_.vertices[i], world, normalTransform);
+        if (!positionsFinite(std::span(out_.vertices).subspan(first)))
+            fail(what + " has a position that is not a finite number");
         addTriangles(list, first, normalTransform.mirrors, material);
         out_.hasNormals = true;
         out_.hasTextureCoords = out_.hasTextureCoords || !coords.empty();
@@ -573,9 +571,7 @@ base::Result<base::MeshData> parseGltf(std::span<const std::uint8_t> bytes, bool
         for (const int root : roots) builder.addNode(root, Matrix::identity(), 0);
         if (builder.usedDefault()) {
             // glTF's default material: white, without a texture.
-            MeshMaterial white;
-            white.material.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-            out.materials.push_back(white);
+            out.materials.push_back(whiteMaterial());
         }
         if (out.triangleCount() == 0) return base::Failure{"the file holds no triangles"};
         return out;

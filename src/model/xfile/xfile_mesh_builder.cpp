@@ -1,11 +1,9 @@
 #include "model/xfile/xfile_mesh_builder.h"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
-#include <unordered_map>
 
 #include "base/mesh_transform.h"
+#include "model/mesh_builder.h"
 
 namespace model::xfile {
 
@@ -26,7 +24,7 @@ std::vector<base::Matrix> worldMatrices(const std::vector<XFileFrame>& frames) {
 void appendMesh(const XFileMesh& mesh, const base::Matrix* world, base::MeshData& out) {
     const auto materialBase = static_cast<std::uint32_t>(out.materials.size());
     if (mesh.materials.empty()) {
-        out.materials.push_back(defaultXFileMaterial());
+        out.materials.push_back(whiteMaterial());
     } else {
         out.materials.insert(out.materials.end(), mesh.materials.begin(), mesh.materials.end());
     }
@@ -41,29 +39,16 @@ void appendMesh(const XFileMesh& mesh, const base::Matrix* world, base::MeshData
     out.attributes.reserve(out.attributes.size() + triangles);
     out.vertices.reserve(out.vertices.size() + mesh.positions.size());
 
-    // One output vertex per distinct (position, normal) pair that a face corner uses. A position
-    // usually has one normal: its first vertex is found by position, and only a position met
-    // again with another normal looks further.
-    constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
-    std::vector<std::uint32_t> firstVertexOf(mesh.positions.size(), kNone);
-    std::vector<std::uint32_t> normalOfVertex;  // per new vertex, when normals are per corner
-    std::unordered_map<std::uint64_t, std::uint32_t> otherVertexOf;
+    // One output vertex per distinct (position, normal) pair that a face corner uses.
+    VertexWelder<std::uint32_t> welder(mesh.positions.size());
     auto cornerVertex = [&](std::size_t corner) {
         const std::uint32_t position = mesh.faceIndices[corner];
         const std::uint32_t normal = !mesh.hasNormals  ? 0
                                      : normalPerCorner ? mesh.normalIndices[corner]
                                                        : position;
-        std::uint32_t& first = firstVertexOf[position];
-        if (first != kNone && (!normalPerCorner || normalOfVertex[first - firstVertex] == normal))
-            return first;
-        if (first != kNone) {
-            const std::uint64_t key = (static_cast<std::uint64_t>(position) << 32) | normal;
-            const auto [it, added] =
-                otherVertexOf.try_emplace(key, static_cast<std::uint32_t>(out.vertices.size()));
-            if (!added) return it->second;
-        } else {
-            first = static_cast<std::uint32_t>(out.vertices.size());
-        }
+        const auto next = static_cast<std::uint32_t>(out.vertices.size());
+        if (const std::uint32_t known = welder.find(position, normal, next); known != welder.kNone)
+            return known;
         base::MeshVertex v;
         v.x = mesh.positions[position][0];
         v.y = mesh.positions[position][1];
@@ -77,9 +62,8 @@ void appendMesh(const XFileMesh& mesh, const base::Matrix* world, base::MeshData
             v.u = mesh.textureCoords[position][0];
             v.v = mesh.textureCoords[position][1];
         }
-        if (normalPerCorner) normalOfVertex.push_back(normal);
         out.vertices.push_back(v);
-        return static_cast<std::uint32_t>(out.vertices.size() - 1);
+        return next;
     };
 
     std::size_t corner = 0;
@@ -111,12 +95,6 @@ void appendMesh(const XFileMesh& mesh, const base::Matrix* world, base::MeshData
 }
 
 }  // namespace
-
-base::MeshMaterial defaultXFileMaterial() {
-    base::MeshMaterial material;
-    material.material.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-    return material;
-}
 
 base::MeshData buildMeshData(const XFileScene& scene) {
     const std::vector<base::Matrix> world = worldMatrices(scene.frames);

@@ -6,9 +6,6 @@
 
 namespace model::xfile {
 
-// The material that a mesh without a MeshMaterialList gets: white, with no texture.
-base::MeshMaterial defaultXFileMaterial();
-
 base::MeshData buildMeshData(const XFileScene& scene);
 
 }  // namespace model::xfile
