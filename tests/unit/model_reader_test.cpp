@@ -12,6 +12,7 @@
 
 #include "fresh_directory.h"
 #include "model/polygon.h"
+#include "model/readers.h"
 
 namespace {
 
@@ -315,6 +316,28 @@ TEST(ModelReader, BadFilesAreRefusedWithAReason) {
             EXPECT_NE(result.error().find(c.reason), std::string::npos) << c.what << ": " << result.error();
         }
     }
+}
+
+// The format's name as the reader chosen for `text` called `name` gives it, "none" for none.
+std::string chosenFor(const std::string& text, const std::string& name) {
+    const std::vector<std::uint8_t> bytes = bytesOf(text);
+    const model::ModelReader* reader = model::readerFor(bytes, name);
+    return reader ? std::string(reader->name) : "none";
+}
+
+TEST(ModelReaders, ASignatureOutranksTheNameAndTheNameOutranksPlainText) {
+    const std::string obj = "# a triangle\nv 0 0 0\n";
+    EXPECT_EQ(chosenFor("xof 0303txt 0032", "m.obj"), "X");
+    EXPECT_EQ(chosenFor("glTF\x02", "m.x"), "GLB");
+    EXPECT_EQ(chosenFor(" {\"asset\":{}}", "m.obj"), "glTF");
+    EXPECT_EQ(chosenFor(obj, "m.gltf"), "glTF") << "text that only looks like OBJ overrode a glTF name";
+    EXPECT_EQ(chosenFor(obj, "model.x"), "OBJ") << "the program opens model.x whatever it holds";
+    EXPECT_EQ(chosenFor(obj, "model"), "OBJ");
+    EXPECT_EQ(chosenFor("hello", "M.OBJ"), "OBJ");
+    EXPECT_EQ(chosenFor("hello", "m.GLB"), "GLB");
+    EXPECT_EQ(chosenFor("hello", "folder.x/model"), "none") << "a folder's extension is not the file's";
+    EXPECT_EQ(chosenFor("hello", "model.x.txt"), "none");
+    EXPECT_EQ(parse("hello", "m.txt").error(), "not a model nukitori reads (X, glTF, GLB or OBJ)");
 }
 
 TEST(ObjReader, CornersThatAgreeShareTheirVertexAndNoOthers) {
