@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "../tests/unit/grid_model.h"
-#include "xfile/xfile_reader.h"
+#include "model/xfile/xfile_reader.h"
 
 #ifdef NUKITORI_WITH_ASSIMP
 #include <assimp/cimport.h>
@@ -43,9 +43,9 @@ void setCounters(benchmark::State& bench, std::size_t bytes, std::size_t vertice
 // From the path, as the model object reads it on start-up and after every grab.
 void readShippedModel(benchmark::State& bench) {
     const std::size_t bytes = fileBytes(kModelPath).size();
-    xfile::XFileResult result = base::Failure{"not read"};
+    model::xfile::XFileResult result = base::Failure{"not read"};
     for (auto _ : bench) {
-        result = xfile::readXFile(kModelPath);
+        result = model::xfile::readXFile(kModelPath);
         benchmark::DoNotOptimize(result);
     }
     if (!result) {
@@ -58,9 +58,9 @@ BENCHMARK(readShippedModel)->Unit(benchmark::kMicrosecond);
 
 void parseShippedModel(benchmark::State& bench) {
     const std::vector<std::uint8_t> data = fileBytes(kModelPath);
-    xfile::XFileResult result = base::Failure{"not read"};
+    model::xfile::XFileResult result = base::Failure{"not read"};
     for (auto _ : bench) {
-        result = xfile::parseXFile(data);
+        result = model::xfile::parseXFile(data);
         benchmark::DoNotOptimize(result);
     }
     if (!result) {
@@ -75,9 +75,9 @@ BENCHMARK(parseShippedModel)->Unit(benchmark::kMicrosecond);
 // triangles (about 18 MB of text).
 void parseGeneratedGrid(benchmark::State& bench) {
     const std::vector<std::uint8_t> data = gridXFile(static_cast<int>(bench.range(0)));
-    xfile::XFileResult result = base::Failure{"not read"};
+    model::xfile::XFileResult result = base::Failure{"not read"};
     for (auto _ : bench) {
-        result = xfile::parseXFile(data);
+        result = model::xfile::parseXFile(data);
         benchmark::DoNotOptimize(result);
     }
     if (!result) {
@@ -91,9 +91,9 @@ BENCHMARK(parseGeneratedGrid)->Arg(100)->Arg(225)->Arg(317)->Unit(benchmark::kMi
 // The binary form of the same grid: 317 is about 10.4 MB of token records.
 void parseGeneratedBinaryGrid(benchmark::State& bench) {
     const std::vector<std::uint8_t> data = gridXFileBinary(static_cast<int>(bench.range(0)));
-    xfile::XFileResult result = base::Failure{"not read"};
+    model::xfile::XFileResult result = base::Failure{"not read"};
     for (auto _ : bench) {
-        result = xfile::parseXFile(data);
+        result = model::xfile::parseXFile(data);
         benchmark::DoNotOptimize(result);
     }
     if (!result) {
@@ -118,7 +118,7 @@ void loadPeakMemory(benchmark::State& bench) {
     for (auto _ : bench) {
         const std::size_t before = heap::live;
         heap::peak = before;
-        const xfile::XFileResult result = xfile::readXFile(file.string());
+        const model::xfile::XFileResult result = model::xfile::readXFile(file.string());
         if (!result) {
             bench.SkipWithError(result.error().c_str());
             break;

@@ -1,5 +1,7 @@
 #include "model/model_paths.h"
 
+#include <filesystem>
+
 #include "base/file_bytes.h"
 
 namespace model {
@@ -21,6 +23,18 @@ std::string besideFolder(const std::string& folder, const std::string& name) {
 
 std::string folderOf(const std::string& path) {
     return genericUtf8(base::pathFromUtf8(path).parent_path());
+}
+
+bool isRegularFile(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(base::pathFromUtf8(path), ignored);
+}
+
+base::Status notAFolder(const std::string& path) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(base::pathFromUtf8(path), ignored))
+        return base::Failure{"\"" + path + "\" is a folder, not a file"};
+    return base::Done{};
 }
 
 }  // namespace model

@@ -1,21 +1,15 @@
 #pragma once
 // Models in any of the formats nukitori reads: DirectX X files, glTF 2.0 (.gltf and .glb) and
 // Wavefront OBJ. The format is told by the content first, then by the name's extension, so a
-// file called model.x may hold any of them.
+// file called model.x may hold any of them (readers.h).
 #include <cstdint>
 #include <span>
 #include <string>
-#include <string_view>
 
 #include "base/mesh_data.h"
 #include "base/result.h"
 
 namespace model {
-
-enum class ModelFormat { XFile, GltfText, GltfBinary, Obj, Unknown };
-
-ModelFormat detectModelFormat(std::span<const std::uint8_t> head, std::string_view path);
-const char* formatName(ModelFormat format);
 
 // The mesh of the model file at `path` (UTF-8), or what is wrong with it. Texture names come
 // back as the paths to open: glTF and OBJ ones beside the model file; X file ones in the working

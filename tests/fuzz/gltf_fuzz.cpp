@@ -6,10 +6,10 @@
 #include <span>
 
 #include "mesh_checks.h"
-#include "model/gltf_reader.h"
+#include "model/gltf/gltf_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const bool binary = size >= 4 && std::memcmp(data, "glTF", 4) == 0;
-    checkReaderResult(model::parseGltf(std::span<const std::uint8_t>(data, size), binary, "fuzz.gltf"));
+    checkReaderResult(model::gltf::parseGltf(std::span<const std::uint8_t>(data, size), binary, "fuzz.gltf"));
     return 0;
 }

@@ -4,9 +4,9 @@
 #include <span>
 
 #include "mesh_checks.h"
-#include "model/obj_reader.h"
+#include "model/obj/obj_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    checkReaderResult(model::parseObj(std::span<const std::uint8_t>(data, size), "fuzz.obj"));
+    checkReaderResult(model::obj::parseObj(std::span<const std::uint8_t>(data, size), "fuzz.obj"));
     return 0;
 }

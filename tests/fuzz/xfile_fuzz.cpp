@@ -5,9 +5,9 @@
 #include <span>
 
 #include "mesh_checks.h"
-#include "xfile/xfile_reader.h"
+#include "model/xfile/xfile_reader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    checkReaderResult(xfile::parseXFile(std::span<const std::uint8_t>(data, size)));
+    checkReaderResult(model::xfile::parseXFile(std::span<const std::uint8_t>(data, size)));
     return 0;
 }

@@ -12,6 +12,7 @@
 
 #include "fresh_directory.h"
 #include "model/polygon.h"
+#include "model/readers.h"
 
 namespace {
 
@@ -122,7 +123,8 @@ TEST_F(ModelFiles, TheSampleInEveryFormatIsTheSameModelWhateverTheFileIsCalled) 
     fs::create_directory("elsewhere");
     fs::copy_file(u8(assetPath("model.x")), "elsewhere/model.x");
     fs::copy_file(u8(assetPath("フィルター.bmp")), u8("elsewhere/フィルター.bmp"));
-    EXPECT_EQ(model::readModel("elsewhere/model.x")->materials[0].textureFilename, "elsewhere/フィルター.bmp");
+    EXPECT_EQ(model::readModel("elsewhere/model.x")->materials[0].textureFilename,
+              "elsewhere/フィルター.bmp");
     std::ofstream(u8("フィルター.bmp")).put(0);
     EXPECT_EQ(model::readModel("elsewhere/model.x")->materials[0].textureFilename, "フィルター.bmp");
 }
@@ -167,7 +169,8 @@ struct Buffer {
 };
 
 std::string view(std::size_t offset, std::size_t length) {
-    return R"({"buffer":0,"byteOffset":)" + std::to_string(offset) + R"(,"byteLength":)" + std::to_string(length) + "}";
+    return R"({"buffer":0,"byteOffset":)" + std::to_string(offset) + R"(,"byteLength":)" +
+           std::to_string(length) + "}";
 }
 
 TEST(GltfReader, StripsFansSparseDataPackedCoordinatesAndMirroredInstancesAllFaceTheViewer) {
@@ -180,7 +183,8 @@ TEST(GltfReader, StripsFansSparseDataPackedCoordinatesAndMirroredInstancesAllFac
     const std::size_t sparseIndex = b.raw({2});
     const std::size_t sparseValue = b.floats({1, 1, 0});
     const std::string views = R"("bufferViews":[)" + view(positions, 48) + "," + view(coords, 8) + "," +
-                              view(strip, 4) + "," + view(sparseIndex, 1) + "," + view(sparseValue, 12) + "],";
+                              view(strip, 4) + "," + view(sparseIndex, 1) + "," + view(sparseValue, 12) +
+                              "],";
     const std::string accessors = R"("accessors":[
       {"bufferView":0,"componentType":5126,"count":4,"type":"VEC3",
        "sparse":{"count":1,"indices":{"bufferView":3,"componentType":5121},"values":{"bufferView":4}}},
@@ -226,8 +230,9 @@ TEST(GltfReader, StripsFansSparseDataPackedCoordinatesAndMirroredInstancesAllFac
     EXPECT_EQ(mesh->materials[0].material.diffuse, (base::ColourValue{0.5f, 0.25f, 1.0f, 0.75f}));
     EXPECT_EQ(mesh->materials[0].material.emissive, (base::ColourValue{0.1f, 0.2f, 0.3f, 1.0f}));
     ASSERT_TRUE(mesh->materials[0].embeddedTexture);
-    EXPECT_EQ(std::string(mesh->materials[0].embeddedTexture->begin(), mesh->materials[0].embeddedTexture->end()),
-              "picture");
+    EXPECT_EQ(
+        std::string(mesh->materials[0].embeddedTexture->begin(), mesh->materials[0].embeddedTexture->end()),
+        "picture");
     EXPECT_EQ(mesh->materials[1].material.diffuse, (base::ColourValue{1, 1, 1, 1}));
     EXPECT_EQ(std::count(mesh->attributes.begin(), mesh->attributes.end(), 1u), 4);
 }
@@ -256,13 +261,15 @@ TEST(ModelReader, BadFilesAreRefusedWithAReason) {
     auto withIndex = [&](int index) {
         Buffer b = good;
         b.raw({0, 1, static_cast<std::uint8_t>(index)});
-        return b.gltf(R"("bufferViews":[{"buffer":0,"byteLength":36},{"buffer":0,"byteOffset":36,"byteLength":3}],
+        return b.gltf(
+            R"("bufferViews":[{"buffer":0,"byteLength":36},{"buffer":0,"byteOffset":36,"byteLength":3}],
             "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3"},
                          {"bufferView":1,"componentType":5121,"count":3,"type":"SCALAR"}],
             "meshes":[{"primitives":[{"attributes":{"POSITION":0},"indices":1}]}],"nodes":[{"mesh":0}])");
     };
     const base::Result<MeshData> wellFormed = parse(withIndex(2), "ok.gltf");
-    ASSERT_TRUE(wellFormed) << "the well-formed case must load, or the rest proves nothing: " << wellFormed.error();
+    ASSERT_TRUE(wellFormed) << "the well-formed case must load, or the rest proves nothing: "
+                            << wellFormed.error();
 
     const std::string utf16("\xFF\xFE{\0\"\0a\0s\0s\0e\0t\0\"\0:\0{\0}\0}\0", 26);
     const std::string junk("\x00\x9F\x12\xFFxof glTF\x01\x02\x03", 15);
@@ -273,21 +280,27 @@ TEST(ModelReader, BadFilesAreRefusedWithAReason) {
         const char* reason;
     } cases[] = {
         {"an index past the vertices", withIndex(7), "m.gltf", "index out of range"},
-        {"a node that holds itself", good.gltf(triangle + R"("nodes":[{"children":[1]},{"children":[0],"mesh":0}],
-            "scenes":[{"nodes":[0]}])"), "m.gltf", "own ancestor"},
+        {"a node that holds itself",
+         good.gltf(triangle + R"("nodes":[{"children":[1]},{"children":[0],"mesh":0}],
+            "scenes":[{"nodes":[0]}])"),
+         "m.gltf", "own ancestor"},
         {"more elements than the data holds", good.gltf(R"("bufferViews":[{"buffer":0,"byteLength":36}],
             "accessors":[{"bufferView":0,"componentType":5126,"count":3000000,"type":"VEC3"}],
-            "meshes":[{"primitives":[{"attributes":{"POSITION":0}}]}],"nodes":[{"mesh":0}])"), "m.gltf",
-         "3000000 elements"},
-        {"a buffer file that is not there", R"({"asset":{"version":"2.0"},
-            "buffers":[{"byteLength":36,"uri":"gone.bin"}],)" + triangle + R"("nodes":[{"mesh":0}]})", "m.gltf",
-         "gone.bin"},
+            "meshes":[{"primitives":[{"attributes":{"POSITION":0}}]}],"nodes":[{"mesh":0}])"),
+         "m.gltf", "3000000 elements"},
+        {"a buffer file that is not there",
+         R"({"asset":{"version":"2.0"},
+            "buffers":[{"byteLength":36,"uri":"gone.bin"}],)" +
+             triangle + R"("nodes":[{"mesh":0}]})",
+         "m.gltf", "gone.bin"},
         {"a position that is not a number", notFinite.gltf(triangle + R"("nodes":[{"mesh":0}])"), "m.gltf",
          "not a finite number"},
         {"UTF-16 text", utf16, "m.gltf", ""},
         {"binary junk", junk, "m.glb", ""},
-        {"a claimed 2 GB buffer", glb(R"({"asset":{"version":"2.0"},"buffers":[{"byteLength":2147483648}]})",
-                                      std::vector<std::uint8_t>(36)), "m.glb", ""},
+        {"a claimed 2 GB buffer",
+         glb(R"({"asset":{"version":"2.0"},"buffers":[{"byteLength":2147483648}]})",
+             std::vector<std::uint8_t>(36)),
+         "m.glb", ""},
         {"no triangles", R"({"asset":{"version":"2.0"}})", "m.gltf", "no triangles"},
         {"an OBJ face past the vertices", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 9\n", "m.obj", "does not exist"},
         {"an OBJ face counting back too far", "v 0 0 0\nf -1 -2 -3\n", "m.obj", "back past"},
@@ -303,6 +316,59 @@ TEST(ModelReader, BadFilesAreRefusedWithAReason) {
             EXPECT_NE(result.error().find(c.reason), std::string::npos) << c.what << ": " << result.error();
         }
     }
+}
+
+// The format's name as the reader chosen for `text` called `name` gives it, "none" for none.
+std::string chosenFor(const std::string& text, const std::string& name) {
+    const std::vector<std::uint8_t> bytes = bytesOf(text);
+    const model::ModelReader* reader = model::readerFor(bytes, name);
+    return reader ? std::string(reader->name) : "none";
+}
+
+TEST(ModelReaders, ASignatureOutranksTheNameAndTheNameOutranksPlainText) {
+    const std::string obj = "# a triangle\nv 0 0 0\n";
+    EXPECT_EQ(chosenFor("xof 0303txt 0032", "m.obj"), "X");
+    EXPECT_EQ(chosenFor("glTF\x02", "m.x"), "GLB");
+    EXPECT_EQ(chosenFor(" {\"asset\":{}}", "m.obj"), "glTF");
+    EXPECT_EQ(chosenFor(obj, "m.gltf"), "glTF") << "text that only looks like OBJ overrode a glTF name";
+    EXPECT_EQ(chosenFor(obj, "model.x"), "OBJ") << "the program opens model.x whatever it holds";
+    EXPECT_EQ(chosenFor(obj, "model"), "OBJ");
+    EXPECT_EQ(chosenFor("hello", "M.OBJ"), "OBJ");
+    EXPECT_EQ(chosenFor("hello", "m.GLB"), "GLB");
+    EXPECT_EQ(chosenFor("hello", "folder.x/model"), "none") << "a folder's extension is not the file's";
+    EXPECT_EQ(chosenFor("hello", "model.x.txt"), "none");
+    EXPECT_EQ(parse("hello", "m.txt").error(), "not a model nukitori reads (X, glTF, GLB or OBJ)");
+}
+
+TEST(ObjReader, CornersThatAgreeShareTheirVertexAndNoOthers) {
+    // A square of two triangles, then two more triangles whose first corner stands where the
+    // square's first does but with another texture coordinate.
+    const base::Result<MeshData> mesh = parse(R"(v 0 0 0
+v 1 0 0
+v 1 1 0
+v 0 1 0
+vt 0 0
+vt 1 0
+vt 1 1
+vt 0 1
+vt 0.5 0.5
+vn 0 0 1
+f 1/1/1 2/2/1 3/3/1
+f 1/1/1 3/3/1 4/4/1
+f 1/5/1 2/2/1 4/4/1
+f 1/5/1 3/3/1 4/4/1
+)",
+                                              "square.obj");
+    ASSERT_TRUE(mesh) << mesh.error();
+    ASSERT_EQ(mesh->triangleCount(), 4u);
+    EXPECT_EQ(mesh->vertices.size(), 5u) << "four corners of the square and the one other coordinate";
+    // Corners listed as 1, 3, 2 per triangle: the device's winding.
+    EXPECT_EQ(mesh->indices[0], mesh->indices[3]) << "the square's first corner is not shared";
+    EXPECT_NE(mesh->indices[0], mesh->indices[6])
+        << "a corner with another coordinate took the square's vertex";
+    EXPECT_EQ(mesh->indices[6], mesh->indices[9])
+        << "the corner met again with the same coordinate is not shared";
+    EXPECT_FLOAT_EQ(mesh->vertices[mesh->indices[6]].u, 0.5f);
 }
 
 double signedArea(const std::vector<std::array<float, 3>>& p, std::size_t a, std::size_t b, std::size_t c) {

@@ -7,7 +7,7 @@
 #include <new>
 #include <string>
 
-#include "xfile/xfile_reader.h"
+#include "model/xfile/xfile_reader.h"
 #include "xfile_test_files.h"
 
 namespace {
@@ -37,7 +37,7 @@ using xfile_test::bytesOf;
 
 // The error for `data`, which must not give a mesh.
 std::string errorOf(const Bytes& data) {
-    const xfile::XFileResult result = xfile::parseXFile(data);
+    const model::xfile::XFileResult result = model::xfile::parseXFile(data);
     EXPECT_FALSE(result.ok()) << "a mesh was read from bad data";
     EXPECT_FALSE(result.error().empty()) << "no error message";
     return result.error();
@@ -51,10 +51,10 @@ std::string errorOfText(const std::string& body) {
 
 TEST(XFileErrors, MissingEmptyAndFolderPathsAreReported) {
     const std::string missing = ::testing::TempDir() + "no_such_model.x";
-    const xfile::XFileResult result = xfile::readXFile(missing);
+    const model::xfile::XFileResult result = model::xfile::readXFile(missing);
     EXPECT_FALSE(result.ok());
     EXPECT_CONTAINS(result.error(), missing);
-    EXPECT_CONTAINS(xfile::readXFile(::testing::TempDir()).error(), "folder");
+    EXPECT_CONTAINS(model::xfile::readXFile(::testing::TempDir()).error(), "folder");
     EXPECT_CONTAINS(errorOf({}), "empty");
 }
 
@@ -203,7 +203,7 @@ TEST(XFileErrors, DeepNestingAndGarbageNeverCrash) {
                 seed = seed * 1664525u + 1013904223u;
                 data.push_back(static_cast<std::uint8_t>(seed >> 24));
             }
-            const xfile::XFileResult result = xfile::parseXFile(data);
+            const model::xfile::XFileResult result = model::xfile::parseXFile(data);
             EXPECT_TRUE(result.ok() || !result.error().empty()) << "a failure without a reason";
         }
     }

@@ -1,4 +1,4 @@
-#include "xfile/xfile_reader.h"
+#include "model/xfile/xfile_reader.h"
 
 #include <gtest/gtest.h>
 
@@ -13,12 +13,12 @@
 namespace {
 
 using base::MeshData;
-using xfile::XFileResult;
+using model::xfile::XFileResult;
 using xfile_test::Bytes;
 using xfile_test::bytesOf;
 
 XFileResult parse(const Bytes& data) {
-    return xfile::parseXFile(data);
+    return model::xfile::parseXFile(data);
 }
 
 void expectColour(const base::ColourValue& c, float r, float g, float b, float a, const char* what) {
@@ -265,14 +265,14 @@ TEST(XFileReader, ReadsFilesFromDiskByUtf8PathInEveryFormAndRefusesACutOne) {
     ASSERT_TRUE(fromMemory) << fromMemory.error();
     for (const Bytes& data : {bytesOf(xfile_test::cubeText("xof 0303txt 0032")), grid}) {
         write(data);
-        const XFileResult result = xfile::readXFile(path);
+        const XFileResult result = model::xfile::readXFile(path);
         ASSERT_TRUE(result) << result.error();
         expectSameMesh(*parse(data), *result, "from the file");
     }
 
     Bytes cut(grid.begin(), grid.begin() + static_cast<std::ptrdiff_t>(grid.size() / 2));
     write(cut);
-    const XFileResult result = xfile::readXFile(path);
+    const XFileResult result = model::xfile::readXFile(path);
     std::filesystem::remove(base::pathFromUtf8(path));
     EXPECT_FALSE(result) << "half a file was read as a mesh";
     EXPECT_NE(result.error().find("byte offset"), std::string::npos) << result.error();

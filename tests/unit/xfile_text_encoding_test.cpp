@@ -6,7 +6,7 @@
 
 #include "base/os/cp932.h"
 #include "base/utf8.h"
-#include "xfile/xfile_reader.h"
+#include "model/xfile/xfile_reader.h"
 #include "xfile_test_files.h"
 
 namespace {
@@ -48,7 +48,7 @@ TEST(XFileTextureNames, ShiftJisNamesAreDecodedInTextAndBinaryFiles) {
         ".bmp\"; } }\n"
         "  Material { 1;1;1;1;; 0; 0;0;0;; 0;0;0;; TextureFilename { \"" +
         kFilterUtf8 + ".bmp\"; } }\n } }\n";
-    const xfile::XFileResult fromText = xfile::parseXFile(xfile_test::bytesOf(text));
+    const model::xfile::XFileResult fromText = model::xfile::parseXFile(xfile_test::bytesOf(text));
     ASSERT_TRUE(fromText) << fromText.error();
     ASSERT_EQ(fromText->materials.size(), 2u);
     EXPECT_EQ(fromText->materials[0].textureFilename, kFilterUtf8 + ".bmp") << "Shift-JIS name not decoded";
@@ -59,7 +59,7 @@ TEST(XFileTextureNames, ShiftJisNamesAreDecodedInTextAndBinaryFiles) {
     w.name("MeshMaterialList").open().integers({1, 1, 0});
     w.name("Material").open().floats({1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0});
     w.name("TextureFilename").open().string(kFilterSjis + ".bmp").close().close().close().close();
-    const xfile::XFileResult fromBinary = xfile::parseXFile(w.bytes());
+    const model::xfile::XFileResult fromBinary = model::xfile::parseXFile(w.bytes());
     ASSERT_TRUE(fromBinary) << fromBinary.error();
     EXPECT_EQ(fromBinary->materials[0].textureFilename, kFilterUtf8 + ".bmp");
 }

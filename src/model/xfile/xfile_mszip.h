@@ -5,17 +5,14 @@
 // deflate data. Each block may refer back into the output of the blocks before it.
 #include <cstdint>
 #include <span>
-#include <string>
 #include <vector>
 
-namespace xfile {
+#include "base/result.h"
 
-struct MszipResult {
-    std::vector<std::uint8_t> body;  // the decompressed data that follows the header
-    std::string error;               // empty on success; names the byte offset in the file
-};
+namespace model::xfile {
 
-// `file` is the whole file, header included.
-MszipResult decompressXFileBody(std::span<const std::uint8_t> file);
+// The decompressed data that follows the header, or what is wrong and at which byte offset of
+// the file. `file` is the whole file, header included.
+base::Result<std::vector<std::uint8_t>> decompressXFileBody(std::span<const std::uint8_t> file);
 
-}  // namespace xfile
+}  // namespace model::xfile

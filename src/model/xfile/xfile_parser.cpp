@@ -1,4 +1,4 @@
-#include "xfile/xfile_parser.h"
+#include "model/xfile/xfile_parser.h"
 
 #include <algorithm>
 #include <limits>
@@ -7,7 +7,7 @@
 
 #include "base/os/cp932.h"
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
@@ -41,7 +41,7 @@ public:
                 } else if (sameName(type, "Mesh")) {
                     parseMesh(-1);
                 } else if (sameName(type, "Material")) {
-                    MeshMaterial material = parseMaterial();
+                    base::MeshMaterial material = parseMaterial();
                     if (!name.empty()) namedMaterials_[name] = material;
                 } else {
                     skipObjectBody();
@@ -212,11 +212,11 @@ private:
         if (depth > kMaxFrameDepth)
             fail(objectStart_, "frames nest more than " + std::to_string(kMaxFrameDepth) + " levels deep");
         const int index = static_cast<int>(scene_.frames.size());
-        scene_.frames.push_back(XFileFrame{parent, Matrix::identity()});
+        scene_.frames.push_back(XFileFrame{parent, base::Matrix::identity()});
         readChildren(
             [&](const std::string& type, const std::string&) {
                 if (sameName(type, "FrameTransformMatrix")) {
-                    Matrix matrix;
+                    base::Matrix matrix;
                     for (auto& row : matrix.m) {
                         for (float& value : row) value = readFloat("a matrix element");
                     }
@@ -336,7 +336,7 @@ private:
             }
             mesh.faceMaterials.push_back(index);
         }
-        std::vector<MeshMaterial> materials;
+        std::vector<base::MeshMaterial> materials;
         readChildren(
             [&](const std::string& type, const std::string& name) {
                 if (!sameName(type, "Material")) return false;
@@ -358,9 +358,9 @@ private:
         if (mesh.materials.empty()) mesh.faceMaterials.clear();
     }
 
-    MeshMaterial parseMaterial() {
-        MeshMaterial result;
-        Material& m = result.material;
+    base::MeshMaterial parseMaterial() {
+        base::MeshMaterial result;
+        base::Material& m = result.material;
         m.diffuse = {readFloat("a face colour"), readFloat("a face colour"), readFloat("a face colour"),
                      readFloat("a face colour")};
         m.power = readFloat("the specular power");
@@ -386,7 +386,7 @@ private:
     std::size_t last_ = 0;         // place of the last token taken
     std::size_t objectStart_ = 0;  // place of the type name of the object being read
     std::string lastType_;
-    std::map<std::string, MeshMaterial> namedMaterials_;
+    std::map<std::string, base::MeshMaterial> namedMaterials_;
     XFileScene scene_;
 };
 
@@ -397,4 +397,4 @@ XFileScene parseXFileScene(XTokenizer& tokens) {
     return parser.parse();
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -1,18 +1,16 @@
-#include "xfile/xfile_mesh_builder.h"
+#include "model/xfile/xfile_mesh_builder.h"
 
 #include <algorithm>
-#include <cmath>
-#include <limits>
-#include <unordered_map>
 
 #include "base/mesh_transform.h"
+#include "model/mesh_builder.h"
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
-std::vector<Matrix> worldMatrices(const std::vector<XFileFrame>& frames) {
-    std::vector<Matrix> world;
+std::vector<base::Matrix> worldMatrices(const std::vector<XFileFrame>& frames) {
+    std::vector<base::Matrix> world;
     world.reserve(frames.size());
     for (const XFileFrame& frame : frames) {
         // Row vectors: the child's own matrix applies first, then its parent's.
@@ -23,10 +21,10 @@ std::vector<Matrix> worldMatrices(const std::vector<XFileFrame>& frames) {
     return world;
 }
 
-void appendMesh(const XFileMesh& mesh, const Matrix* world, MeshData& out) {
+void appendMesh(const XFileMesh& mesh, const base::Matrix* world, base::MeshData& out) {
     const auto materialBase = static_cast<std::uint32_t>(out.materials.size());
     if (mesh.materials.empty()) {
-        out.materials.push_back(defaultXFileMaterial());
+        out.materials.push_back(whiteMaterial());
     } else {
         out.materials.insert(out.materials.end(), mesh.materials.begin(), mesh.materials.end());
     }
@@ -41,30 +39,17 @@ void appendMesh(const XFileMesh& mesh, const Matrix* world, MeshData& out) {
     out.attributes.reserve(out.attributes.size() + triangles);
     out.vertices.reserve(out.vertices.size() + mesh.positions.size());
 
-    // One output vertex per distinct (position, normal) pair that a face corner uses. A position
-    // usually has one normal: its first vertex is found by position, and only a position met
-    // again with another normal looks further.
-    constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
-    std::vector<std::uint32_t> firstVertexOf(mesh.positions.size(), kNone);
-    std::vector<std::uint32_t> normalOfVertex;  // per new vertex, when normals are per corner
-    std::unordered_map<std::uint64_t, std::uint32_t> otherVertexOf;
+    // One output vertex per distinct (position, normal) pair that a face corner uses.
+    VertexWelder<std::uint32_t> welder(mesh.positions.size());
     auto cornerVertex = [&](std::size_t corner) {
         const std::uint32_t position = mesh.faceIndices[corner];
         const std::uint32_t normal = !mesh.hasNormals  ? 0
                                      : normalPerCorner ? mesh.normalIndices[corner]
                                                        : position;
-        std::uint32_t& first = firstVertexOf[position];
-        if (first != kNone && (!normalPerCorner || normalOfVertex[first - firstVertex] == normal))
-            return first;
-        if (first != kNone) {
-            const std::uint64_t key = (static_cast<std::uint64_t>(position) << 32) | normal;
-            const auto [it, added] =
-                otherVertexOf.try_emplace(key, static_cast<std::uint32_t>(out.vertices.size()));
-            if (!added) return it->second;
-        } else {
-            first = static_cast<std::uint32_t>(out.vertices.size());
-        }
-        MeshVertex v;
+        const auto next = static_cast<std::uint32_t>(out.vertices.size());
+        if (const std::uint32_t known = welder.find(position, normal, next); known != welder.kNone)
+            return known;
+        base::MeshVertex v;
         v.x = mesh.positions[position][0];
         v.y = mesh.positions[position][1];
         v.z = mesh.positions[position][2];
@@ -77,9 +62,8 @@ void appendMesh(const XFileMesh& mesh, const Matrix* world, MeshData& out) {
             v.u = mesh.textureCoords[position][0];
             v.v = mesh.textureCoords[position][1];
         }
-        if (normalPerCorner) normalOfVertex.push_back(normal);
         out.vertices.push_back(v);
-        return static_cast<std::uint32_t>(out.vertices.size() - 1);
+        return next;
     };
 
     std::size_t corner = 0;
@@ -112,19 +96,13 @@ void appendMesh(const XFileMesh& mesh, const Matrix* world, MeshData& out) {
 
 }  // namespace
 
-MeshMaterial defaultXFileMaterial() {
-    MeshMaterial material;
-    material.material.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-    return material;
-}
-
-MeshData buildMeshData(const XFileScene& scene) {
-    const std::vector<Matrix> world = worldMatrices(scene.frames);
-    MeshData out;
+base::MeshData buildMeshData(const XFileScene& scene) {
+    const std::vector<base::Matrix> world = worldMatrices(scene.frames);
+    base::MeshData out;
     for (const XFileMesh& mesh : scene.meshes) {
         appendMesh(mesh, mesh.frame < 0 ? nullptr : &world[static_cast<std::size_t>(mesh.frame)], out);
     }
     return out;
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -1,4 +1,4 @@
-#include "xfile/xfile_reader.h"
+#include "model/xfile/xfile_reader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -10,13 +10,14 @@
 #include <vector>
 
 #include "base/file_bytes.h"
-#include "xfile/xfile_header.h"
-#include "xfile/xfile_mesh_builder.h"
-#include "xfile/xfile_mszip.h"
-#include "xfile/xfile_parser.h"
-#include "xfile/xfile_tokenizer.h"
+#include "model/model_paths.h"
+#include "model/xfile/xfile_header.h"
+#include "model/xfile/xfile_mesh_builder.h"
+#include "model/xfile/xfile_mszip.h"
+#include "model/xfile/xfile_parser.h"
+#include "model/xfile/xfile_tokenizer.h"
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
@@ -32,7 +33,7 @@ XFileResult readBody(MakeTokenizer makeTokenizer) {
         const XFileScene scene = parseXFileScene(*tokens);
         if (scene.meshes.empty())
             return failure(tokens->describePlace(tokens->next().place) + ": the file holds no Mesh");
-        MeshData mesh = buildMeshData(scene);
+        base::MeshData mesh = buildMeshData(scene);
         if (mesh.triangleCount() == 0) return failure("the meshes of the file hold no triangles");
         return mesh;
     } catch (const XFileSyntaxError& e) {
@@ -77,16 +78,15 @@ private:
 }  // namespace
 
 XFileResult parseXFile(std::span<const std::uint8_t> data) {
-    std::string error;
-    const std::optional<XFileHeader> header = parseXFileHeader(data, error);
-    if (!header) return failure(error);
+    const base::Result<XFileHeader> header = parseXFileHeader(data);
+    if (!header) return header.failure();
 
     std::vector<std::uint8_t> decompressed;
     std::span<const std::uint8_t> body = data.subspan(kXFileHeaderSize);
     if (header->compressed) {
-        MszipResult unpacked = decompressXFileBody(data);
-        if (!unpacked.error.empty()) return failure(unpacked.error);
-        decompressed = std::move(unpacked.body);
+        base::Result<std::vector<std::uint8_t>> unpacked = decompressXFileBody(data);
+        if (!unpacked) return unpacked.failure();
+        decompressed = std::move(*unpacked);
         body = decompressed;
     }
 
@@ -98,12 +98,9 @@ XFileResult parseXFile(std::span<const std::uint8_t> data) {
 }
 
 XFileResult readXFile(const std::string& path) {
+    if (const base::Status file = notAFolder(path); !file) return file.failure();
     // Paths are UTF-8 on every platform; the u8 form keeps Japanese names intact on Windows.
-    const std::filesystem::path file = base::pathFromUtf8(path);
-    std::error_code ignored;
-    if (std::filesystem::is_directory(file, ignored))
-        return failure("\"" + path + "\" is a folder, not a file");
-    std::ifstream in(file, std::ios::binary);
+    std::ifstream in(base::pathFromUtf8(path), std::ios::binary);
     if (!in) return failure("cannot open \"" + path + "\": " + std::strerror(errno));
     std::vector<std::uint8_t> data;
     in.seekg(0, std::ios::end);
@@ -113,8 +110,7 @@ XFileResult readXFile(const std::string& path) {
     if (size >= static_cast<std::streamoff>(kXFileHeaderSize)) {
         std::uint8_t start[kXFileHeaderSize];
         in.read(reinterpret_cast<char*>(start), sizeof start);
-        std::string error;
-        const std::optional<XFileHeader> header = parseXFileHeader(start, error);
+        const base::Result<XFileHeader> header = parseXFileHeader(start);
         if (in && header && header->encoding == XFileEncoding::Binary && !header->compressed) {
             const auto body = static_cast<std::size_t>(size) - kXFileHeaderSize;
             return readBody([&] {
@@ -134,4 +130,4 @@ XFileResult readXFile(const std::string& path) {
     return parseXFile(data);
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -8,11 +8,11 @@
 #include "base/mesh_data.h"
 #include "base/result.h"
 
-namespace model {
+namespace model::gltf {
 
 // Relative buffer and picture names lead from the folder of `path` (UTF-8), which also names
 // the pictures the file embeds.
 base::Result<base::MeshData> parseGltf(std::span<const std::uint8_t> bytes, bool binary,
                                        const std::string& path);
 
-}  // namespace model
+}  // namespace model::gltf

@@ -3,11 +3,11 @@
 // of its floating-point numbers.
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
-#include <string>
 
-namespace xfile {
+#include "base/result.h"
+
+namespace model::xfile {
 
 enum class XFileEncoding { Text, Binary };
 
@@ -19,7 +19,7 @@ struct XFileHeader {
 
 constexpr std::size_t kXFileHeaderSize = 16;
 
-// The header, or nothing with `error` saying what is wrong with it.
-std::optional<XFileHeader> parseXFileHeader(std::span<const std::uint8_t> data, std::string& error);
+// The header, or what is wrong with it and at which byte.
+base::Result<XFileHeader> parseXFileHeader(std::span<const std::uint8_t> data);
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -1,21 +1,21 @@
-#include "model/gltf_reader.h"
+#include "model/gltf/gltf_reader.h"
 
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cmath>
 #include <cstring>
-#include <filesystem>
 #include <fstream>  // the library writes files with it, and includes it only with its own file access
 #include <limits>
 #include <map>
 #include <new>
 #include <stdexcept>
 
+#include "base/byte_order.h"
 #include "base/file_bytes.h"
 #include "base/matrix.h"
 #include "base/mesh_transform.h"
 #include "base/uri.h"
+#include "model/mesh_builder.h"
 #include "model/model_paths.h"
 
 // The library reads no picture and touches no file itself: pictures are decoded later by the
@@ -27,7 +27,7 @@
 #define TINYGLTF_NO_FS
 #include <tiny_gltf.h>
 
-namespace model {
+namespace model::gltf {
 
 namespace {
 
@@ -40,7 +40,6 @@ using tinygltf::Model;
 // Beyond these a file is refused before anything is allocated for it.
 constexpr std::size_t kMaxElements = std::size_t{1} << 26;
 constexpr std::size_t kMaxElementsWithoutData = std::size_t{1} << 20;
-constexpr std::size_t kMaxTriangles = std::size_t{1} << 25;
 constexpr std::size_t kMaxNodeVisits = std::size_t{1} << 20;
 constexpr int kMaxNodeDepth = 256;
 constexpr std::uint64_t kMaxBufferFileBytes = std::uint64_t{1} << 31;
@@ -92,24 +91,14 @@ bool isUnsignedInteger(int type) {
            type == TINYGLTF_COMPONENT_TYPE_UNSIGNED_INT;
 }
 
-std::uint32_t readUnsigned(const std::uint8_t* at, std::size_t bytes) {
-    std::uint32_t value = 0;
-    for (std::size_t i = bytes; i-- > 0;) value = (value << 8) | at[i];
-    return value;
-}
-
 float readFloat(const std::uint8_t* at, int componentType) {
     switch (componentType) {
-        case TINYGLTF_COMPONENT_TYPE_FLOAT: {
-            const std::uint32_t bits = readUnsigned(at, 4);
-            float value;
-            std::memcpy(&value, &bits, sizeof value);
-            return value;
-        }
+        case TINYGLTF_COMPONENT_TYPE_FLOAT:
+            return std::bit_cast<float>(static_cast<std::uint32_t>(base::readLittleEndian(at, 0, 4)));
         case TINYGLTF_COMPONENT_TYPE_UNSIGNED_BYTE:
             return static_cast<float>(at[0]) / 255.0f;
         default:  // normalized unsigned short
-            return static_cast<float>(readUnsigned(at, 2)) / 65535.0f;
+            return static_cast<float>(base::readLittleEndian(at, 0, 2)) / 65535.0f;
     }
 }
 
@@ -122,10 +111,12 @@ const std::uint8_t* checkedElements(const Model& model, int viewIndex, std::size
              ", which does not exist");
     const tinygltf::BufferView& view = model.bufferViews[static_cast<std::size_t>(viewIndex)];
     if (view.buffer < 0 || static_cast<std::size_t>(view.buffer) >= model.buffers.size())
-        fail(numbered("buffer view", static_cast<std::size_t>(viewIndex)) + " names a buffer that does not exist");
+        fail(numbered("buffer view", static_cast<std::size_t>(viewIndex)) +
+             " names a buffer that does not exist");
     const std::vector<unsigned char>& data = model.buffers[static_cast<std::size_t>(view.buffer)].data;
     if (view.byteOffset > data.size() || view.byteLength > data.size() - view.byteOffset)
-        fail(numbered("buffer view", static_cast<std::size_t>(viewIndex)) + " runs past the end of its buffer");
+        fail(numbered("buffer view", static_cast<std::size_t>(viewIndex)) +
+             " runs past the end of its buffer");
     if (count > 0) {
         const std::size_t room = offset > view.byteLength ? 0 : view.byteLength - offset;
         if (elementBytes > room || count - 1 > (room - elementBytes) / stride)
@@ -142,7 +133,8 @@ template <class T>
 std::vector<T> readAccessor(const Model& model, int index, int wantType, const std::string& what) {
     constexpr bool kIndices = std::is_same_v<T, std::uint32_t>;
     if (index < 0 || static_cast<std::size_t>(index) >= model.accessors.size())
-        fail(what + " names " + numbered("accessor", static_cast<std::size_t>(index)) + ", which does not exist");
+        fail(what + " names " + numbered("accessor", static_cast<std::size_t>(index)) +
+             ", which does not exist");
     const tinygltf::Accessor& a = model.accessors[static_cast<std::size_t>(index)];
     const std::string name = what + " (" + numbered("accessor", static_cast<std::size_t>(index)) + ")";
     if (a.type != wantType) fail(name + " has the wrong element type");
@@ -158,7 +150,7 @@ std::vector<T> readAccessor(const Model& model, int index, int wantType, const s
 
     auto value = [&](const std::uint8_t* at) -> T {
         if constexpr (kIndices) {
-            return readUnsigned(at, bytes);
+            return static_cast<std::uint32_t>(base::readLittleEndian(at, 0, bytes));
         } else {
             return readFloat(at, a.componentType);
         }
@@ -169,7 +161,8 @@ std::vector<T> readAccessor(const Model& model, int index, int wantType, const s
         // Only a sparse accessor may leave out its data: the rest is zero. With no data to
         // bound it, its count is held to what a file of this kind plausibly means.
         if (!a.sparse.isSparse) fail(name + " has no data");
-        if (a.count > kMaxElementsWithoutData) fail(name + " claims " + std::to_string(a.count) + " elements without data");
+        if (a.count > kMaxElementsWithoutData)
+            fail(name + " claims " + std::to_string(a.count) + " elements without data");
         out.assign(a.count * components, T{});
     } else {
         const tinygltf::BufferView& view = model.bufferViews.at(static_cast<std::size_t>(a.bufferView));
@@ -197,19 +190,21 @@ std::vector<T> readAccessor(const Model& model, int index, int wantType, const s
         const auto& sparse = a.sparse;
         if (sparse.count < 0 || static_cast<std::size_t>(sparse.count) > a.count)
             fail(name + ": its sparse count does not fit its count");
-        if (!isUnsignedInteger(sparse.indices.componentType)) fail(name + ": its sparse indices are not integers");
+        if (!isUnsignedInteger(sparse.indices.componentType))
+            fail(name + ": its sparse indices are not integers");
         if (sparse.indices.byteOffset < 0 || sparse.values.byteOffset < 0)
             fail(name + ": its sparse data has a negative offset");
         const auto count = static_cast<std::size_t>(sparse.count);
         const std::size_t indexBytes = componentBytes(sparse.indices.componentType);
-        const std::uint8_t* indices =
-            checkedElements(model, sparse.indices.bufferView, static_cast<std::size_t>(sparse.indices.byteOffset),
-                            count, indexBytes, indexBytes, name + "'s sparse indices");
-        const std::uint8_t* values =
-            checkedElements(model, sparse.values.bufferView, static_cast<std::size_t>(sparse.values.byteOffset),
-                            count, elementBytes, elementBytes, name + "'s sparse values");
+        const std::uint8_t* indices = checkedElements(
+            model, sparse.indices.bufferView, static_cast<std::size_t>(sparse.indices.byteOffset), count,
+            indexBytes, indexBytes, name + "'s sparse indices");
+        const std::uint8_t* values = checkedElements(
+            model, sparse.values.bufferView, static_cast<std::size_t>(sparse.values.byteOffset), count,
+            elementBytes, elementBytes, name + "'s sparse values");
         for (std::size_t j = 0; j < count; ++j) {
-            const std::uint32_t target = readUnsigned(indices + j * indexBytes, indexBytes);
+            const auto target =
+                static_cast<std::uint32_t>(base::readLittleEndian(indices, j * indexBytes, indexBytes));
             if (target >= a.count) fail(name + ": a sparse index is out of range");
             for (std::size_t k = 0; k < components; ++k)
                 out[target * components + k] = value(values + j * elementBytes + k * bytes);
@@ -232,7 +227,8 @@ Matrix nodeMatrix(const tinygltf::Node& node) {
         // Column-major storage of a column-vector matrix is row-major storage of its transpose,
         // which is the row-vector form.
         for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 4; ++c) m.m[r][c] = static_cast<float>(node.matrix[static_cast<std::size_t>(r * 4 + c)]);
+            for (int c = 0; c < 4; ++c)
+                m.m[r][c] = static_cast<float>(node.matrix[static_cast<std::size_t>(r * 4 + c)]);
         return m;
     }
     double s[3] = {1, 1, 1};
@@ -247,7 +243,8 @@ Matrix nodeMatrix(const tinygltf::Node& node) {
     for (int i = 0; i < 3; ++i)
         for (int j = 0; j < 3; ++j) m.m[i][j] = static_cast<float>(s[i] * r[i][j]);
     if (node.translation.size() == 3)
-        for (int j = 0; j < 3; ++j) m.m[3][j] = static_cast<float>(node.translation[static_cast<std::size_t>(j)]);
+        for (int j = 0; j < 3; ++j)
+            m.m[3][j] = static_cast<float>(node.translation[static_cast<std::size_t>(j)]);
     return m;
 }
 
@@ -262,7 +259,8 @@ public:
         const auto node = static_cast<std::size_t>(index);
         if (onPath_.empty()) onPath_.assign(model_.nodes.size(), false);
         if (onPath_[node]) fail(numbered("node", node) + " is its own ancestor");
-        if (depth > kMaxNodeDepth) fail("nodes are nested more than " + std::to_string(kMaxNodeDepth) + " deep");
+        if (depth > kMaxNodeDepth)
+            fail("nodes are nested more than " + std::to_string(kMaxNodeDepth) + " deep");
         if (++visits_ > kMaxNodeVisits) fail("the node graph places too many nodes");
         const Matrix world = base::matrixMultiply(nodeMatrix(model_.nodes[node]), parent);
         if (model_.nodes[node].mesh >= 0) addMesh(model_.nodes[node].mesh, world);
@@ -280,7 +278,8 @@ public:
         placed_.clear();
         std::size_t p = 0;
         for (const tinygltf::Primitive& primitive : model_.meshes[static_cast<std::size_t>(index)].primitives)
-            addPrimitive(primitive, placed, "mesh " + std::to_string(index) + " primitive " + std::to_string(p++));
+            addPrimitive(primitive, placed,
+                         "mesh " + std::to_string(index) + " primitive " + std::to_string(p++));
     }
 
 private:
@@ -314,7 +313,8 @@ private:
         if (known != placed_.end()) {
             vertexCount = known->second.count;
         } else {
-            positions = readAccessor<float>(model_, positionAccessor, TINYGLTF_TYPE_VEC3, what + " positions");
+            positions =
+                readAccessor<float>(model_, positionAccessor, TINYGLTF_TYPE_VEC3, what + " positions");
             vertexCount = positions.size() / 3;
             if (const int n = attribute("NORMAL"); n >= 0) {
                 normals = readAccessor<float>(model_, n, TINYGLTF_TYPE_VEC3, what + " normals");
@@ -322,13 +322,15 @@ private:
             }
             if (const int t = attribute("TEXCOORD_0"); t >= 0) {
                 coords = readAccessor<float>(model_, t, TINYGLTF_TYPE_VEC2, what + " texture coordinates");
-                if (coords.size() / 2 != vertexCount) fail(what + " has not one texture coordinate per position");
+                if (coords.size() / 2 != vertexCount)
+                    fail(what + " has not one texture coordinate per position");
             }
         }
 
         std::vector<std::uint32_t> corners;
         if (primitive.indices >= 0) {
-            corners = readAccessor<std::uint32_t>(model_, primitive.indices, TINYGLTF_TYPE_SCALAR, what + " indices");
+            corners = readAccessor<std::uint32_t>(model_, primitive.indices, TINYGLTF_TYPE_SCALAR,
+                                                  what + " indices");
             for (const std::uint32_t c : corners)
                 if (c >= vertexCount) fail(what + " has an index out of range");
         } else {
@@ -352,7 +354,8 @@ private:
             }
         }
         const std::size_t triangles = list.size() / 3;
-        if (out_.attributes.size() + triangles > kMaxTriangles) fail("the model has too many triangles");
+        if (const base::Status room = checkTriangleCount(out_.attributes.size() + triangles); !room)
+            fail(room.error());
 
         const base::NormalTransform normalTransform(world);
         if (known != placed_.end()) {
@@ -400,12 +403,10 @@ private:
                 for (int k = 0; k < 3; ++k) list[t + k] = static_cast<std::uint32_t>(t + k);
             }
         }
-        for (std::size_t i = first; i < out_.vertices.size(); ++i) {
-            MeshVertex& v = out_.vertices[i];
-            base::transformVertex(v, world, normalTransform);
-            if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
-                fail(what + " has a position that is not a finite number");
-        }
+        for (std::size_t i = first; i < out_.vertices.size(); ++i)
+            base::transformVertex(out_.vertices[i], world, normalTransform);
+        if (!positionsFinite(std::span(out_.vertices).subspan(first)))
+            fail(what + " has a position that is not a finite number");
         addTriangles(list, first, normalTransform.mirrors, material);
         out_.hasNormals = true;
         out_.hasTextureCoords = out_.hasTextureCoords || !coords.empty();
@@ -470,7 +471,8 @@ MeshMaterial materialOf(const Model& model, const tinygltf::Material& source, co
         if (view) {
             const std::uint8_t* bytes = checkedElements(model, picture.bufferView, 0, 1, view->byteLength, 1,
                                                         "picture " + std::to_string(image));
-            out.embeddedTexture = std::make_shared<const std::vector<std::uint8_t>>(bytes, bytes + view->byteLength);
+            out.embeddedTexture =
+                std::make_shared<const std::vector<std::uint8_t>>(bytes, bytes + view->byteLength);
         }
         out.textureFilename = path + "#picture" + std::to_string(image);
     } else if (!picture.image.empty()) {
@@ -492,8 +494,7 @@ bool keepEncoded(tinygltf::Image* image, const int, std::string*, std::string*, 
 }
 
 bool fileExists(const std::string& path, void*) {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(base::pathFromUtf8(path), ignored);
+    return isRegularFile(path);
 }
 
 std::string expandPath(const std::string& path, void*) {
@@ -525,18 +526,20 @@ std::string firstLine(const std::string& text) {
 base::Result<base::MeshData> parseGltf(std::span<const std::uint8_t> bytes, bool binary,
                                        const std::string& path) {
     try {
-        if (bytes.size() > std::numeric_limits<unsigned int>::max()) return base::Failure{"the file is too large"};
+        if (bytes.size() > std::numeric_limits<unsigned int>::max())
+            return base::Failure{"the file is too large"};
         const std::string folder = folderOf(path);
         tinygltf::TinyGLTF loader;
         loader.SetImageLoader(keepEncoded, nullptr);
         loader.SetFsCallbacks({fileExists, expandPath, readWholeFile, refuseWrite, nullptr});
         Model model;
         std::string error, warning;
-        const bool loaded =
-            binary ? loader.LoadBinaryFromMemory(&model, &error, &warning, bytes.data(),
-                                                 static_cast<unsigned int>(bytes.size()), folder)
-                   : loader.LoadASCIIFromString(&model, &error, &warning, reinterpret_cast<const char*>(bytes.data()),
-                                                static_cast<unsigned int>(bytes.size()), folder);
+        const bool loaded = binary
+                                ? loader.LoadBinaryFromMemory(&model, &error, &warning, bytes.data(),
+                                                              static_cast<unsigned int>(bytes.size()), folder)
+                                : loader.LoadASCIIFromString(&model, &error, &warning,
+                                                             reinterpret_cast<const char*>(bytes.data()),
+                                                             static_cast<unsigned int>(bytes.size()), folder);
         if (!loaded) return base::Failure{error.empty() ? "not a glTF file" : firstLine(error)};
 
         MeshData out;
@@ -556,7 +559,8 @@ base::Result<base::MeshData> parseGltf(std::span<const std::uint8_t> bytes, bool
             std::vector<bool> held(model.nodes.size(), false);
             for (const tinygltf::Node& node : model.nodes)
                 for (const int child : node.children)
-                    if (child >= 0 && static_cast<std::size_t>(child) < held.size()) held[static_cast<std::size_t>(child)] = true;
+                    if (child >= 0 && static_cast<std::size_t>(child) < held.size())
+                        held[static_cast<std::size_t>(child)] = true;
             for (std::size_t i = 0; i < held.size(); ++i)
                 if (!held[i]) roots.push_back(static_cast<int>(i));
             // Nor any node: the meshes as they stand.
@@ -567,9 +571,7 @@ base::Result<base::MeshData> parseGltf(std::span<const std::uint8_t> bytes, bool
         for (const int root : roots) builder.addNode(root, Matrix::identity(), 0);
         if (builder.usedDefault()) {
             // glTF's default material: white, without a texture.
-            MeshMaterial white;
-            white.material.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-            out.materials.push_back(white);
+            out.materials.push_back(whiteMaterial());
         }
         if (out.triangleCount() == 0) return base::Failure{"the file holds no triangles"};
         return out;
@@ -582,4 +584,4 @@ base::Result<base::MeshData> parseGltf(std::span<const std::uint8_t> bytes, bool
     }
 }
 
-}  // namespace model
+}  // namespace model::gltf

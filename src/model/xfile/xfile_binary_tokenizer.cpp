@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "base/byte_order.h"
-#include "xfile/xfile_header.h"
-#include "xfile/xfile_tokenizer.h"
+#include "model/xfile/xfile_header.h"
+#include "model/xfile/xfile_tokenizer.h"
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
@@ -235,4 +235,4 @@ std::unique_ptr<XTokenizer> makeBinaryTokenizer(std::unique_ptr<ByteSource> body
     return std::make_unique<BinaryTokenizer>(std::move(body), floatBytes, false);
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -1,4 +1,4 @@
-#include "model/obj_reader.h"
+#include "model/obj/obj_reader.h"
 
 #include <array>
 #include <cmath>
@@ -7,16 +7,16 @@
 #include <new>
 #include <sstream>
 #include <streambuf>
-#include <unordered_map>
 
 #include "base/file_bytes.h"
+#include "model/mesh_builder.h"
 #include "model/model_paths.h"
 #include "model/polygon.h"
 
 #define TINYOBJLOADER_IMPLEMENTATION
 #include <tiny_obj_loader.h>
 
-namespace model {
+namespace model::obj {
 
 namespace {
 
@@ -25,7 +25,6 @@ using base::MeshMaterial;
 using base::MeshVertex;
 
 constexpr std::uint64_t kMaxMaterialFileBytes = std::uint64_t{64} << 20;
-constexpr std::size_t kMaxTriangles = std::size_t{1} << 25;
 constexpr std::uint32_t kNone = std::numeric_limits<std::uint32_t>::max();
 
 // The file's bytes as a stream, without a copy.
@@ -78,7 +77,8 @@ struct ObjContents {
     std::uint32_t resolve(int index, std::size_t count) {
         if (index > 0) return static_cast<std::uint32_t>(index - 1);
         if (index < 0 && static_cast<std::size_t>(-static_cast<long long>(index)) <= count)
-            return static_cast<std::uint32_t>(count - static_cast<std::size_t>(-static_cast<long long>(index)));
+            return static_cast<std::uint32_t>(count -
+                                              static_cast<std::size_t>(-static_cast<long long>(index)));
         if (index < 0 && error.empty()) error = "a face refers back past the first vertex";
         return kNone;
     }
@@ -98,7 +98,8 @@ void onFace(void* data, tinyobj::index_t* indices, int count) {
     if (count < 3) return;  // no area
     for (int i = 0; i < count; ++i) {
         Corner c;
-        c.position = indices[i].vertex_index == 0 ? kNone : obj.resolve(indices[i].vertex_index, obj.positions.size());
+        c.position =
+            indices[i].vertex_index == 0 ? kNone : obj.resolve(indices[i].vertex_index, obj.positions.size());
         c.coord = obj.resolve(indices[i].texcoord_index, obj.coords.size());
         c.normal = obj.resolve(indices[i].normal_index, obj.normals.size());
         if (c.position == kNone && obj.error.empty()) obj.error = "a face corner has no vertex";
@@ -125,7 +126,7 @@ MeshMaterial meshMaterial(const tinyobj::material_t& m, const std::string& folde
     return out;
 }
 
-MeshData buildMesh(const ObjContents& obj, const std::string& folder) {
+base::Result<MeshData> buildMesh(const ObjContents& obj, const std::string& folder) {
     MeshData out;
     for (const tinyobj::material_t& m : obj.materials) out.materials.push_back(meshMaterial(m, folder));
     const auto defaultMaterial = static_cast<std::uint32_t>(out.materials.size());
@@ -133,32 +134,19 @@ MeshData buildMesh(const ObjContents& obj, const std::string& folder) {
 
     std::size_t triangles = 0;
     for (const std::uint32_t size : obj.faceSizes) triangles += size - 2;
-    if (triangles > kMaxTriangles) throw std::length_error("the model has too many triangles");
+    if (const base::Status room = checkTriangleCount(triangles); !room) return room.failure();
     out.indices.reserve(triangles * 3);
     out.attributes.reserve(triangles);
     out.vertices.reserve(obj.positions.size());
 
-    // One vertex per distinct (position, texture coordinate, normal) a corner uses: a position
-    // is usually met with one pair, so it is found by position first.
-    std::vector<std::uint32_t> firstVertexOf(obj.positions.size(), kNone);
-    std::vector<Corner> cornerOfVertex;
-    std::unordered_map<std::uint64_t, std::uint32_t> others;
+    // One vertex per distinct (position, texture coordinate, normal) a corner uses.
+    VertexWelder<std::uint64_t> welder(obj.positions.size());
     auto vertexFor = [&](const Corner& c, const float* flatNormal) -> std::uint32_t {
+        const auto next = static_cast<std::uint32_t>(out.vertices.size());
         if (!flatNormal) {
-            std::uint32_t& first = firstVertexOf[c.position];
-            if (first != kNone) {
-                const Corner& known = cornerOfVertex[first];
-                if (known.coord == c.coord && known.normal == c.normal) return first;
-                const std::uint64_t key = (std::uint64_t{c.position} << 32) ^ (std::uint64_t{c.coord} << 16) ^ c.normal;
-                const auto it = others.find(key);
-                if (it != others.end()) {
-                    const Corner& k = cornerOfVertex[it->second];
-                    if (k.position == c.position && k.coord == c.coord && k.normal == c.normal) return it->second;
-                }
-                others[key] = static_cast<std::uint32_t>(out.vertices.size());
-            } else {
-                first = static_cast<std::uint32_t>(out.vertices.size());
-            }
+            const std::uint64_t rest = (std::uint64_t{c.coord} << 32) | c.normal;
+            if (const std::uint32_t known = welder.find(c.position, rest, next); known != welder.kNone)
+                return known;
         }
         // OBJ is right-handed with the picture's origin at the bottom; the viewer's world is
         // left-handed with it at the top.
@@ -183,8 +171,7 @@ MeshData buildMesh(const ObjContents& obj, const std::string& folder) {
             out.hasTextureCoords = true;
         }
         out.vertices.push_back(v);
-        cornerOfVertex.push_back(c);
-        return static_cast<std::uint32_t>(out.vertices.size() - 1);
+        return next;
     };
 
     std::vector<std::array<float, 3>> polygon;
@@ -199,10 +186,11 @@ MeshData buildMesh(const ObjContents& obj, const std::string& folder) {
         bool normalsGiven = true;
         for (std::uint32_t i = 0; i < size; ++i) {
             const Corner& c = corners[i];
-            if (c.position >= obj.positions.size()) throw std::out_of_range("a face names a vertex that does not exist");
+            if (c.position >= obj.positions.size())
+                return base::Failure{"a face names a vertex that does not exist"};
             if ((c.coord != kNone && c.coord >= obj.coords.size()) ||
                 (c.normal != kNone && c.normal >= obj.normals.size()))
-                throw std::out_of_range("a face names a texture coordinate or normal that does not exist");
+                return base::Failure{"a face names a texture coordinate or normal that does not exist"};
             normalsGiven = normalsGiven && c.normal != kNone;
             polygon.push_back(obj.positions[c.position]);
         }
@@ -245,14 +233,8 @@ MeshData buildMesh(const ObjContents& obj, const std::string& folder) {
             out.attributes.push_back(slot);
         }
     }
-    for (const MeshVertex& v : out.vertices)
-        if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
-            throw std::domain_error("a vertex position is not a finite number");
-    if (usedDefault) {
-        MeshMaterial white;
-        white.material.diffuse = {1.0f, 1.0f, 1.0f, 1.0f};
-        out.materials.push_back(white);
-    }
+    if (!positionsFinite(out.vertices)) return base::Failure{"a vertex position is not a finite number"};
+    if (usedDefault) out.materials.push_back(whiteMaterial());
     out.hasNormals = true;
     return out;
 }
@@ -277,8 +259,8 @@ base::Result<base::MeshData> parseObj(std::span<const std::uint8_t> bytes, const
         if (!tinyobj::LoadObjWithCallback(in, callbacks, &obj, &libraries, &warning, &error))
             return base::Failure{error.empty() ? "not an OBJ file" : error.substr(0, error.find('\n'))};
         if (!obj.error.empty()) return base::Failure{obj.error};
-        MeshData mesh = buildMesh(obj, folder);
-        if (mesh.triangleCount() == 0) return base::Failure{"the file holds no faces"};
+        base::Result<MeshData> mesh = buildMesh(obj, folder);
+        if (mesh && mesh->triangleCount() == 0) return base::Failure{"the file holds no faces"};
         return mesh;
     } catch (const std::bad_alloc&) {
         return base::Failure{"not enough memory for the mesh"};
@@ -287,4 +269,4 @@ base::Result<base::MeshData> parseObj(std::span<const std::uint8_t> bytes, const
     }
 }
 
-}  // namespace model
+}  // namespace model::obj

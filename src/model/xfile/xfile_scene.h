@@ -8,17 +8,11 @@
 #include "base/matrix.h"
 #include "base/mesh_data.h"
 
-namespace xfile {
-
-using base::Material;
-using base::Matrix;
-using base::MeshData;
-using base::MeshMaterial;
-using base::MeshVertex;
+namespace model::xfile {
 
 struct XFileFrame {
     int parent = -1;  // index into XFileScene::frames, or -1 at the top
-    Matrix local = Matrix::identity();
+    base::Matrix local = base::Matrix::identity();
 };
 
 struct XFileMesh {
@@ -32,7 +26,7 @@ struct XFileMesh {
     // normal per vertex, as most exporters write), which saves a copy of the corner list.
     std::vector<std::uint32_t> normalIndices;
     std::vector<std::array<float, 2>> textureCoords;  // one per vertex
-    std::vector<MeshMaterial> materials;              // empty: no MeshMaterialList
+    std::vector<base::MeshMaterial> materials;        // empty: no MeshMaterialList
     std::vector<std::uint32_t> faceMaterials;         // may be shorter than the faces
 };
 
@@ -41,4 +35,4 @@ struct XFileScene {
     std::vector<XFileMesh> meshes;   // in file order
 };
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-namespace xfile {
+namespace model::xfile {
 
 enum class TokenKind {
     End,
@@ -69,4 +69,4 @@ std::unique_ptr<XTokenizer> makeBinaryTokenizer(std::unique_ptr<ByteSource> body
 
 std::string describeToken(const Token& token);
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -8,9 +8,9 @@
 #include "base/mesh_data.h"
 #include "base/result.h"
 
-namespace model {
+namespace model::obj {
 
 // Material libraries and texture names lead from the folder of `path` (UTF-8).
 base::Result<base::MeshData> parseObj(std::span<const std::uint8_t> bytes, const std::string& path);
 
-}  // namespace model
+}  // namespace model::obj

@@ -1,13 +1,14 @@
-#include "xfile/xfile_mszip.h"
+#include "model/xfile/xfile_mszip.h"
 
 #include <zlib.h>
 
 #include <algorithm>
+#include <string>
 
 #include "base/byte_order.h"
-#include "xfile/xfile_header.h"
+#include "model/xfile/xfile_header.h"
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
@@ -20,8 +21,8 @@ std::uint32_t readLe(std::span<const std::uint8_t> data, std::size_t pos, std::s
     return static_cast<std::uint32_t>(base::readLittleEndian(data.data(), pos, bytes));
 }
 
-std::string at(std::size_t offset, const std::string& message) {
-    return "byte offset " + std::to_string(offset) + ": " + message;
+base::Failure failureAt(std::size_t offset, const std::string& message) {
+    return {"byte offset " + std::to_string(offset) + ": " + message};
 }
 
 class RawInflater {
@@ -57,61 +58,49 @@ private:
 
 }  // namespace
 
-MszipResult decompressXFileBody(std::span<const std::uint8_t> file) {
-    MszipResult result;
+base::Result<std::vector<std::uint8_t>> decompressXFileBody(std::span<const std::uint8_t> file) {
     std::size_t pos = kXFileHeaderSize;
-    if (file.size() < pos + 4) {
-        result.error = at(file.size(), "the compressed file ends before its decompressed size");
-        return result;
-    }
+    if (file.size() < pos + 4)
+        return failureAt(file.size(), "the compressed file ends before its decompressed size");
     const std::uint32_t total = readLe(file, pos, 4);
-    if (total < kXFileHeaderSize) {
-        result.error = at(pos, "decompressed size " + std::to_string(total) + " is smaller than the header");
-        return result;
-    }
+    if (total < kXFileHeaderSize)
+        return failureAt(pos, "decompressed size " + std::to_string(total) + " is smaller than the header");
     pos += 4;
     const std::size_t expected = total - kXFileHeaderSize;
-    result.body.reserve(std::min(expected, (file.size() - pos) * kTypicalRatio));
+    std::vector<std::uint8_t> body;
+    body.reserve(std::min(expected, (file.size() - pos) * kTypicalRatio));
 
-    while (result.body.size() < expected) {
+    while (body.size() < expected) {
         if (file.size() - pos < 4) {
-            result.error =
-                at(file.size(), "the compressed data ends after " + std::to_string(result.body.size()) +
-                                    " of " + std::to_string(expected) + " bytes");
-            result.body.clear();
-            return result;
+            return failureAt(file.size(), "the compressed data ends after " + std::to_string(body.size()) +
+                                              " of " + std::to_string(expected) + " bytes");
         }
         const std::size_t blockStart = pos;
         const std::uint32_t blockSize = readLe(file, pos, 2);
         const std::uint32_t packedSize = readLe(file, pos + 2, 2);
         pos += 4;
-        auto fail = [&](std::size_t offset, const std::string& message) {
-            result.error = at(offset, message);
-            result.body.clear();
-            return result;
-        };
         if (packedSize < 2 || file.size() - pos < packedSize) {
-            return fail(blockStart, "compressed block of " + std::to_string(packedSize) +
-                                        " bytes does not fit in the file");
+            return failureAt(blockStart, "compressed block of " + std::to_string(packedSize) +
+                                             " bytes does not fit in the file");
         }
         if (file[pos] != 'C' || file[pos + 1] != 'K') {
-            return fail(pos, "compressed block without its \"CK\" signature");
+            return failureAt(pos, "compressed block without its \"CK\" signature");
         }
-        if (blockSize == 0 || blockSize > expected - result.body.size()) {
-            return fail(blockStart, "compressed block of " + std::to_string(blockSize) +
-                                        " bytes does not fit the decompressed size");
+        if (blockSize == 0 || blockSize > expected - body.size()) {
+            return failureAt(blockStart, "compressed block of " + std::to_string(blockSize) +
+                                             " bytes does not fit the decompressed size");
         }
-        const std::size_t done = result.body.size();
-        result.body.resize(done + blockSize);
+        const std::size_t done = body.size();
+        body.resize(done + blockSize);
         const std::size_t historyBytes = std::min(done, kHistorySize);
         RawInflater inflater;
-        const bool ok = inflater.run(std::span(result.body).subspan(done - historyBytes, historyBytes),
-                                     file.subspan(pos + 2, packedSize - 2),
-                                     std::span(result.body).subspan(done, blockSize));
-        if (!ok) return fail(pos, "compressed block is damaged");
+        const bool ok =
+            inflater.run(std::span(body).subspan(done - historyBytes, historyBytes),
+                         file.subspan(pos + 2, packedSize - 2), std::span(body).subspan(done, blockSize));
+        if (!ok) return failureAt(pos, "compressed block is damaged");
         pos += packedSize;
     }
-    return result;
+    return body;
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -4,9 +4,9 @@
 #include <cstring>
 
 #include "base/utf8.h"
-#include "xfile/xfile_tokenizer.h"
+#include "model/xfile/xfile_tokenizer.h"
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
@@ -205,4 +205,4 @@ std::string describeToken(const Token& token) {
     }
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

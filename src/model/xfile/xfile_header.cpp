@@ -1,10 +1,11 @@
-#include "xfile/xfile_header.h"
+#include "model/xfile/xfile_header.h"
 
 #include <algorithm>
 #include <cctype>
+#include <string>
 #include <string_view>
 
-namespace xfile {
+namespace model::xfile {
 
 namespace {
 
@@ -30,25 +31,22 @@ std::string printable(std::string_view text) {
 
 }  // namespace
 
-std::optional<XFileHeader> parseXFileHeader(std::span<const std::uint8_t> data, std::string& error) {
+base::Result<XFileHeader> parseXFileHeader(std::span<const std::uint8_t> data) {
     if (data.empty()) {
-        error = "byte offset 0: the file is empty";
-        return std::nullopt;
+        return base::Failure{"byte offset 0: the file is empty"};
     }
     if (data.size() < kXFileHeaderSize) {
-        error = "byte offset " + std::to_string(data.size()) + ": the file ends inside its 16-byte header";
-        return std::nullopt;
+        return base::Failure{"byte offset " + std::to_string(data.size()) +
+                             ": the file ends inside its 16-byte header"};
     }
     if (field(data, 0) != "xof ") {
-        error = "byte offset 0: not an X file (it does not start with \"xof \" but with \"" +
-                printable(field(data, 0)) + "\")";
-        return std::nullopt;
+        return base::Failure{"byte offset 0: not an X file (it does not start with \"xof \" but with \"" +
+                             printable(field(data, 0)) + "\")"};
     }
     const std::string_view version = field(data, 4);
     if (!std::all_of(version.begin(), version.end(),
                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; })) {
-        error = "byte offset 4: bad version \"" + printable(version) + "\"";
-        return std::nullopt;
+        return base::Failure{"byte offset 4: bad version \"" + printable(version) + "\""};
     }
     XFileHeader header;
     const std::string_view format = field(data, 8);
@@ -63,9 +61,8 @@ std::optional<XFileHeader> parseXFileHeader(std::span<const std::uint8_t> data, 
         header.encoding = XFileEncoding::Binary;
         header.compressed = true;
     } else {
-        error =
-            "byte offset 8: unknown format \"" + printable(format) + "\" (expected txt, bin, tzip or bzip)";
-        return std::nullopt;
+        return base::Failure{"byte offset 8: unknown format \"" + printable(format) +
+                             "\" (expected txt, bin, tzip or bzip)"};
     }
     const std::string_view floatSize = field(data, 12);
     if (floatSize == "0032") {
@@ -73,10 +70,10 @@ std::optional<XFileHeader> parseXFileHeader(std::span<const std::uint8_t> data, 
     } else if (floatSize == "0064") {
         header.floatBytes = 8;
     } else {
-        error = "byte offset 12: unknown float size \"" + printable(floatSize) + "\" (expected 0032 or 0064)";
-        return std::nullopt;
+        return base::Failure{"byte offset 12: unknown float size \"" + printable(floatSize) +
+                             "\" (expected 0032 or 0064)"};
     }
     return header;
 }
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -8,7 +8,7 @@
 #include "base/mesh_data.h"
 #include "base/result.h"
 
-namespace xfile {
+namespace model::xfile {
 
 // The mesh, or what went wrong and where (line, or byte offset).
 using XFileResult = base::Result<base::MeshData>;
@@ -16,4 +16,4 @@ using XFileResult = base::Result<base::MeshData>;
 XFileResult parseXFile(std::span<const std::uint8_t> data);
 XFileResult readXFile(const std::string& path);
 
-}  // namespace xfile
+}  // namespace model::xfile

@@ -1,0 +1,11 @@
+#pragma once
+// Merges every mesh of an X file into one, as the published loader does: frame transforms
+// applied, polygons cut into triangle fans, material lists appended mesh after mesh.
+#include "base/mesh_data.h"
+#include "model/xfile/xfile_scene.h"
+
+namespace model::xfile {
+
+base::MeshData buildMeshData(const XFileScene& scene);
+
+}  // namespace model::xfile

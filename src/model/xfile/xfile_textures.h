@@ -1,0 +1,13 @@
+#pragma once
+// Where the textures an X file names are found.
+#include <string>
+
+#include "base/mesh_data.h"
+
+namespace model::xfile {
+
+// X files name their textures relative to the working directory, where the program keeps its
+// model.x; a name found only beside the model at `path` (UTF-8) becomes the path there.
+void resolveXFileTextures(base::MeshData& mesh, const std::string& path);
+
+}  // namespace model::xfile
