@@ -20,17 +20,17 @@
 #include <system_error>
 #include <vector>
 
+#include "app/app_state.h"
+#include "backends/fake/fake_shell.h"
+#include "backends/fake/synthetic_screen.h"
 #include "base/file_bytes.h"
 #include "base/file_names.h"
-#include "app/app_state.h"
 #include "base/image.h"
 #include "base/region_from_bitmap.h"
+#include "base/safe_file.h"
 #include "capture/bmp_snapshot.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
-#include "base/safe_file.h"
-#include "backends/fake/fake_shell.h"
-#include "backends/fake/synthetic_screen.h"
 
 // Heap bytes held through operator new, and the most held since the last reset: enough to
 // see every picture and file buffer of a capture (all std::vector).

@@ -24,14 +24,8 @@
 #include <system_error>
 
 #include "../tests/unit/grid_model.h"
-#include "base/file_bytes.h"
-#include "base/file_names.h"
 #include "app/app.h"
 #include "app/app_state.h"
-#include "capture/bmp_snapshot.h"
-#include "capture/frame_grab.h"
-#include "capture/numbered_file.h"
-#include "capture/overlay_capture.h"
 #include "backends/fake/fake_shell.h"
 #include "backends/gl/gl_api.h"
 #include "backends/gl/gl_device.h"
@@ -40,6 +34,12 @@
 #include "backends/qt/qt_text_painter.h"
 #include "backends/x11/x11_keyboard.h"
 #include "backends/x11/x11_screen.h"
+#include "base/file_bytes.h"
+#include "base/file_names.h"
+#include "capture/bmp_snapshot.h"
+#include "capture/frame_grab.h"
+#include "capture/numbered_file.h"
+#include "capture/overlay_capture.h"
 #include "render/model_object.h"
 
 // Xlib last: its macros clash with Qt's names.

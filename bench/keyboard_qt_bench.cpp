@@ -10,10 +10,10 @@
 #include <memory>
 #include <string>
 
-#include "input/actions.h"
 #include "app/app_state.h"
-#include "input/poll_keyboard.h"
 #include "backends/x11/x11_keyboard.h"
+#include "input/actions.h"
+#include "input/poll_keyboard.h"
 
 // Xlib last: its macros clash with names in the headers above.
 #include <X11/Xlib.h>

@@ -14,7 +14,8 @@
 namespace model_files {
 
 inline void writeFile(const std::filesystem::path& path, const void* data, std::size_t size) {
-    std::ofstream(path, std::ios::binary).write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    std::ofstream(path, std::ios::binary)
+        .write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
 }
 
 // The corners of cell (x, y), counter-clockwise seen from +y as glTF and OBJ want the front.
@@ -75,10 +76,12 @@ inline void writeGlb(const std::filesystem::path& path, int side) {
     json += R"("buffers":[{"byteLength":)" + std::to_string(bin.size()) + "}],\"bufferViews\":[";
     for (int v = 0; v < 5; ++v)
         json += std::string(v ? "," : "") + R"({"buffer":0,"byteOffset":)" + std::to_string(viewOffset[v]) +
-                R"(,"byteLength":)" + std::to_string(viewBytes[v]) + (v < 3 ? R"(,"target":34962})" : R"(,"target":34963})");
+                R"(,"byteLength":)" + std::to_string(viewBytes[v]) +
+                (v < 3 ? R"(,"target":34962})" : R"(,"target":34963})");
     const float top = 10 * 0.001f, far = float(side - 1) * 0.01f;
     char bounds[160];
-    std::snprintf(bounds, sizeof bounds, R"("min":[0,0,0],"max":[%.9g,%.9g,%.9g])", double(far), double(top), double(far));
+    std::snprintf(bounds, sizeof bounds, R"("min":[0,0,0],"max":[%.9g,%.9g,%.9g])", double(far), double(top),
+                  double(far));
     const std::string count = std::to_string(vertices);
     json += R"(],"accessors":[{"bufferView":0,"componentType":5126,"count":)" + count + R"(,"type":"VEC3",)" +
             bounds + "},";
@@ -90,7 +93,8 @@ inline void writeGlb(const std::filesystem::path& path, int side) {
     while (json.size() % 4) json += ' ';
     while (bin.size() % 4) bin.push_back(0);
 
-    std::vector<std::uint32_t> head = {0x46546C67, 2, static_cast<std::uint32_t>(12 + 8 + json.size() + 8 + bin.size()),
+    std::vector<std::uint32_t> head = {0x46546C67, 2,
+                                       static_cast<std::uint32_t>(12 + 8 + json.size() + 8 + bin.size()),
                                        static_cast<std::uint32_t>(json.size()), 0x4E4F534A};
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(head.data()), 20);
@@ -116,10 +120,12 @@ inline void writeObj(const std::filesystem::path& path, int side) {
     auto add = [&](int n) { text.append(line, static_cast<std::size_t>(n)); };
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x)
-            add(std::snprintf(line, sizeof line, "v %f %f %f\n", x * 0.01, (x * 7 + y * 3) % 11 * 0.001, y * 0.01));
+            add(std::snprintf(line, sizeof line, "v %f %f %f\n", x * 0.01, (x * 7 + y * 3) % 11 * 0.001,
+                              y * 0.01));
     for (int y = 0; y < side; ++y)
         for (int x = 0; x < side; ++x)
-            add(std::snprintf(line, sizeof line, "vt %f %f\n", double(x) / (side - 1), double(y) / (side - 1)));
+            add(std::snprintf(line, sizeof line, "vt %f %f\n", double(x) / (side - 1),
+                              double(y) / (side - 1)));
     for (int i = 0; i < side * side; ++i) text += "vn 0.000000 1.000000 0.000000\n";
     for (int m = 0; m < 2; ++m) {
         text += m == 0 ? "usemtl Light\n" : "usemtl Dark\n";
@@ -130,8 +136,8 @@ inline void writeObj(const std::filesystem::path& path, int side) {
                 std::uint32_t q[4];
                 cellCorners(side, x, y, q);
                 for (std::uint32_t& k : q) ++k;  // 1-based
-                add(std::snprintf(line, sizeof line, "f %u/%u/%u %u/%u/%u %u/%u/%u %u/%u/%u\n", q[0], q[0], q[0], q[1],
-                                  q[1], q[1], q[2], q[2], q[2], q[3], q[3], q[3]));
+                add(std::snprintf(line, sizeof line, "f %u/%u/%u %u/%u/%u %u/%u/%u %u/%u/%u\n", q[0], q[0],
+                                  q[0], q[1], q[1], q[1], q[2], q[2], q[2], q[3], q[3], q[3]));
             }
     }
     writeFile(path, text.data(), text.size());

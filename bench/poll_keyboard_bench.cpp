@@ -3,10 +3,10 @@
 
 #include <initializer_list>
 
-#include "input/actions.h"
 #include "app/app_state.h"
-#include "input/poll_keyboard.h"
 #include "backends/fake/scripted_keyboard.h"
+#include "input/actions.h"
+#include "input/poll_keyboard.h"
 #include "platform/virtual_keys.h"
 
 namespace {

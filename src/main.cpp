@@ -13,16 +13,16 @@
 #include "app/app.h"
 #include "app/command_line.h"
 #include "app/work_folder.h"
-#include "base/log.h"
-#include "backends/x11/own_window_keys.h"
 #include "backends/gl/gl_device.h"
 #include "backends/qt/qt_image_decoder.h"
 #include "backends/qt/qt_shell.h"
 #include "backends/qt/qt_text_painter.h"
 #include "backends/wayland/portal_screen.h"
+#include "backends/x11/own_window_keys.h"
 #include "backends/x11/wayland_desktop.h"
 #include "backends/x11/x11_keyboard.h"
 #include "backends/x11/x11_screen.h"
+#include "base/log.h"
 
 // Xlib last: its macros clash with Qt's names.
 #include <X11/Xlib.h>
@@ -41,7 +41,6 @@ std::string dataFolder() {
     if (ec) return {};
     return (program.parent_path() / "../share/nukitori").lexically_normal().string();
 }
-
 
 // Moves into the folder the program works in; nullopt to go on, else the exit code.
 std::optional<int> enterWorkFolder(const app::CommandLine& command) {
@@ -130,9 +129,10 @@ int main(int argc, char** argv) {
             app::configFolder(environment("HOME"), environment("XDG_CONFIG_HOME")) + "/nukitori");
     }
     // The OpenGL device on the shell's viewer, its texts painted by Qt.
-    app::App app({shell, keyboard, *screen, decoder,
-                  backends::gl::deviceFactory([&shell] { return shell.createViewerContext(); },
-                                              [] { return std::make_unique<backends::qt::QtTextPainter>(); })});
+    app::App app(
+        {shell, keyboard, *screen, decoder,
+         backends::gl::deviceFactory([&shell] { return shell.createViewerContext(); },
+                                     [] { return std::make_unique<backends::qt::QtTextPainter>(); })});
 
     if (const auto started = app.startUp(); !started) {
         std::fprintf(stderr, "nukitori: %s\n", started.error().c_str());

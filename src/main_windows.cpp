@@ -8,14 +8,14 @@
 #include <string_view>
 
 #include "app/app.h"
-#include "base/log.h"
-#include "base/os/windows_text.h"
 #include "backends/d3d9/d3d9_device.h"
 #include "backends/win32/gdi_text_painter.h"
 #include "backends/win32/wic_image_decoder.h"
 #include "backends/win32/win32_keyboard.h"
 #include "backends/win32/win32_screen.h"
 #include "backends/win32/win32_shell.h"
+#include "base/log.h"
+#include "base/os/windows_text.h"
 
 namespace {
 
@@ -63,10 +63,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int exitCode = 1;
     {
         // The Direct3D 9 device on the shell's viewer window, its texts painted by GDI.
-        app::App app({shell, keyboard, screen, decoder,
-                      backends::d3d9::deviceFactory([&shell] { return shell.viewerWindow(); },
-                                                    [] { return std::make_unique<backends::win32::GdiTextPainter>(); },
-                                                    [&shell] { shell.repaintViewer(); })});
+        app::App app(
+            {shell, keyboard, screen, decoder,
+             backends::d3d9::deviceFactory([&shell] { return shell.viewerWindow(); },
+                                           [] { return std::make_unique<backends::win32::GdiTextPainter>(); },
+                                           [&shell] { shell.repaintViewer(); })});
         if (const auto started = app.startUp(); started) {
             exitCode = app.run();
         } else {

@@ -14,16 +14,16 @@
 #include <system_error>
 #include <vector>
 
+#include "app/app_state.h"
+#include "backends/fake/fake_shell.h"
+#include "backends/win32/win32_screen.h"
 #include "base/file_bytes.h"
 #include "base/file_names.h"
-#include "app/app_state.h"
 #include "base/image.h"
 #include "capture/bmp_snapshot.h"
 #include "capture/grab_geometry.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
-#include "backends/fake/fake_shell.h"
-#include "backends/win32/win32_screen.h"
 #include "timing.h"
 
 namespace {

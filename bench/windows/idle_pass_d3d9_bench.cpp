@@ -19,18 +19,18 @@
 #include <string>
 #include <system_error>
 
-#include "input/actions.h"
 #include "app/app.h"
 #include "app/app_state.h"
-#include "base/file_bytes.h"
-#include "capture/numbered_file.h"
-#include "input/poll_keyboard.h"
 #include "backends/d3d9/d3d9_device.h"
 #include "backends/win32/gdi_text_painter.h"
 #include "backends/win32/wic_image_decoder.h"
 #include "backends/win32/win32_keyboard.h"
 #include "backends/win32/win32_screen.h"
 #include "backends/win32/win32_shell.h"
+#include "base/file_bytes.h"
+#include "capture/numbered_file.h"
+#include "input/actions.h"
+#include "input/poll_keyboard.h"
 #include "render/render_frame.h"
 #include "timing.h"
 
@@ -56,8 +56,8 @@ bool copyAssets(const fs::path& from, const fs::path& to, std::string& error) {
         std::error_code ec;
         fs::copy_file(from / base::pathFromUtf8(name), to / base::pathFromUtf8(name), ec);
         if (ec) {
-            error = "cannot copy " + base::utf8FromPath(from / base::pathFromUtf8(name)) + ": " +
-                    ec.message();
+            error =
+                "cannot copy " + base::utf8FromPath(from / base::pathFromUtf8(name)) + ": " + ec.message();
             return false;
         }
     }
@@ -100,10 +100,11 @@ struct Program {
     backends::win32::Win32Shell shell;
     backends::win32::Win32Keyboard keyboard;
     backends::win32::Win32Screen screen;
-    app::App app{{shell, keyboard, screen, decoder,
-                  backends::d3d9::deviceFactory([this] { return shell.viewerWindow(); },
-                                                [] { return std::make_unique<backends::win32::GdiTextPainter>(); },
-                                                [this] { shell.repaintViewer(); })}};
+    app::App app{
+        {shell, keyboard, screen, decoder,
+         backends::d3d9::deviceFactory([this] { return shell.viewerWindow(); },
+                                       [] { return std::make_unique<backends::win32::GdiTextPainter>(); },
+                                       [this] { shell.repaintViewer(); })}};
 
     // Whether the viewer's probe point shows the clear colour on the screen, i.e. the frames
     // really reached it.

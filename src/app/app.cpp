@@ -51,7 +51,8 @@ App::~App() = default;
 
 base::Status App::startUp() {
     platform_.shell.createViewer(*this);
-    if (platform_.shell.createFrame(*this, readOutline(platform_.decoder)) == platform::OutlineShape::Refused) {
+    if (platform_.shell.createFrame(*this, readOutline(platform_.decoder)) ==
+        platform::OutlineShape::Refused) {
         base::logLine("nukitori: the shape of the frame outline \"" + std::string(base::kOutlineFile) +
                       "\" is too complex for the window system; the frame stays rectangular");
     }
@@ -136,7 +137,8 @@ void App::refreshModel(bool readAgain) {
         } else {
             // The old model goes first, so the two never exist at once.
             currentModel_.reset();
-            currentModel_ = std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
+            currentModel_ =
+                std::make_unique<render::ModelObject>(state.modelPath, *device_, platform_.decoder);
         }
         said = std::move(collector.lines);
     }

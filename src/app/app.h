@@ -5,16 +5,16 @@
 #include <string>
 #include <vector>
 
-#include "input/actions.h"
 #include "app/app_state.h"
 #include "app/redraw.h"
-#include "platform/window_events.h"
 #include "base/result.h"
+#include "device/graphics_device.h"
+#include "input/actions.h"
 #include "platform/image_decoder.h"
 #include "platform/keyboard.h"
 #include "platform/screen.h"
 #include "platform/shell.h"
-#include "device/graphics_device.h"
+#include "platform/window_events.h"
 #include "render/model_object.h"
 #include "render/overlay_quad.h"
 

@@ -6,13 +6,13 @@
 
 namespace base {
 
-inline constexpr std::string_view kModelFile = "model.x";                     // read at start-up
-inline constexpr std::string_view kOutlineFile = "枠.bmp";                    // the capture frame's outline
+inline constexpr std::string_view kModelFile = "model.x";                      // read at start-up
+inline constexpr std::string_view kOutlineFile = "枠.bmp";                     // the capture frame's outline
 inline constexpr std::string_view kOverlayPictureFile = "フィルター画像.jpg";  // the overlay's texture
 inline constexpr std::string_view kGrabTextureFile = "フィルター.bmp";         // every grab writes it
 inline constexpr std::string_view kSaveFolder = "抜き取り画像保存フォルダ";    // the numbered files
 
-inline constexpr std::array<std::string_view, 4> kSampleFiles = {kModelFile, kOutlineFile, kOverlayPictureFile,
-                                                                 kGrabTextureFile};
+inline constexpr std::array<std::string_view, 4> kSampleFiles = {kModelFile, kOutlineFile,
+                                                                 kOverlayPictureFile, kGrabTextureFile};
 
 }  // namespace base

@@ -1,7 +1,5 @@
 #include "base/picture_file.h"
 
-#include "base/image.h"
-
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -9,6 +7,7 @@
 
 #include "base/byte_order.h"
 #include "base/file_bytes.h"
+#include "base/image.h"
 
 namespace base {
 

@@ -17,8 +17,8 @@ Result<fs::path> writeTemporary(const fs::path& target, std::span<const std::uin
     const fs::path folder = target.parent_path();
     // A short name of its own: the target's name may already be near the length limit.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::string name = ".nukitori-" + std::to_string(processId()) + "-" +
-                                 std::to_string(sequence.fetch_add(1)) + ".tmp";
+        const std::string name =
+            ".nukitori-" + std::to_string(processId()) + "-" + std::to_string(sequence.fetch_add(1)) + ".tmp";
         const fs::path temporary = folder / name;
         const Result<FileOutcome> written = writeNewFile(temporary, bytes);
         if (!written) return written.failure();

@@ -20,6 +20,7 @@ enum class ExclusiveWrite {
 };
 
 // Creates `target` with exactly `bytes`, but never replaces an existing file.
-Result<ExclusiveWrite> writeFileExclusive(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+Result<ExclusiveWrite> writeFileExclusive(const std::filesystem::path& target,
+                                          std::span<const std::uint8_t> bytes);
 
 }  // namespace base

@@ -2,8 +2,8 @@
 
 #include <cstdint>
 
-#include "base/file_names.h"
 #include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "base/log.h"
 #include "base/safe_file.h"
 #include "capture/bmp_snapshot.h"

@@ -3,10 +3,10 @@
 #include <limits>
 #include <system_error>
 
-#include "base/utf8.h"
 #include "base/file_bytes.h"
 #include "base/file_names.h"
 #include "base/safe_file.h"
+#include "base/utf8.h"
 
 namespace capture {
 namespace {
@@ -89,7 +89,7 @@ std::string numberedPath(std::string_view prefix, std::int32_t number) {
 }
 
 NumberedSave saveNumbered(std::span<const std::uint8_t> bytes, std::string_view prefix,
-                        std::int32_t startNumber) {
+                          std::int32_t startNumber) {
     const std::filesystem::path folder = base::pathFromUtf8(base::kSaveFolder);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);

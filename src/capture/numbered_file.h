@@ -31,6 +31,6 @@ struct NumberedSave {
 // Writes `bytes` whole to the first numbered file from `startNumber` on that does not exist
 // yet, creating the folder when it is missing. Existing files are never replaced.
 NumberedSave saveNumbered(std::span<const std::uint8_t> bytes, std::string_view prefix,
-                        std::int32_t startNumber);
+                          std::int32_t startNumber);
 
 }  // namespace capture

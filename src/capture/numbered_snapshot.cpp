@@ -11,7 +11,8 @@
 
 namespace capture {
 
-void saveNumberedSnapshot(state::SaveState& save, platform::Shell& shell, const base::Result<base::Image>& picture) {
+void saveNumberedSnapshot(state::SaveState& save, platform::Shell& shell,
+                          const base::Result<base::Image>& picture) {
     if (std::optional<std::string> text = shell.frameEditText()) save.filePrefix = std::move(*text);
     const std::string prefix = sanitizePrefix(save.filePrefix);
     save.lastSavedPrefix = prefix;

@@ -13,6 +13,7 @@ namespace capture {
 // lastSaveFailed. A picture that could not be had writes nothing and counts as a failure for its
 // reason. Logs failures. Every save spends its number, written or not, so the counter tracks the
 // presses.
-void saveNumberedSnapshot(state::SaveState& save, platform::Shell& shell, const base::Result<base::Image>& picture);
+void saveNumberedSnapshot(state::SaveState& save, platform::Shell& shell,
+                          const base::Result<base::Image>& picture);
 
 }  // namespace capture

@@ -1,8 +1,8 @@
 #include "capture/overlay_capture.h"
 
 #include "capture/bmp_snapshot.h"
-#include "capture/numbered_snapshot.h"
 #include "capture/grab_geometry.h"
+#include "capture/numbered_snapshot.h"
 
 namespace capture {
 

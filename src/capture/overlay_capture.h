@@ -1,10 +1,10 @@
 #pragma once
 // The overlay capture: the screen pixels under the viewer's overlay rectangle go to the next
 // numbered file, which spends a number.
-#include "state/save_state.h"
-#include "state/view_state.h"
 #include "platform/screen.h"
 #include "platform/shell.h"
+#include "state/save_state.h"
+#include "state/view_state.h"
 
 namespace capture {
 

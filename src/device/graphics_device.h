@@ -128,7 +128,6 @@ public:
 
 // Makes the device on the viewer with a back buffer of width x height, or says why it cannot.
 // The programs' mains pair a window backend with a device backend through one of these.
-using DeviceFactory =
-    std::function<base::Result<std::unique_ptr<GraphicsDevice>>(int width, int height)>;
+using DeviceFactory = std::function<base::Result<std::unique_ptr<GraphicsDevice>>(int width, int height)>;
 
 }  // namespace device

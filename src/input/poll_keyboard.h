@@ -1,9 +1,9 @@
 #pragma once
 // The key poll: run once per idle pass, it reads every key it knows and changes the state.
 #include "input/actions.h"
+#include "platform/keyboard.h"
 #include "state/save_state.h"
 #include "state/view_state.h"
-#include "platform/keyboard.h"
 
 namespace input {
 

@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "platform/window_events.h"
 #include "base/geometry.h"
 #include "base/image.h"
 #include "base/result.h"
+#include "platform/window_events.h"
 
 namespace platform {
 

@@ -1,16 +1,17 @@
 #include "render/model_object.h"
 
 #include "base/log.h"
+#include "model/model_reader.h"
 #include "render/matrix.h"
 #include "render/texture_loader.h"
-#include "model/model_reader.h"
 
 namespace render {
 
 using base::Matrix;
 using base::matrixMultiply;
 
-ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device, platform::ImageDecoder& decoder)
+ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device,
+                         platform::ImageDecoder& decoder)
     : device_(device), path_(path), stamp_(base::fileStamp(path)) {
     const base::Result<base::MeshData> result = model::readModel(path);
     if (!result) {
@@ -32,7 +33,8 @@ ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device
             // Part of the model file: it changes only with the file.
             textureNames_.emplace_back();
             textureStamps_.emplace_back();
-            textures_.push_back(loadTextureFromBytes(device_, decoder, *m.embeddedTexture, m.textureFilename));
+            textures_.push_back(
+                loadTextureFromBytes(device_, decoder, *m.embeddedTexture, m.textureFilename));
             continue;
         }
         textureNames_.push_back(m.textureFilename);

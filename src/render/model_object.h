@@ -7,8 +7,8 @@
 
 #include "base/file_stamp.h"
 #include "base/vec3.h"
-#include "platform/image_decoder.h"
 #include "device/graphics_device.h"
+#include "platform/image_decoder.h"
 
 namespace render {
 

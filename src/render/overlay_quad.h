@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/image_decoder.h"
 #include "device/graphics_device.h"
+#include "platform/image_decoder.h"
 
 namespace render {
 

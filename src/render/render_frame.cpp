@@ -64,15 +64,16 @@ void renderFrame(state::ViewState& view, const state::SaveState& save, Scene& sc
     if (scene.overlay) {
         scene.overlay->setColour(overlayColour(view));
         scene.overlay->placeAndDraw(static_cast<float>(view.overlayX), static_cast<float>(view.overlayY),
-                                    static_cast<float>(view.overlayWidth), static_cast<float>(view.overlayHeight));
+                                    static_cast<float>(view.overlayWidth),
+                                    static_cast<float>(view.overlayHeight));
     }
 
     // The camera is placed after the model is drawn, so the model shows last frame's camera.
     view.lookAtPoint.y = view.lookHeight;
     view.lookAtPoint.x = static_cast<float>(view.eyePosition.x + 2.0 * std::sin(double{view.yaw}));
     view.lookAtPoint.z = static_cast<float>(view.eyePosition.z + 2.0 * std::cos(double{view.yaw}));
-    scene.device.setTransform(device::TransformState::View,
-                              matrixLookAtLH(view.eyePosition, view.lookAtPoint, base::Vec3{0.0f, 1.0f, 0.0f}));
+    scene.device.setTransform(device::TransformState::View, matrixLookAtLH(view.eyePosition, view.lookAtPoint,
+                                                                           base::Vec3{0.0f, 1.0f, 0.0f}));
     scene.device.setTransform(device::TransformState::Projection,
                               matrixPerspectiveFovLH(1.0471976f, 1.0f, 0.01f, 2000.0f));
 

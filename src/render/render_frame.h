@@ -1,18 +1,18 @@
 #pragma once
 // One frame of the viewer: light, model motion, model, overlay, camera, texts.
-#include "state/save_state.h"
-#include "state/view_state.h"
 #include "device/graphics_device.h"
 #include "render/model_object.h"
 #include "render/overlay_quad.h"
+#include "state/save_state.h"
+#include "state/view_state.h"
 
 namespace render {
 
 struct Scene {
     device::GraphicsDevice& device;
-    device::TextFont* textFont;    // may be null: no texts
-    ModelObject* model;    // may be null
-    OverlayQuad* overlay;  // may be null
+    device::TextFont* textFont;  // may be null: no texts
+    ModelObject* model;          // may be null
+    OverlayQuad* overlay;        // may be null
 };
 
 void setLight(const state::ViewState& view, device::GraphicsDevice& device);

@@ -9,9 +9,9 @@
 #include "base/image.h"
 #include "base/matrix.h"
 #include "base/mesh_data.h"
+#include "device/graphics_device.h"
 #include "device_conformance.h"
 #include "fixed_function_reference.h"
-#include "device/graphics_device.h"
 
 namespace device_test {
 

@@ -7,9 +7,9 @@
 #include <QGuiApplication>
 #include <QWindow>
 
-#include "device_conformance.h"
 #include "backends/qt/qt_gl_context.h"
 #include "backends/qt/qt_text_painter.h"
+#include "device_conformance.h"
 
 namespace {
 

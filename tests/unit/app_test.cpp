@@ -1,5 +1,3 @@
-#include "base/file_bytes.h"
-#include "base/file_names.h"
 #include "app/app.h"
 
 #include <gtest/gtest.h>
@@ -8,13 +6,15 @@
 #include <filesystem>
 #include <iterator>
 
-#include "fresh_directory.h"
-#include "log_capture.h"
 #include "backends/fake/fake_image_decoder.h"
 #include "backends/fake/fake_shell.h"
 #include "backends/fake/recording_device.h"
 #include "backends/fake/scripted_keyboard.h"
 #include "backends/fake/synthetic_screen.h"
+#include "base/file_bytes.h"
+#include "base/file_names.h"
+#include "fresh_directory.h"
+#include "log_capture.h"
 
 namespace {
 
@@ -223,7 +223,8 @@ TEST_F(AppOnDoubles, TheFrameIsShapedByItsOutlineAndAShapeTheSystemRefusesIsRepo
     EXPECT_TRUE(shell.frameOutline.empty()) << "a missing outline was not an empty picture";
     const std::string said = log.take();
     EXPECT_NE(said.find("the frame outline \"枠.bmp\" could not be read"), std::string::npos) << said;
-    EXPECT_NE(said.find("is too complex for the window system; the frame stays rectangular"), std::string::npos)
+    EXPECT_NE(said.find("is too complex for the window system; the frame stays rectangular"),
+              std::string::npos)
         << said;
 }
 

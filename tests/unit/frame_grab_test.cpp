@@ -1,5 +1,3 @@
-#include "base/file_bytes.h"
-#include "base/file_names.h"
 #include "capture/frame_grab.h"
 
 #include <gtest/gtest.h>
@@ -14,18 +12,20 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "backends/fake/fake_shell.h"
+#include "backends/fake/synthetic_screen.h"
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
 #include "fresh_directory.h"
 #include "log_capture.h"
-#include "backends/fake/fake_shell.h"
-#include "backends/fake/synthetic_screen.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using base::pathFromUtf8;
 using backends::fake::SyntheticScreen;
+using base::pathFromUtf8;
 
 std::vector<std::uint8_t> fileBytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -239,8 +239,7 @@ TEST_F(Grab, WriteFailuresAreReportedWithTheSystemsReason) {
     EXPECT_TRUE(grabSaid.find(exists) != std::string::npos || grabSaid.find(notDir) != std::string::npos)
         << "stderr lacks the system's reason: " << grabSaid;
     capture::overlayCapture(state.view, state.save, shell, screen);
-    EXPECT_NE(log.take().find(base::kSaveFolder), std::string::npos)
-        << "a failed capture was not reported";
+    EXPECT_NE(log.take().find(base::kSaveFolder), std::string::npos) << "a failed capture was not reported";
     EXPECT_EQ(state.save.saveCounter, 2) << "a failed capture must still spend its number";
     EXPECT_TRUE(state.save.lastSaveFailed);
 

@@ -5,10 +5,10 @@
 #include <iterator>
 #include <vector>
 
-#include "fresh_directory.h"
-#include "log_capture.h"
 #include "backends/fake/recording_device.h"
 #include "backends/qt/qt_image_decoder.h"
+#include "fresh_directory.h"
+#include "log_capture.h"
 #include "render/texture_loader.h"
 
 namespace {

@@ -1,5 +1,3 @@
-#include "base/file_bytes.h"
-#include "base/file_names.h"
 #include "capture/numbered_file.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +10,8 @@
 #include <system_error>
 #include <vector>
 
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "base/safe_file.h"
 #include "fresh_directory.h"
 
@@ -164,7 +164,8 @@ TEST_F(InFreshDirectory, SaveNumberedReportsAReadOnlyFolderAndLeavesNoTemporary)
     }
     const auto result = capture::saveNumbered(bytesOf("picture"), "cut", 0);
     EXPECT_FALSE(result.written) << "save claimed success in a read-only folder";
-    EXPECT_EQ(result.written.error(), OS_REASON(EACCES, ERROR_ACCESS_DENIED)) << "the error is not the system's reason";
+    EXPECT_EQ(result.written.error(), OS_REASON(EACCES, ERROR_ACCESS_DENIED))
+        << "the error is not the system's reason";
     EXPECT_TRUE(namesIn(folder).empty()) << "something was left in the folder";
 }
 

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
-#include "fresh_directory.h"
 #include "backends/fake/fake_image_decoder.h"
 #include "backends/fake/recording_device.h"
+#include "fresh_directory.h"
 
 namespace {
 

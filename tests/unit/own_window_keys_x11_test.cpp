@@ -1,6 +1,6 @@
-#include "backends/x11/own_window_keys.h"
-
 #include <gtest/gtest.h>
+
+#include "backends/x11/own_window_keys.h"
 
 namespace {
 

@@ -352,7 +352,8 @@ TEST_F(PollKeyboard, AmbientCeilingStoresOneAndHundredForEachChannel) {
     for (const Channel& c :
          {Channel{&state::ViewState::ambientRed, &state::ViewState::ambientRedPercent, vk::Digit8, vk::I},
           Channel{&state::ViewState::ambientGreen, &state::ViewState::ambientGreenPercent, vk::Digit9, vk::O},
-          Channel{&state::ViewState::ambientBlue, &state::ViewState::ambientBluePercent, vk::Digit0, vk::P}}) {
+          Channel{&state::ViewState::ambientBlue, &state::ViewState::ambientBluePercent, vk::Digit0,
+                  vk::P}}) {
         state = app::AppState{};
         hold({c.up});
         poll();

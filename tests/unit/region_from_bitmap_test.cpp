@@ -63,8 +63,7 @@ void expectSameAsReference(const Region& region, const base::Image& picture, std
     for (int y = 0; y < spanY; ++y)
         for (int x = 0; x < spanX; ++x) {
             expectedArea += covered[y][x];
-            ASSERT_EQ(contains(region, x, y), covered[y][x])
-                << what << ": pixel (" << x << "," << y << ")";
+            ASSERT_EQ(contains(region, x, y), covered[y][x]) << what << ": pixel (" << x << "," << y << ")";
         }
     EXPECT_EQ(area(region), expectedArea) << what << ": rectangles overlap";
 }

@@ -5,9 +5,9 @@
 #include <cmath>
 
 #include "app/app_state.h"
-#include "fresh_directory.h"
 #include "backends/fake/fake_image_decoder.h"
 #include "backends/fake/recording_device.h"
+#include "fresh_directory.h"
 #include "render/matrix.h"
 #include "render/texts.h"
 

@@ -29,7 +29,8 @@ TEST(ScreenClip, KeepsThePartOnTheScreenAndBlacksOutTheRest) {
 }
 
 TEST(ScreenClip, ARectangleAtTheEndOfTheCoordinatesDoesNotWrapOntoTheScreen) {
-    const base::Rect part = platform::onScreenPart(INT_MAX - 5, 100, 50, 10, {INT_MIN, INT_MIN, INT_MAX, INT_MAX});
+    const base::Rect part =
+        platform::onScreenPart(INT_MAX - 5, 100, 50, 10, {INT_MIN, INT_MIN, INT_MAX, INT_MAX});
     EXPECT_EQ(part, (base::Rect{INT_MAX - 5, 100, INT_MAX, 110})) << "the right edge wrapped";
     EXPECT_EQ(platform::onScreenPart(INT_MAX - 5, 100, 50, 10, kScreen).width(), 0)
         << "a rectangle far right of the screen reached onto it";

@@ -1,5 +1,3 @@
-#include "base/file_bytes.h"
-#include "base/file_names.h"
 #include "app/work_folder.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +7,8 @@
 #include <iterator>
 #include <string>
 
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "capture/numbered_file.h"
 #include "fresh_directory.h"
 #include "log_capture.h"

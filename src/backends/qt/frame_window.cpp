@@ -6,8 +6,8 @@
 #include <QPainter>
 #include <QValidator>
 
-#include "platform/window_layout.h"
 #include "backends/qt/japanese_font.h"
+#include "platform/window_layout.h"
 
 namespace backends::qt {
 

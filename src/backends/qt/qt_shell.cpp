@@ -6,9 +6,6 @@
 #include <QKeyEvent>
 #include <QRegion>
 
-#include "platform/window_layout.h"
-#include "base/log.h"
-#include "base/region_from_bitmap.h"
 #include "backends/qt/frame_window.h"
 #include "backends/qt/qt_gl_context.h"
 #include "backends/qt/qt_image.h"
@@ -16,6 +13,9 @@
 #include "backends/qt/viewer_window.h"
 #include "backends/x11/x11_shape.h"
 #include "backends/x11/x11_window_manager.h"
+#include "base/log.h"
+#include "base/region_from_bitmap.h"
+#include "platform/window_layout.h"
 
 namespace backends::qt {
 

@@ -7,8 +7,8 @@
 #include <memory>
 
 #include "backends/x11/own_window_keys.h"
-#include "device/gl_context.h"
 #include "base/result.h"
+#include "device/gl_context.h"
 #include "platform/frame_pacer.h"
 #include "platform/shell.h"
 

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QUrl>
 
-#include "platform/window_layout.h"
 #include "backends/qt/japanese_font.h"
+#include "platform/window_layout.h"
 
 namespace backends::qt {
 

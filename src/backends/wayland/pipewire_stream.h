@@ -6,8 +6,8 @@
 #include <functional>
 #include <memory>
 
-#include "base/result.h"
 #include "backends/wayland/stream_frame.h"
+#include "base/result.h"
 
 namespace backends::wayland {
 

@@ -4,11 +4,11 @@
 #include <fstream>
 #include <system_error>
 
+#include "backends/wayland/pipewire_stream.h"
+#include "backends/wayland/portal_bus.h"
 #include "base/file_bytes.h"
 #include "base/log.h"
 #include "base/uri.h"
-#include "backends/wayland/pipewire_stream.h"
-#include "backends/wayland/portal_bus.h"
 
 namespace backends::wayland {
 
@@ -55,7 +55,8 @@ void writeToken(const std::string& folder, const std::string& path, const std::s
 
 }  // namespace
 
-PortalScreen::PortalScreen(platform::ImageDecoder& decoder, int rootWidth, int rootHeight, std::string configFolder)
+PortalScreen::PortalScreen(platform::ImageDecoder& decoder, int rootWidth, int rootHeight,
+                           std::string configFolder)
     : decoder_(decoder),
       rootWidth_(rootWidth),
       rootHeight_(rootHeight),

@@ -13,9 +13,9 @@
 #include <string>
 #include <thread>
 
+#include "backends/wayland/stream_frame.h"
 #include "platform/image_decoder.h"
 #include "platform/screen.h"
-#include "backends/wayland/stream_frame.h"
 
 namespace backends::wayland {
 

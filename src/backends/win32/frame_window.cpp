@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "platform/window_layout.h"
-#include "base/log.h"
-#include "base/region_from_bitmap.h"
-#include "base/os/windows_text.h"
 #include "backends/win32/window_class.h"
+#include "base/log.h"
+#include "base/os/windows_text.h"
+#include "base/region_from_bitmap.h"
+#include "platform/window_layout.h"
 
 namespace backends::win32 {
 

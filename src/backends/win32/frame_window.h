@@ -6,10 +6,10 @@
 #include <optional>
 #include <string>
 
-#include "platform/window_events.h"
+#include "backends/win32/gdi_objects.h"
 #include "base/geometry.h"
 #include "base/image.h"
-#include "backends/win32/gdi_objects.h"
+#include "platform/window_events.h"
 
 namespace backends::win32 {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <map>
 
-#include "base/os/windows_text.h"
 #include "backends/win32/gdi_objects.h"
 #include "backends/win32/gothic_font.h"
+#include "base/os/windows_text.h"
 
 namespace backends::win32 {
 

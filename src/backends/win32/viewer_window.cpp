@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "platform/window_layout.h"
-#include "base/os/windows_text.h"
 #include "backends/win32/window_class.h"
+#include "base/os/windows_text.h"
+#include "platform/window_layout.h"
 
 namespace backends::win32 {
 

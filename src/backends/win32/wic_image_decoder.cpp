@@ -39,14 +39,16 @@ WicImageDecoder::~WicImageDecoder() {
 base::Result<base::Image> WicImageDecoder::decodeBytes(std::span<const std::uint8_t> bytes) {
     if (!com_->factory)
         return base::Failure{describeHresult("the imaging component is not available", com_->factoryResult)};
-    if (bytes.empty() || bytes.size() > 0xFFFFFFFFu) return base::Failure{"no picture of a size that can be read"};
+    if (bytes.empty() || bytes.size() > 0xFFFFFFFFu)
+        return base::Failure{"no picture of a size that can be read"};
     ComPtr<IWICStream> stream;
     HRESULT hr = com_->factory->CreateStream(&stream);
     if (FAILED(hr)) return base::Failure{describeHresult("no stream for the picture", hr)};
     hr = stream->InitializeFromMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()));
     if (FAILED(hr)) return base::Failure{describeHresult("no stream for the picture", hr)};
     ComPtr<IWICBitmapDecoder> decoder;
-    hr = com_->factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnLoad, &decoder);
+    hr =
+        com_->factory->CreateDecoderFromStream(stream.Get(), nullptr, WICDecodeMetadataCacheOnLoad, &decoder);
     if (FAILED(hr)) return base::Failure{describeHresult("not a picture the system can decode", hr)};
     return firstFrame(decoder.Get());
 }

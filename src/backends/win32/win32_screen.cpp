@@ -4,8 +4,8 @@
 #include <chrono>
 #include <string>
 
-#include "base/os/windows_text.h"
 #include "backends/win32/gdi_objects.h"
+#include "base/os/windows_text.h"
 #include "platform/screen_clip.h"
 
 namespace backends::win32 {
@@ -68,10 +68,10 @@ Win32Screen::~Win32Screen() = default;
 base::Result<base::Image> Win32Screen::read(int x, int y, int width, int height) {
     if (width <= 0 || height <= 0) return base::Failure{"an empty rectangle has no pixels"};
     const RECT& screen = buffer_->virtualScreen();
-    const base::Rect part = platform::onScreenPart(
-        x, y, width, height,
-        {static_cast<int>(screen.left), static_cast<int>(screen.top), static_cast<int>(screen.right),
-         static_cast<int>(screen.bottom)});
+    const base::Rect part =
+        platform::onScreenPart(x, y, width, height,
+                               {static_cast<int>(screen.left), static_cast<int>(screen.top),
+                                static_cast<int>(screen.right), static_cast<int>(screen.bottom)});
     const int left = part.left, top = part.top, right = part.right, bottom = part.bottom;
     // Left unset: the part on the screen is written below and the rest made black.
     base::Image image = base::Image::uncleared(width, height);

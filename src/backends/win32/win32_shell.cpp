@@ -5,14 +5,14 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/frame_pacer.h"
-#include "platform/window_layout.h"
-#include "base/log.h"
 #include "backends/win32/frame_window.h"
 #include "backends/win32/gdi_objects.h"
 #include "backends/win32/gothic_font.h"
 #include "backends/win32/viewer_window.h"
 #include "backends/win32/window_class.h"
+#include "base/log.h"
+#include "platform/frame_pacer.h"
+#include "platform/window_layout.h"
 
 namespace backends::win32 {
 

@@ -6,8 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/keyboard.h"
 #include "backends/x11/own_window_keys.h"
+#include "platform/keyboard.h"
 
 // Xlib's own declaration, so this header does not drag Xlib's macros into toolkit code.
 struct _XDisplay;

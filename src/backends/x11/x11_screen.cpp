@@ -172,7 +172,8 @@ bool X11Screen::readShared(int left, int top, int width, int height, base::Image
     return ok;
 }
 
-base::Result<base::Done> X11Screen::readPlain(int left, int top, int width, int height, base::Image& image, int dx, int dy) {
+base::Result<base::Done> X11Screen::readPlain(int left, int top, int width, int height, base::Image& image,
+                                              int dx, int dy) {
     ErrorTrap trap(display_);
     XImage* xi = XGetImage(display_, source_, left, top, static_cast<unsigned>(width),
                            static_cast<unsigned>(height), AllPlanes, ZPixmap);
@@ -203,7 +204,8 @@ base::Result<base::Image> X11Screen::read(int x, int y, int width, int height) {
         }
         if (!read) {
             // A screen that cannot be read is a failed read, never a black picture.
-            if (auto plain = readPlain(left, top, right - left, bottom - top, image, left - x, top - y); !plain)
+            if (auto plain = readPlain(left, top, right - left, bottom - top, image, left - x, top - y);
+                !plain)
                 return plain.failure();
             read = true;
         }

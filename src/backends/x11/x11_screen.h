@@ -29,7 +29,8 @@ private:
     struct Segment;
     bool readShared(int left, int top, int width, int height, base::Image& image, int dx, int dy);
     // Spelt out: Xlib defines Status as a macro.
-    base::Result<base::Done> readPlain(int left, int top, int width, int height, base::Image& image, int dx, int dy);
+    base::Result<base::Done> readPlain(int left, int top, int width, int height, base::Image& image, int dx,
+                                       int dy);
     bool ensureSegment(std::size_t bytes);
     std::string failureReason(const std::string& xError) const;
 

@@ -62,7 +62,8 @@ Result<FileOutcome> linkNewName(const fs::path& existing, const fs::path& name) 
 }
 
 Status replaceFile(const fs::path& from, const fs::path& to) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return Done{};
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return Done{};
     return failed(GetLastError());
 }
 
