@@ -215,7 +215,7 @@ TEST_F(AppOnDoubles, TheFrameIsShapedByItsOutlineAndAShapeTheSystemRefusesIsRepo
     EXPECT_EQ(shell.frameOutline.width, 177) << "the frame was not given the outline picture";
 
     // Without its outline the frame is rectangular; a shape the window system refuses leaves it so.
-    std::filesystem::remove("枠.bmp");
+    std::filesystem::remove(base::pathFromUtf8("枠.bmp"));
     shell.outlineShape = platform::OutlineShape::Refused;
     LogCapture log;
     app::App other{{shell, keyboard, screen, decoder, shell.devices()}};
