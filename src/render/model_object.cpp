@@ -1,5 +1,7 @@
 #include "render/model_object.h"
 
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "base/log.h"
 #include "model/model_reader.h"
 #include "render/matrix.h"
@@ -23,6 +25,7 @@ ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device
         base::logLine("nukitori: model \"" + path + "\" could not be handed to the device");
         return;
     }
+    keepGrabTexturedCorners(*result);
     materials_.reserve(result->materials.size());
     textures_.reserve(result->materials.size());
     for (const base::MeshMaterial& m : result->materials) {
@@ -43,6 +46,28 @@ ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device
         textures_.push_back(
             m.textureFilename.empty() ? nullptr : loadTextureFromFile(device_, decoder, m.textureFilename));
     }
+}
+
+void ModelObject::keepGrabTexturedCorners(const base::MeshData& mesh) {
+    std::vector<bool> wearsGrab(mesh.materials.size());
+    bool any = false;
+    for (std::size_t i = 0; i < mesh.materials.size(); ++i) {
+        const base::MeshMaterial& m = mesh.materials[i];
+        // A picture the model file holds is never the grab, whatever it is called.
+        wearsGrab[i] = !m.embeddedTexture && !m.textureFilename.empty() &&
+                       base::pathFromUtf8(m.textureFilename).filename() == base::pathFromUtf8(base::kGrabTextureFile);
+        any = any || wearsGrab[i];
+    }
+    if (!any) return;
+    for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
+        const std::uint32_t material = mesh.attributes[t];
+        if (material >= wearsGrab.size() || !wearsGrab[material]) continue;
+        for (int c = 0; c < 3; ++c) {
+            const base::MeshVertex& v = mesh.vertices[mesh.indices[3 * t + c]];
+            grabTexturedCorners_.push_back({v.x, v.y, v.z});
+        }
+    }
+    grabTexturedCorners_.shrink_to_fit();
 }
 
 bool ModelObject::fileUnchanged() const {
@@ -73,6 +98,7 @@ void ModelObject::draw(const base::Vec3& position, const base::Vec3& rotation) {
     world = matrixMultiply(world, t);
     world = matrixMultiply(world, s);
     device_.setTransform(device::TransformState::World, world);
+    lastWorld_ = world;
     if (!mesh_) return;
     for (std::uint32_t i = 0; i < materialCount(); ++i) {
         device_.setMaterial(materials_[i]);

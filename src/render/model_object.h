@@ -1,11 +1,14 @@
 #pragma once
 // The 3D model the viewer shows: one mesh from a model file, its materials and their textures.
+#include <array>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/file_stamp.h"
+#include "base/matrix.h"
 #include "base/vec3.h"
 #include "device/graphics_device.h"
 #include "platform/image_decoder.h"
@@ -34,8 +37,15 @@ public:
     const std::vector<base::Material>& materials() const { return materials_; }
     device::Texture* texture(std::size_t i) const { return textures_[i].get(); }
     bool hasMesh() const { return mesh_ != nullptr; }
+    // Model-space corners, three per triangle, of the triangles that wear the grab texture: where
+    // a capture's record finds the framed picture. Positions only, and only those triangles.
+    std::span<const std::array<float, 3>> grabTexturedCorners() const { return grabTexturedCorners_; }
+    // The world matrix the last draw gave the device.
+    const base::Matrix& lastWorld() const { return lastWorld_; }
 
 private:
+    void keepGrabTexturedCorners(const base::MeshData& mesh);
+
     device::GraphicsDevice& device_;
     std::string path_;
     base::FileStamp stamp_;
@@ -44,6 +54,8 @@ private:
     std::vector<std::string> textureNames_;  // per material; empty: no texture
     std::vector<base::FileStamp> textureStamps_;
     std::vector<std::unique_ptr<device::Texture>> textures_;
+    std::vector<std::array<float, 3>> grabTexturedCorners_;
+    base::Matrix lastWorld_ = base::Matrix::identity();
 };
 
 }  // namespace render
