@@ -1,4 +1,5 @@
-// The save folder's record as nukitori-samples reads it, and the summary of a folder.
+// The save folder's record as nukitori-samples reads it, the summary of a folder, and the tool's
+// command line.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -10,6 +11,7 @@
 
 #include "base/file_names.h"
 #include "fresh_directory.h"
+#include "samples/command_line.h"
 #include "samples/sample_record.h"
 #include "samples/save_folder.h"
 
@@ -334,6 +336,88 @@ TEST(SamplesSummary, LongListsShowTenNamesAndHowManyMore) {
                   "m9.bmp and 2 more\n"),
         std::string::npos)
         << text;
+}
+
+samples::CommandLine parseWords(std::vector<std::string_view> words) {
+    return samples::parseCommandLine(words);
+}
+
+TEST(SamplesCommandLine, TheSummaryTakesOneFolder) {
+    const samples::CommandLine summary = parseWords({"抜き取り画像保存フォルダ"});
+    EXPECT_EQ(summary.action, samples::CommandLine::Action::Summary);
+    EXPECT_EQ(summary.folder, "抜き取り画像保存フォルダ");
+    EXPECT_EQ(parseWords({"--", "-odd"}).folder, "-odd") << "'--' ends the options";
+}
+
+TEST(SamplesCommandLine, ExportOptionsComeInAnyOrder) {
+    const samples::CommandLine a = parseWords(
+        {"export", "--out", "set", "--vec", "24", "12", "save", "--format", "opencv", "--class", "cat"});
+    ASSERT_EQ(a.action, samples::CommandLine::Action::Export) << a.problem;
+    EXPECT_EQ(a.folder, "save");
+    EXPECT_EQ(a.out, "set");
+    EXPECT_EQ(a.options.format, samples::ExportFormat::OpenCv);
+    EXPECT_EQ(a.options.className, "cat");
+    ASSERT_TRUE(a.options.vec);
+    EXPECT_EQ(a.options.vec->width, 24);
+    EXPECT_EQ(a.options.vec->height, 12);
+
+    const samples::CommandLine b = parseWords({"export", "save", "--format=coco", "--out=set"});
+    ASSERT_EQ(b.action, samples::CommandLine::Action::Export) << b.problem;
+    EXPECT_EQ(b.options.format, samples::ExportFormat::Coco);
+    EXPECT_EQ(b.options.className, "object") << "the default class";
+    EXPECT_FALSE(b.options.vec);
+    EXPECT_EQ(parseWords({"export", "--format", "yolo", "--out", "o", "s"}).options.format,
+              samples::ExportFormat::Yolo);
+}
+
+TEST(SamplesCommandLine, MisusesAreNamed) {
+    const struct {
+        std::vector<std::string_view> words;
+        const char* problem;
+    } cases[] = {
+        {{}, "no FOLDER given (the save folder 抜き取り画像保存フォルダ)"},
+        {{"a", "b"}, "unexpected argument b"},
+        {{"save", "--frobnicate"}, "unknown option --frobnicate"},
+        {{"save", "--format", "yolo"}, "--format is an option of nukitori-samples export"},
+        {{"export", "save", "--out", "o"}, "export needs --format opencv, yolo or coco"},
+        {{"export", "save", "--format", "yolo"}, "export needs --out DIR"},
+        {{"export", "save", "--out", "o", "--format", "xml"}, "unknown format xml (opencv, yolo or coco)"},
+        {{"export", "save", "--out"}, "--out needs a value"},
+        {{"export", "save", "--out="}, "--out needs a value"},
+        {{"export", "save", "--out", "o", "--out", "p", "--format", "coco"}, "--out given twice"},
+        {{"export", "save", "--out", "o", "--format", "coco", "--format", "yolo"}, "--format given twice"},
+        {{"export", "save", "--out", "o", "--format", "opencv", "--vec", "24"},
+         "--vec needs a width and a height"},
+        {{"export", "save", "--out", "o", "--format", "opencv", "--vec", "0", "24"},
+         "--vec needs a width and a height from 1 to 1024"},
+        {{"export", "save", "--out", "o", "--format", "opencv", "--vec", "24", "2x"},
+         "--vec needs a width and a height from 1 to 1024"},
+        {{"export", "save", "--out", "o", "--format", "yolo", "--vec", "24", "24"},
+         "--vec is an option of --format opencv"},
+        {{"export", "save", "--out", "o", "--format", "yolo", "--class", "two\nlines"},
+         "--class needs a name of printable UTF-8 text"},
+        {{"export", "save", "--help", "--bad"}, "unknown option --bad"},
+    };
+    for (const auto& c : cases) {
+        const samples::CommandLine command = samples::parseCommandLine(c.words);
+        std::string words;
+        for (const std::string_view word : c.words) words += " " + std::string(word);
+        EXPECT_EQ(command.action, samples::CommandLine::Action::Misuse) << "taken:" << words;
+        EXPECT_EQ(command.problem, c.problem) << "for:" << words;
+    }
+}
+
+TEST(SamplesCommandLine, HelpAndVersionNeedNothingElse) {
+    EXPECT_EQ(parseWords({"--help"}).action, samples::CommandLine::Action::ShowHelp);
+    EXPECT_EQ(parseWords({"export", "--help"}).action, samples::CommandLine::Action::ShowHelp);
+    EXPECT_EQ(parseWords({"--version", "--help"}).action, samples::CommandLine::Action::ShowHelp);
+    EXPECT_EQ(parseWords({"--version"}).action, samples::CommandLine::Action::ShowVersion);
+    EXPECT_EQ(samples::versionText("0.1"), "nukitori-samples 0.1");
+    const std::string help = samples::helpText();
+    for (const char* option :
+         {"--format opencv", "--format yolo", "--format coco", "--out DIR", "--class NAME", "--vec W H",
+          "--help", "--version", "Only the files the export writes"})
+        EXPECT_NE(help.find(option), std::string::npos) << "--help does not tell of " << option;
 }
 
 }  // namespace
