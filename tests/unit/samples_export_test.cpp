@@ -223,9 +223,9 @@ TEST_F(SamplesExport, YoloWarnsOfImagesAndLabelsItDidNotWrite) {
     const samples::ExportReport report = exportAs(samples::ExportFormat::Yolo);
     EXPECT_EQ(report.warnings,
               (std::vector<std::string>{
-                  base::utf8FromPath(fs::path("out/images") / "old.bmp") +
+                  base::utf8FromPath(fs::path("out") / "images" / "old.bmp") +
                       ": not written by this export, but YOLO trains on every image in images/",
-                  base::utf8FromPath(fs::path("out/labels") / "old.txt") +
+                  base::utf8FromPath(fs::path("out") / "labels" / "old.txt") +
                       ": not written by this export, but YOLO reads every label in labels/"}));
     EXPECT_EQ(readText("out/images/old.bmp"), "old") << "a file the export does not write was replaced";
 }
