@@ -25,6 +25,13 @@ public:
 
     // World = Rz * Rx * Ry * T * S, then every subset with its material and texture.
     void draw(const base::Vec3& position, const base::Vec3& rotation);
+    // The world matrix the last draw gave the device; identity before the first.
+    const base::Matrix& lastWorld() const { return lastWorld_; }
+
+    // Model-space corners, three per triangle, of the triangles whose material wears the grab
+    // texture file (a file of that name, never a picture the model file holds): what a capture's
+    // label is made of. Empty for a model that does not wear it.
+    std::span<const std::array<float, 3>> grabTexturedCorners() const { return grabTexturedCorners_; }
 
     const std::string& path() const { return path_; }
     // Whether the model file is still the one that was read (same size, time and file).
@@ -37,15 +44,8 @@ public:
     const std::vector<base::Material>& materials() const { return materials_; }
     device::Texture* texture(std::size_t i) const { return textures_[i].get(); }
     bool hasMesh() const { return mesh_ != nullptr; }
-    // Model-space corners, three per triangle, of the triangles that wear the grab texture: where
-    // a capture's record finds the framed picture. Positions only, and only those triangles.
-    std::span<const std::array<float, 3>> grabTexturedCorners() const { return grabTexturedCorners_; }
-    // The world matrix the last draw gave the device.
-    const base::Matrix& lastWorld() const { return lastWorld_; }
 
 private:
-    void keepGrabTexturedCorners(const base::MeshData& mesh);
-
     device::GraphicsDevice& device_;
     std::string path_;
     base::FileStamp stamp_;
@@ -54,7 +54,7 @@ private:
     std::vector<std::string> textureNames_;  // per material; empty: no texture
     std::vector<base::FileStamp> textureStamps_;
     std::vector<std::unique_ptr<device::Texture>> textures_;
-    std::vector<std::array<float, 3>> grabTexturedCorners_;
+    std::vector<std::array<float, 3>> grabTexturedCorners_;  // positions only, and only of those triangles
     base::Matrix lastWorld_ = base::Matrix::identity();
 };
 
