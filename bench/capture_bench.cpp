@@ -8,6 +8,8 @@
 #include <stdlib.h>
 
 #include <algorithm>
+#include <array>
+#include <chrono>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +33,7 @@
 #include "capture/bmp_snapshot.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
+#include "capture/sample_record.h"
 
 // Heap bytes held through operator new, and the most held since the last reset: enough to
 // see every picture and file buffer of a capture (all std::vector).
@@ -294,6 +297,50 @@ void writeNumberedFile(benchmark::State& state) {
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
 BENCHMARK(writeNumberedFile)->Args({50, 50})->Args({594, 578})->Unit(benchmark::kMicrosecond);
+
+// What the record adds to a save, as held keypad − runs them: captures on the doubles with their
+// record line against the same captures without it, alternating in batches so both see the same
+// machine. The target: ratio at most 1.1.
+void captureWithRecordAgainstWithout(benchmark::State& state) {
+    using Clock = std::chrono::steady_clock;
+    backends::fake::FakeShell shell;
+    backends::fake::SyntheticScreen screen{1920, 1200};
+    app::AppState appState;
+    appState.view.overlayWidth = 200;
+    appState.view.overlayHeight = 150;
+    capture::CaptureView view;
+    view.modelPath = "model.x";
+    view.modelSha256 = std::string(64, 'a');
+    view.objectBox = std::array<int, 4>{10, 12, 150, 120};
+    view.objectPolygon = {{10, 12}, {160, 12}, {160, 132}, {10, 132}};
+    Clock::duration plain{}, recorded{};
+    std::int64_t saves = 0;
+    for (auto _ : state) {
+        removeNumberedCaptures();
+        appState.save.saveCounter = 0;
+        for (const bool record : {false, true}) {
+            const Clock::time_point start = Clock::now();
+            for (int i = 0; i < 16; ++i) {
+                const auto saved = capture::overlayCapture(appState.view, appState.save, shell, screen);
+                if (record && saved) {
+                    const std::string line = capture::sampleLine(
+                        *saved, &view, appState.view, capture::utcTime(std::chrono::system_clock::now()), "nukitori");
+                    if (!capture::appendToRecord(line)) state.SkipWithError("the record could not be written");
+                }
+            }
+            (record ? recorded : plain) += Clock::now() - start;
+        }
+        saves += 16;
+    }
+    removeNumberedCaptures();
+    const auto perSave = [&](Clock::duration total) {
+        return std::chrono::duration<double, std::micro>(total).count() / static_cast<double>(saves);
+    };
+    state.counters["plain_us"] = perSave(plain);
+    state.counters["recorded_us"] = perSave(recorded);
+    state.counters["ratio"] = perSave(recorded) / perSave(plain);
+}
+BENCHMARK(captureWithRecordAgainstWithout)->Unit(benchmark::kMillisecond);
 
 // The most heap an overlay capture holds at once, above what was held before it, over the
 // picture's pixels: the same figure at every size means memory follows the picture. The

@@ -26,6 +26,7 @@ public:
     void requestQuit(int) override {}
     void frameGrab() override {}
     void overlayCapture() override {}
+    void undoLastSave() override {}
 };
 
 Display* display = nullptr;

@@ -19,6 +19,7 @@ public:
     void requestQuit(int) override {}
     void frameGrab() override {}
     void overlayCapture() override {}
+    void undoLastSave() override {}
 };
 
 void runPolls(benchmark::State& bench, std::initializer_list<int> held) {

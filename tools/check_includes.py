@@ -18,6 +18,7 @@ LAYERS = {
     "input": {"base", "state", "platform"},
     "capture": {"base", "state", "platform"},
     "app": {"base", "state", "device", "platform", "model", "render", "input", "capture"},
+    "samples": {"base", "capture"},
     "backends/fake": {"base", "state", "device", "platform", "input"},
     "backends/x11": {"base", "state", "platform"},
     "backends/wayland": {"base", "state", "platform"},

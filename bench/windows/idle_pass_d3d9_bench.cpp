@@ -126,6 +126,7 @@ public:
     void requestQuit(int) override {}
     void frameGrab() override {}
     void overlayCapture() override {}
+    void undoLastSave() override {}
 };
 
 std::string onScreenCheck(Program& p) {

@@ -1,19 +1,26 @@
 #include "app/app.h"
 
+#include <array>
+#include <chrono>
+#include <span>
 #include <utility>
 
 #include "base/file_names.h"
+#include "base/sha256.h"
 #include "base/log.h"
 #include "capture/frame_grab.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
+#include "capture/sample_record.h"
 #include "input/poll_keyboard.h"
+#include "render/object_label.h"
 #include "render/render_frame.h"
 
 namespace app {
 
 namespace {
 constexpr std::uint32_t kClearColour = 0xFF3CA3B9;
+constexpr const char* kProgram = "nukitori " NUKITORI_VERSION;
 
 struct Graphics {
     std::unique_ptr<device::GraphicsDevice> device;
@@ -65,6 +72,7 @@ base::Status App::startUp() {
     platform_.shell.showCursor();
     currentOverlay_ = std::make_unique<render::OverlayQuad>(*device_);
     currentOverlay_->loadTexture(platform_.decoder, std::string(base::kOverlayPictureFile));
+    overlaySha256_ = base::fileSha256(std::string(base::kOverlayPictureFile));
     std::vector<std::string> said;
     {
         base::LogCollector collector;
@@ -72,6 +80,8 @@ base::Status App::startUp() {
         said = std::move(collector.lines);
     }
     reportModelLoad(said);
+    modelSha256_ = base::fileSha256(state.modelPath);
+    textureSha256_ = base::fileSha256(std::string(base::kGrabTextureFile));
     render::setLight(state.view, *device_);
     return base::Done{};
 }
@@ -100,7 +110,10 @@ void App::drawFrame() {
     device_->beginScene();
     device_->clear(device::kClearTarget | device::kClearZBuffer, kClearColour, 1.0f, 0);
     render::Scene scene{*device_, textFont_.get(), currentModel_.get(), currentOverlay_.get()};
-    render::renderFrame(state.view, state.save, scene);
+    // The model is drawn with the camera the frame before left on the device.
+    shownCamera_ = deviceCamera_;
+    deviceCamera_ = render::renderFrame(state.view, state.save, scene);
+    shownWorld_ = currentModel_ ? currentModel_->lastWorld() : base::Matrix::identity();
     device_->endScene();
     device_->present();
 }
@@ -116,12 +129,66 @@ void App::requestQuit(int exitCode) {
 }
 
 void App::frameGrab() {
-    capture::frameGrab(state.save, platform_.shell, platform_.screen);
+    const bool numbered = state.save.numberedSave != 0;
+    if (auto saved = capture::frameGrab(state.save, platform_.shell, platform_.screen)) recordSample(*saved);
+    if (!numbered) textureSha256_ = base::fileSha256(std::string(base::kGrabTextureFile));
     refreshModel(std::exchange(dropped_, false));
 }
 
 void App::overlayCapture() {
-    capture::overlayCapture(state.view, state.save, platform_.shell, platform_.screen);
+    if (auto saved = capture::overlayCapture(state.view, state.save, platform_.shell, platform_.screen))
+        recordSample(*saved);
+}
+
+void App::recordSample(const capture::SavedSample& sample) {
+    savedThisRun_.push_back(sample);
+    const std::string time = capture::utcTime(std::chrono::system_clock::now());
+    std::string line;
+    if (sample.kind == capture::SampleKind::Capture) {
+        capture::CaptureView view;
+        view.modelPath = state.modelPath;
+        view.modelSha256 = modelSha256_;
+        const auto corners = currentModel_ ? currentModel_->grabTexturedCorners()
+                                           : std::span<const std::array<float, 3>>();
+        if (!corners.empty()) view.textureSha256 = textureSha256_;
+        view.overlayPictureSha256 = overlaySha256_;
+        view.world = shownWorld_;
+        view.view = shownCamera_.view;
+        view.projection = shownCamera_.projection;
+        const base::Rect cut{state.view.overlayX, state.view.overlayY, state.view.overlayX + sample.width,
+                             state.view.overlayY + sample.height};
+        const render::ObjectLabel label =
+            render::labelObject(corners, view.world, view.view, view.projection, state.view.backBufferWidth,
+                                state.view.backBufferHeight, cut);
+        view.objectBox = label.box;
+        view.objectPolygon = label.polygon;
+        line = capture::sampleLine(sample, &view, state.view, time, kProgram);
+    } else {
+        line = capture::sampleLine(sample, nullptr, state.view, time, kProgram);
+    }
+    // The file is saved: a record that cannot be written is reported as the save's failure, but
+    // the file stays.
+    if (const base::Status appended = capture::appendToRecord(line); !appended) {
+        base::logLine(appended.error());
+        state.save.lastSaveFailed = true;
+    }
+}
+
+void App::undoLastSave() {
+    if (savedThisRun_.empty()) return;
+    const capture::SavedSample last = savedThisRun_.back();
+    savedThisRun_.pop_back();
+    state.save.lastUndone = last.file;
+    const base::Status taken = capture::takeBack(last);
+    state.save.lastUndoRefused = !taken;
+    if (!taken) {
+        // Changed or gone since: the user's file now, left alone; F9 again goes on to the one before.
+        base::logLine("nukitori: not taken back: " + taken.error());
+        return;
+    }
+    state.save.saveCounter = last.number;
+    const std::string line = capture::removalLine(last.file, capture::utcTime(std::chrono::system_clock::now()));
+    if (const base::Status appended = capture::appendToRecord(line); !appended) base::logLine(appended.error());
 }
 
 void App::refreshModel(bool readAgain) {
@@ -191,7 +258,10 @@ void App::onExitButton() {
 
 void App::onPrefixChanged(const std::string& text) {
     state.save.filePrefix = text;
-    state.save.saveCounter = 0;
+    // Numbers follow the order of saving: a new prefix goes on after its highest saved number.
+    state.save.saveCounter = capture::numberAfterHighest(text);
+    state.save.savedSincePrefixChange = false;
+    state.save.lastUndone.clear();
 }
 
 }  // namespace app

@@ -8,6 +8,7 @@
 #include "app/app_state.h"
 #include "app/redraw.h"
 #include "base/result.h"
+#include "capture/numbered_snapshot.h"
 #include "device/graphics_device.h"
 #include "input/actions.h"
 #include "platform/image_decoder.h"
@@ -17,6 +18,7 @@
 #include "platform/window_events.h"
 #include "render/model_object.h"
 #include "render/overlay_quad.h"
+#include "render/render_frame.h"
 
 namespace app {
 
@@ -50,6 +52,7 @@ public:
     void requestQuit(int exitCode) override;
     void frameGrab() override;
     void overlayCapture() override;
+    void undoLastSave() override;
 
     // platform::WindowEvents.
     void onCaptureButton() override;
@@ -75,6 +78,8 @@ private:
     // Passes on what a model load logged, unless the last load said the same.
     void reportModelLoad(const std::vector<std::string>& lines);
     void drawFrame();
+    // Appends the record line of a file just saved, and remembers it for a take-back.
+    void recordSample(const capture::SavedSample& sample);
 
     Platform platform_;
     std::unique_ptr<device::GraphicsDevice> device_;
@@ -85,6 +90,15 @@ private:
     RedrawDecision redraw_;
     bool dropped_ = false;  // a dropped file is always read, even when it looks unchanged
     std::vector<std::string> lastModelReport_;
+    // What the record says of the view: the files' digests, taken when they are loaded or
+    // grabbed (never per save), and the transforms of the frame on the screen.
+    std::string modelSha256_;
+    std::string textureSha256_;
+    std::string overlaySha256_;
+    render::Camera deviceCamera_;  // what the last frame left on the device
+    render::Camera shownCamera_;   // what the frame on the screen was drawn with
+    base::Matrix shownWorld_ = base::Matrix::identity();
+    std::vector<capture::SavedSample> savedThisRun_;  // newest last: what F9 may take back
 };
 
 }  // namespace app

@@ -4,7 +4,8 @@ namespace app {
 
 RedrawDecision::SavedLine RedrawDecision::savedLine(const state::SaveState& save) {
     if (!state::showsSavedLine(save)) return {};
-    return {true, save.lastSavedPrefix, save.lastSavedNumber, save.lastSaveFailed};
+    return {true, save.lastSavedPrefix, save.lastSavedNumber, save.lastSaveFailed, save.lastUndone,
+            save.lastUndoRefused};
 }
 
 bool RedrawDecision::changed(const state::ViewState& view, const state::SaveState& save) const {

@@ -33,6 +33,8 @@ private:
         std::string prefix;
         std::int32_t number = 0;
         bool failed = false;
+        std::string undone;
+        bool undoRefused = false;
         friend bool operator==(const SavedLine&, const SavedLine&) = default;
     };
     static SavedLine savedLine(const state::SaveState& save);

@@ -11,6 +11,9 @@ inline constexpr std::string_view kOutlineFile = "枠.bmp";                     
 inline constexpr std::string_view kOverlayPictureFile = "フィルター画像.jpg";  // the overlay's texture
 inline constexpr std::string_view kGrabTextureFile = "フィルター.bmp";         // every grab writes it
 inline constexpr std::string_view kSaveFolder = "抜き取り画像保存フォルダ";    // the numbered files
+// In the save folder: one JSON line for each numbered file saved there, and one for each save
+// taken back; nukitori-samples reads it.
+inline constexpr std::string_view kSampleRecordFile = "nukitori-samples.jsonl";
 
 inline constexpr std::array<std::string_view, 4> kSampleFiles = {kModelFile, kOutlineFile,
                                                                  kOverlayPictureFile, kGrabTextureFile};

@@ -1,5 +1,7 @@
 #include "capture/bmp_snapshot.h"
 
+#include <string>
+
 #include "base/byte_order.h"
 
 namespace capture {
@@ -11,6 +13,14 @@ void put16(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) 
 
 void put32(std::vector<std::uint8_t>& out, std::size_t at, std::uint32_t value) {
     base::writeLittleEndian(out.data(), at, value, 4);
+}
+
+std::uint32_t get16(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(base::readLittleEndian(bytes.data(), at, 2));
+}
+
+std::uint32_t get32(std::span<const std::uint8_t> bytes, std::size_t at) {
+    return static_cast<std::uint32_t>(base::readLittleEndian(bytes.data(), at, 4));
 }
 
 }  // namespace
@@ -58,6 +68,46 @@ std::vector<std::uint8_t> encodeBmpSnapshot(const base::Image& image) {
         }
     }
     return out;
+}
+
+base::Result<BmpSnapshotSize> bmpSnapshotSize(std::span<const std::uint8_t> bytes) {
+    if (bytes.size() < kBmpHeaderSize) return base::Failure{"shorter than a BMP header"};
+    if (bytes[0] != 'B' || bytes[1] != 'M') return base::Failure{"not a BMP file"};
+    if (get32(bytes, 14) != 40) return base::Failure{"not a BMP with a 40-byte information header"};
+    if (get32(bytes, 10) != kBmpHeaderSize) return base::Failure{"its pixels do not follow the header"};
+    const auto width = static_cast<std::int32_t>(get32(bytes, 18));
+    const auto height = static_cast<std::int32_t>(get32(bytes, 22));
+    if (get16(bytes, 26) != 1 || get16(bytes, 28) != 24) return base::Failure{"not a 24-bit BMP"};
+    if (get32(bytes, 30) != 0) return base::Failure{"a compressed BMP"};
+    if (get32(bytes, 46) != 0) return base::Failure{"a BMP with a colour table"};
+    if (height < 0) return base::Failure{"a top-down BMP"};
+    if (width <= 0 || height == 0) return base::Failure{"a BMP without pixels"};
+    if (!snapshotSizeAllowed(width, height))
+        return base::Failure{"a picture of " + std::to_string(width) + " x " + std::to_string(height) +
+                             " pixels, more than nukitori reads"};
+    const std::size_t length = kBmpHeaderSize + bmpRowLength(width) * static_cast<std::size_t>(height);
+    if (bytes.size() != length || get32(bytes, 2) != length)
+        return base::Failure{"its length is not that of its " + std::to_string(width) + " x " +
+                             std::to_string(height) + " pixels"};
+    return BmpSnapshotSize{width, height};
+}
+
+base::Result<base::Image> decodeBmpSnapshot(std::span<const std::uint8_t> bytes) {
+    const base::Result<BmpSnapshotSize> size = bmpSnapshotSize(bytes);
+    if (!size) return size.failure();
+    base::Image image = base::Image::uncleared(size->width, size->height);
+    const std::size_t rowLength = bmpRowLength(size->width);
+    const std::uint8_t* row = bytes.data() + kBmpHeaderSize;
+    for (int y = size->height - 1; y >= 0; --y, row += rowLength) {
+        std::uint32_t* dest =
+            image.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(size->width);
+        for (int x = 0; x < size->width; ++x) {
+            const std::uint8_t* p = row + static_cast<std::size_t>(x) * 3;
+            dest[x] = 0xFF000000u | (static_cast<std::uint32_t>(p[2]) << 16) |
+                      (static_cast<std::uint32_t>(p[1]) << 8) | p[0];
+        }
+    }
+    return image;
 }
 
 }  // namespace capture

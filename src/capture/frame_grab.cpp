@@ -12,11 +12,12 @@
 
 namespace capture {
 
-void frameGrab(state::SaveState& save, platform::Shell& shell, platform::Screen& screen) {
+std::optional<SavedSample> frameGrab(state::SaveState& save, platform::Shell& shell, platform::Screen& screen) {
     base::Result<base::Image> picture = base::Failure{"the capture frame is closed"};
     bool screenRead = false;
+    GrabRect hole;
     if (const std::optional<base::Rect> window = shell.frameWindowRect()) {
-        const GrabRect hole = frameHoleRect(*window);
+        hole = frameHoleRect(*window);
         picture = base::Failure{hole.empty() ? "the capture frame is too small to have a hole"
                                              : "the capture frame is too large to save"};
         // Only the hole is read: buffers follow the picture's size, not the screen's.
@@ -26,22 +27,20 @@ void frameGrab(state::SaveState& save, platform::Shell& shell, platform::Screen&
         }
     }
 
-    if (save.numberedSave != 0) {
-        saveNumberedSnapshot(save, shell, picture);
-        return;
-    }
+    if (save.numberedSave != 0) return saveNumberedSnapshot(save, shell, picture, SampleKind::Grab, hole);
 
     // The grab texture file is rewritten on every drag and resize; with no hole there is
     // nothing new to show, and the last good picture stays. So it does when the screen
     // cannot be read; stderr then says why.
     if (!picture) {
         if (screenRead) base::logLine(std::string(base::kGrabTextureFile) + ": " + picture.error());
-        return;
+        return std::nullopt;
     }
     const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(*picture);
-    if (bytes.empty()) return;
+    if (bytes.empty()) return std::nullopt;
     const base::Status written = base::writeFileAtomically(base::pathFromUtf8(base::kGrabTextureFile), bytes);
     if (!written) base::logLine(std::string(base::kGrabTextureFile) + ": " + written.error());
+    return std::nullopt;
 }
 
 }  // namespace capture

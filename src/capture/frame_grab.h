@@ -2,7 +2,10 @@
 // The frame grab: the desktop pixels in the capture frame's hole go to the grab texture file,
 // or to the next numbered file while numberedSave is set (which spends a number). The caller
 // reloads the model.
+#include <optional>
+
 #include "base/image.h"
+#include "capture/numbered_snapshot.h"
 #include "base/result.h"
 #include "platform/screen.h"
 #include "platform/shell.h"
@@ -10,6 +13,7 @@
 
 namespace capture {
 
-void frameGrab(state::SaveState& save, platform::Shell& shell, platform::Screen& screen);
+// The numbered file written, if the grab wrote one.
+std::optional<SavedSample> frameGrab(state::SaveState& save, platform::Shell& shell, platform::Screen& screen);
 
 }  // namespace capture

@@ -20,6 +20,10 @@ std::string sanitizePrefix(std::string_view prefix);
 // "<folder>/<sanitized prefix><number>.bmp", in UTF-8.
 std::string numberedPath(std::string_view prefix, std::int32_t number);
 
+// The number after the highest one already saved with `prefix` in the save folder (0 when none
+// is), so that numbers follow the order of saving even where files were deleted in between.
+std::int32_t numberAfterHighest(std::string_view prefix);
+
 // Where a numbered save went: the number and UTF-8 path of the file written, or of the one that
 // could not be, and whether it was (the failure is the operating system's reason).
 struct NumberedSave {

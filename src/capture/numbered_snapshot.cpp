@@ -11,29 +11,39 @@
 
 namespace capture {
 
-void saveNumberedSnapshot(state::SaveState& save, platform::Shell& shell,
-                          const base::Result<base::Image>& picture) {
+std::optional<SavedSample> saveNumberedSnapshot(state::SaveState& save, platform::Shell& shell,
+                                                const base::Result<base::Image>& picture, SampleKind kind,
+                                                const GrabRect& screen) {
     if (std::optional<std::string> text = shell.frameEditText()) save.filePrefix = std::move(*text);
     const std::string prefix = sanitizePrefix(save.filePrefix);
     save.lastSavedPrefix = prefix;
     save.lastSavedNumber = save.saveCounter;
     save.lastSaveFailed = true;
+    save.savedSincePrefixChange = true;
+    save.lastUndone.clear();
+    save.lastUndoRefused = false;
     const std::int32_t number = save.saveCounter;
     state::advanceSaveCounter(save);
 
     if (!picture) {
         base::logLine(numberedPath(prefix, number) + ": " + picture.error());
-        return;
+        return std::nullopt;
     }
     const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(*picture);
     if (bytes.empty()) {
         base::logLine(numberedPath(prefix, number) + ": picture too large for a BMP file");
-        return;
+        return std::nullopt;
     }
     const NumberedSave saved = saveNumbered(bytes, prefix, number);
     save.lastSavedNumber = saved.number;
     save.lastSaveFailed = !saved.written;
-    if (!saved.written) base::logLine(saved.path + ": " + saved.written.error());
+    if (!saved.written) {
+        base::logLine(saved.path + ": " + saved.written.error());
+        return std::nullopt;
+    }
+    const std::string file = saved.path.substr(saved.path.rfind('/') + 1);
+    return SavedSample{kind,           file,           prefix, saved.number, picture->width, picture->height,
+                       screen, base::fileStamp(saved.path)};
 }
 
 }  // namespace capture

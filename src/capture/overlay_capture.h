@@ -3,12 +3,16 @@
 // numbered file, which spends a number.
 #include "platform/screen.h"
 #include "platform/shell.h"
+#include <optional>
+
+#include "capture/numbered_snapshot.h"
 #include "state/save_state.h"
 #include "state/view_state.h"
 
 namespace capture {
 
-void overlayCapture(const state::ViewState& view, state::SaveState& save, platform::Shell& shell,
-                    platform::Screen& screen);
+// The numbered file written, if one was.
+std::optional<SavedSample> overlayCapture(const state::ViewState& view, state::SaveState& save, platform::Shell& shell,
+                                          platform::Screen& screen);
 
 }  // namespace capture

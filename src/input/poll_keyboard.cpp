@@ -73,6 +73,15 @@ void pollKeyboard(state::ViewState& view, state::SaveState& save, platform::Keyb
 
     if (held(vk::Escape)) actions.requestQuit(0);
 
+    // One take-back per press, and only while one of our windows has the keys: F9 in another
+    // program must not delete a sample.
+    if (held(vk::F9)) {
+        if (!save.undoHeld) actions.undoLastSave();
+        save.undoHeld = true;
+    } else {
+        save.undoHeld = false;
+    }
+
     // One capture per press: only the first poll of a hold sees the count below 3.
     if (held(vk::Return)) {
         addWrapped(save.enterHoldCount, 2);

@@ -65,6 +65,7 @@ constexpr int Multiply = 0x6A;
 constexpr int Add = 0x6B;
 constexpr int Subtract = 0x6D;
 constexpr int Divide = 0x6F;
+constexpr int F9 = 0x78;  // takes the last save back
 
 constexpr int LShift = 0xA0;
 constexpr int RShift = 0xA1;

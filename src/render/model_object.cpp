@@ -1,5 +1,10 @@
 #include "render/model_object.h"
 
+#include <cstdint>
+#include <filesystem>
+
+#include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "base/log.h"
 #include "model/model_reader.h"
 #include "render/matrix.h"
@@ -9,6 +14,37 @@ namespace render {
 
 using base::Matrix;
 using base::matrixMultiply;
+
+namespace {
+
+// The corners of the triangles whose material wears the grab texture file, in mesh order.
+std::vector<std::array<float, 3>> cornersWearingGrabTexture(const base::MeshData& mesh) {
+    const std::filesystem::path grabFile = base::pathFromUtf8(base::kGrabTextureFile);
+    std::vector<bool> grab(mesh.materials.size());
+    for (std::size_t i = 0; i < grab.size(); ++i) {
+        const base::MeshMaterial& m = mesh.materials[i];
+        grab[i] = !m.embeddedTexture && !m.textureFilename.empty() &&
+                  base::pathFromUtf8(m.textureFilename).filename() == grabFile;
+    }
+    auto wears = [&](std::size_t triangle) {
+        const std::uint32_t material = mesh.attributes[triangle];
+        return material < grab.size() && grab[material];
+    };
+    std::size_t triangles = 0;
+    for (std::size_t t = 0; t < mesh.triangleCount(); ++t) triangles += wears(t);
+    std::vector<std::array<float, 3>> corners;
+    corners.reserve(3 * triangles);
+    for (std::size_t t = 0; t < mesh.triangleCount(); ++t) {
+        if (!wears(t)) continue;
+        for (std::size_t k = 0; k < 3; ++k) {
+            const base::MeshVertex& v = mesh.vertices[mesh.indices[3 * t + k]];
+            corners.push_back({v.x, v.y, v.z});
+        }
+    }
+    return corners;
+}
+
+}  // namespace
 
 ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device,
                          platform::ImageDecoder& decoder)
@@ -23,6 +59,7 @@ ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device
         base::logLine("nukitori: model \"" + path + "\" could not be handed to the device");
         return;
     }
+    grabTexturedCorners_ = cornersWearingGrabTexture(*result);
     materials_.reserve(result->materials.size());
     textures_.reserve(result->materials.size());
     for (const base::MeshMaterial& m : result->materials) {
@@ -73,6 +110,7 @@ void ModelObject::draw(const base::Vec3& position, const base::Vec3& rotation) {
     world = matrixMultiply(world, t);
     world = matrixMultiply(world, s);
     device_.setTransform(device::TransformState::World, world);
+    lastWorld_ = world;
     if (!mesh_) return;
     for (std::uint32_t i = 0; i < materialCount(); ++i) {
         device_.setMaterial(materials_[i]);

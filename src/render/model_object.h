@@ -1,11 +1,14 @@
 #pragma once
 // The 3D model the viewer shows: one mesh from a model file, its materials and their textures.
+#include <array>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/file_stamp.h"
+#include "base/matrix.h"
 #include "base/vec3.h"
 #include "device/graphics_device.h"
 #include "platform/image_decoder.h"
@@ -22,6 +25,13 @@ public:
 
     // World = Rz * Rx * Ry * T * S, then every subset with its material and texture.
     void draw(const base::Vec3& position, const base::Vec3& rotation);
+    // The world matrix the last draw gave the device; identity before the first.
+    const base::Matrix& lastWorld() const { return lastWorld_; }
+
+    // Model-space corners, three per triangle, of the triangles whose material wears the grab
+    // texture file (a file of that name, never a picture the model file holds): what a capture's
+    // label is made of. Empty for a model that does not wear it.
+    std::span<const std::array<float, 3>> grabTexturedCorners() const { return grabTexturedCorners_; }
 
     const std::string& path() const { return path_; }
     // Whether the model file is still the one that was read (same size, time and file).
@@ -44,6 +54,8 @@ private:
     std::vector<std::string> textureNames_;  // per material; empty: no texture
     std::vector<base::FileStamp> textureStamps_;
     std::vector<std::unique_ptr<device::Texture>> textures_;
+    std::vector<std::array<float, 3>> grabTexturedCorners_;  // positions only, and only of those triangles
+    base::Matrix lastWorld_ = base::Matrix::identity();
 };
 
 }  // namespace render

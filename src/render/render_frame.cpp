@@ -42,16 +42,18 @@ void drawTexts(const state::ViewState& s, const state::SaveState& save, device::
                                 s.ambientRedPercent, s.ambientGreenPercent, s.ambientBluePercent),
                   texts::kTextColour);
     if (state::showsSavedLine(save)) {
-        const std::string line = save.lastSaveFailed
-                                     ? texts::saveFailed(save.lastSavedPrefix, save.lastSavedNumber)
-                                     : texts::saved(save.lastSavedPrefix, save.lastSavedNumber);
+        const std::string line = !save.lastUndone.empty()
+                                     ? (save.lastUndoRefused ? texts::undoRefused(save.lastUndone)
+                                                             : texts::undone(save.lastUndone))
+                                 : save.lastSaveFailed ? texts::saveFailed(save.lastSavedPrefix, save.lastSavedNumber)
+                                                       : texts::saved(save.lastSavedPrefix, save.lastSavedNumber);
         font.drawText(50, 60, line, texts::kTextColour);
     }
 }
 
 }  // namespace
 
-void renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene) {
+Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene) {
     setLight(view, scene.device);
 
     view.modelRotation.z += view.modelSpinZ;
@@ -72,12 +74,13 @@ void renderFrame(state::ViewState& view, const state::SaveState& save, Scene& sc
     view.lookAtPoint.y = view.lookHeight;
     view.lookAtPoint.x = static_cast<float>(view.eyePosition.x + 2.0 * std::sin(double{view.yaw}));
     view.lookAtPoint.z = static_cast<float>(view.eyePosition.z + 2.0 * std::cos(double{view.yaw}));
-    scene.device.setTransform(device::TransformState::View, matrixLookAtLH(view.eyePosition, view.lookAtPoint,
-                                                                           base::Vec3{0.0f, 1.0f, 0.0f}));
-    scene.device.setTransform(device::TransformState::Projection,
-                              matrixPerspectiveFovLH(1.0471976f, 1.0f, 0.01f, 2000.0f));
+    const Camera camera{matrixLookAtLH(view.eyePosition, view.lookAtPoint, base::Vec3{0.0f, 1.0f, 0.0f}),
+                        matrixPerspectiveFovLH(1.0471976f, 1.0f, 0.01f, 2000.0f)};
+    scene.device.setTransform(device::TransformState::View, camera.view);
+    scene.device.setTransform(device::TransformState::Projection, camera.projection);
 
     if (scene.textFont) drawTexts(view, save, *scene.textFont);
+    return camera;
 }
 
 }  // namespace render

@@ -18,6 +18,13 @@ struct Scene {
 void setLight(const state::ViewState& view, device::GraphicsDevice& device);
 // Moves the model and the camera by the steps of this pass's key poll, then draws; the saved
 // file line comes from `save`.
-void renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene);
+// The camera a frame leaves on the device for the next one: the model of each frame is drawn
+// with the camera the frame before it set.
+struct Camera {
+    base::Matrix view = base::Matrix::identity();
+    base::Matrix projection = base::Matrix::identity();
+};
+
+Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene);
 
 }  // namespace render

@@ -18,4 +18,12 @@ std::string saveFailed(const std::string& prefix, int number) {
     return prefix + std::to_string(number) + " の保存に失敗しました";
 }
 
+std::string undone(const std::string& file) {
+    return file + " を取り消しました";
+}
+
+std::string undoRefused(const std::string& file) {
+    return file + " は保存の後に変わったか消されたので、取り消しませんでした";
+}
+
 }  // namespace render::texts

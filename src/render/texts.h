@@ -33,5 +33,9 @@ std::string values(int red, int green, int blue, int alpha, int ambientRed, int 
 std::string saved(const std::string& prefix, int number);
 // "%s%d の保存に失敗しました": shown instead when the file could not be written.
 std::string saveFailed(const std::string& prefix, int number);
+// "%s を取り消しました": shown instead when F9 took the file back.
+std::string undone(const std::string& file);
+// "%s は保存の後に変わったか消されたので、取り消しませんでした"
+std::string undoRefused(const std::string& file);
 
 }  // namespace render::texts

@@ -19,12 +19,21 @@ struct SaveState {
     std::string lastSavedPrefix;
     std::int32_t lastSavedNumber = 0;
     bool lastSaveFailed = false;
+    // Set by the first save after the prefix changed; the counter alone cannot tell, since it
+    // starts after the numbers already saved with the new prefix.
+    bool savedSincePrefixChange = false;
+
+    // The last file taken back (F9), shown instead of the saved line until the next save; or
+    // the file that could not be taken back because it changed or went since it was saved.
+    std::string lastUndone;
+    bool lastUndoRefused = false;
+    bool undoHeld = false;  // one take-back per press
 };
 
 // Whether the viewer shows the line about the last numbered file: from the first save set off
-// until a new prefix restarts the numbering.
+// until a new prefix restarts the numbering; or the line about the last file taken back.
 inline bool showsSavedLine(const SaveState& save) {
-    return save.saveCounter != 0;
+    return save.savedSincePrefixChange || !save.lastUndone.empty();
 }
 
 // The counter moves on by one for every save that was set off, written or not; at its end it

@@ -109,6 +109,11 @@ class InstalledPackage(unittest.TestCase):
         xinfo = os.path.realpath(shutil.which("nukitori-xinfo") or "")
         self.assertEqual(xinfo, os.path.realpath(shutil.which("nukitori-info") or "-"),
                          "nukitori-xinfo is not the same program as nukitori-info")
+        samples = subprocess.run(["nukitori-samples", "--version"], capture_output=True, text=True)
+        self.assertEqual((samples.returncode, samples.stdout), (0, f"nukitori-samples {self.version}\n"),
+                         "nukitori-samples is not installed")
+        self.assertTrue(os.path.isfile("/usr/share/man/man1/nukitori-samples.1.gz"),
+                        "the manual page of nukitori-samples is not installed")
         for name in SAMPLES:
             self.assertTrue(os.path.isfile(os.path.join(DATA, name)), f"{name} is not in {DATA}")
         with Image.open("/usr/share/icons/hicolor/256x256/apps/nukitori.png") as icon:

@@ -1,9 +1,11 @@
 #include "app/app.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <iterator>
 
 #include "backends/fake/fake_image_decoder.h"
@@ -14,6 +16,7 @@
 #include "base/file_bytes.h"
 #include "base/file_names.h"
 #include "fresh_directory.h"
+#include "platform/virtual_keys.h"
 #include "log_capture.h"
 
 namespace {
@@ -266,6 +269,80 @@ TEST_F(AppOnDoubles, ButtonsAndPrefixFollowTheCounterRules) {
     EXPECT_EQ(app.state.save.saveCounter, 1) << "the shoot button's numbered grab advances the counter";
     app.idlePass();
     EXPECT_EQ(app.state.save.numberedSave, 0) << "the next pass clears the numbered flag";
+}
+
+TEST_F(AppOnDoubles, EverySaveIsRecordedAndF9TakesTheLastOnesBackWhileTheyAreUnchanged) {
+    ASSERT_TRUE(app.startUp());
+    const std::filesystem::path folder = base::pathFromUtf8(base::kSaveFolder);
+    const auto saved = [&](const char* name) { return std::filesystem::exists(folder / name); };
+    const auto record = [&] {
+        std::ifstream in(folder / base::pathFromUtf8(base::kSampleRecordFile));
+        std::vector<nlohmann::json> lines;
+        for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+        return lines;
+    };
+    const auto shows = [&](const std::string& text) {
+        device->texts.clear();
+        app.onViewerExposed();
+        app.idlePass();
+        return std::any_of(device->texts.begin(), device->texts.end(), [&](const auto& t) { return t.text == text; });
+    };
+    // One press and release, a pass each, as a user taps the key.
+    const auto tapF9 = [&] {
+        keyboard.press(platform::vk::F9);
+        app.idlePass();
+        keyboard.release(platform::vk::F9);
+        app.idlePass();
+    };
+    shell.editText = "cut";
+    app.onPrefixChanged("cut");
+    // A frame, then the settling frame drawn with its camera: the picture a capture cuts from.
+    app.idlePass();
+    app.idlePass();
+    app.onCaptureButton();
+    app.onCaptureButton();
+    app.onShootButton();
+    std::vector<nlohmann::json> lines = record();
+    ASSERT_EQ(lines.size(), 3u) << "not one record line per saved file";
+    EXPECT_EQ(lines[0]["file"], "cut0.bmp");
+    EXPECT_EQ(lines[2]["kind"], "grab");
+    EXPECT_EQ(lines[2]["number"], 2);
+    const base::Matrix& view = device->transforms.at(device::TransformState::View);
+    EXPECT_FLOAT_EQ(lines[1]["view"][14].get<float>(), view.m[3][2]) << "the view matrix is not the device's";
+    EXPECT_TRUE(lines[0]["object_box"].is_null()) << "a model without the grab texture has a box";
+
+    keyboard.press(platform::vk::F9);
+    app.idlePass();
+    app.idlePass();  // still held: no second take-back
+    keyboard.release(platform::vk::F9);
+    app.idlePass();
+    EXPECT_FALSE(saved("cut2.bmp")) << "F9 did not take the last save back";
+    EXPECT_TRUE(saved("cut1.bmp")) << "holding F9 took more than one save back";
+    EXPECT_EQ(app.state.save.saveCounter, 2) << "the counter did not step back";
+    EXPECT_TRUE(shows("cut2.bmp を取り消しました"));
+    lines = record();
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[3]["removed"], "cut2.bmp");
+
+    tapF9();
+    EXPECT_FALSE(saved("cut1.bmp")) << "a second F9 did not take the save before back";
+    EXPECT_EQ(app.state.save.saveCounter, 1);
+    app.onCaptureButton();
+    EXPECT_TRUE(saved("cut1.bmp")) << "the number taken back was not used again";
+
+    // A file changed since its save is the user's: it stays, and the viewer says so.
+    std::ofstream(folder / "cut1.bmp", std::ios::app) << "edited";
+    LogCapture log;
+    tapF9();
+    EXPECT_TRUE(saved("cut1.bmp")) << "a changed file was taken back";
+    EXPECT_NE(log.take().find("cut1.bmp was changed after it was saved"), std::string::npos);
+    EXPECT_TRUE(shows("cut1.bmp は保存の後に変わったか消されたので、取り消しませんでした"));
+    EXPECT_EQ(record().size(), 6u) << "a refused take-back was recorded";
+
+    // F9 held in another program's window takes nothing back.
+    keyboard.pressAnywhere(platform::vk::F9);
+    app.idlePass();
+    EXPECT_TRUE(saved("cut0.bmp")) << "F9 in another program took a save back";
 }
 
 TEST_F(AppOnDoubles, AScreenThatCannotBeReadFailsGrabsAndCapturesAloudAndWritesNothing) {

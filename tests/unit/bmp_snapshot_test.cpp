@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "fresh_directory.h"
 
@@ -88,6 +89,61 @@ TEST(BmpSnapshot, EmptyImageEncodesToNothing) {
     negative.width = -3;
     negative.height = 2;
     EXPECT_TRUE(capture::encodeBmpSnapshot(negative).empty()) << "negative width produced bytes";
+}
+
+TEST(BmpSnapshot, DecodeGivesBackTheEncodedPictureWithOpaqueAlpha) {
+    // Widths 1 to 5 take every amount of row padding (3, 2, 1, 0 and 3 bytes).
+    for (int width = 1; width <= 5; ++width) {
+        const base::Image image = numberedPixels(width, 3);
+        const base::Result<base::Image> decoded =
+            capture::decodeBmpSnapshot(capture::encodeBmpSnapshot(image));
+        ASSERT_TRUE(decoded) << "width " << width << ": " << decoded.error();
+        ASSERT_EQ(decoded->width, width) << "decoded width";
+        ASSERT_EQ(decoded->height, 3) << "decoded height for width " << width;
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < width; ++x)
+                EXPECT_EQ(decoded->at(x, y), image.at(x, y) | 0xFF000000u)
+                    << "pixel (" << x << "," << y << ") of the " << width << "-wide picture";
+    }
+}
+
+TEST(BmpSnapshot, DecodeRefusesEveryOtherLayoutWithItsReason) {
+    const std::vector<std::uint8_t> good = capture::encodeBmpSnapshot(numberedPixels(3, 2));
+    const auto changed = [&](std::size_t at, std::uint8_t value) {
+        std::vector<std::uint8_t> bytes = good;
+        bytes[at] = value;
+        return bytes;
+    };
+    std::vector<std::uint8_t> longer = good;
+    longer.push_back(0);
+    const std::vector<std::uint8_t> shorter(good.begin(), good.end() - 1);
+    struct Case {
+        const char* what;
+        std::vector<std::uint8_t> bytes;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"a few bytes", {'B', 'M', 0}, "shorter than a BMP header"},
+        {"another magic", changed(0, 'X'), "not a BMP file"},
+        {"a 108-byte information header", changed(14, 108), "not a BMP with a 40-byte information header"},
+        {"pixels further on", changed(10, 58), "its pixels do not follow the header"},
+        {"32 bits", changed(28, 32), "not a 24-bit BMP"},
+        {"run-length compression", changed(30, 1), "a compressed BMP"},
+        {"a colour table", changed(46, 2), "a BMP with a colour table"},
+        {"rows top-down", changed(25, 0xFF), "a top-down BMP"},
+        {"no width", changed(18, 0), "a BMP without pixels"},
+        {"a byte more", longer, "its length is not that of its 3 x 2 pixels"},
+        {"a byte less", shorter, "its length is not that of its 3 x 2 pixels"},
+    };
+    for (const Case& c : cases) {
+        const base::Result<base::Image> decoded = capture::decodeBmpSnapshot(c.bytes);
+        ASSERT_FALSE(decoded) << c.what << " was decoded";
+        EXPECT_EQ(decoded.error(), c.reason) << "the reason for " << c.what;
+    }
+    const base::Result<capture::BmpSnapshotSize> size = capture::bmpSnapshotSize(good);
+    ASSERT_TRUE(size) << size.error();
+    EXPECT_EQ(size->width, 3) << "the size read from the header";
+    EXPECT_EQ(size->height, 2) << "the size read from the header";
 }
 
 // Pillow runs on the build machine, out of reach of a Windows test under Wine; the Linux build

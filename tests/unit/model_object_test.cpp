@@ -6,6 +6,7 @@
 
 #include "backends/fake/fake_image_decoder.h"
 #include "backends/fake/recording_device.h"
+#include "base/file_names.h"
 #include "fresh_directory.h"
 #include "render/matrix.h"
 
@@ -77,6 +78,41 @@ TEST_F(ModelObjectOnDoubles, TheModelTurnsAboutZThenXThenYAndThenMovesToItsPlace
         EXPECT_NEAR(got[1], expected.y, 1e-5) << "y of (" << p.x << "," << p.y << "," << p.z << ")";
         EXPECT_NEAR(got[2], expected.z, 1e-5) << "z of (" << p.x << "," << p.y << "," << p.z << ")";
     }
+}
+
+TEST_F(ModelObjectOnDoubles,
+       OnlyTheTrianglesWearingTheGrabTextureAreKeptForLabelsAndLastWorldIsWhatWasDrawn) {
+    // Four triangles: the first and third wear the grab texture file, the second a picture whose
+    // name only begins alike, the fourth none.
+    const std::string grab(base::kGrabTextureFile);
+    auto textured = [](const std::string& texture) {
+        return "  Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { \"" + texture + "\"; } }\n";
+    };
+    writeFile("m.x",
+              "xof 0303txt 0032\n"
+              "Mesh { 6; 0;0;0;, 1;0;0;, 0;1;0;, 2;0;0;, 2;1;0;, 3;1;0;;\n"
+              " 4; 3;0,1,2;, 3;1,3,4;, 3;3,5,4;, 3;0,2,4;;\n"
+              " MeshMaterialList { 3; 4; 0, 1, 0, 2;;\n" +
+                  textured(grab) + textured(grab + ".png") +
+                  "  Material { 1;0;0;1;; 1; 0;0;0;; 0;0;0;; } } }\n");
+    render::ModelObject model("m.x", device, decoder);
+    ASSERT_TRUE(model.hasMesh());
+    const std::vector<std::array<float, 3>> kept(model.grabTexturedCorners().begin(),
+                                                 model.grabTexturedCorners().end());
+    const std::vector<std::array<float, 3>> expected = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0},
+                                                        {2, 0, 0}, {3, 1, 0}, {2, 1, 0}};
+    EXPECT_EQ(kept, expected) << "the corners of triangles 0 and 2, in order, and no others";
+
+    EXPECT_EQ(model.lastWorld(), base::Matrix::identity()) << "before any draw";
+    model.draw({1.5f, -2.0f, 3.0f}, {0.3f, 0.5f, 0.7f});
+    EXPECT_EQ(model.lastWorld(), device.transforms[device::TransformState::World]);
+    EXPECT_NE(model.lastWorld(), base::Matrix::identity());
+
+    // A model that does not wear the grab texture keeps nothing for a label.
+    writeFile("plain.x", "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n");
+    render::ModelObject plain("plain.x", device, decoder);
+    ASSERT_TRUE(plain.hasMesh());
+    EXPECT_TRUE(plain.grabTexturedCorners().empty());
 }
 
 TEST_F(ModelObjectOnDoubles, AFileThatCannotBeLoadedGivesAModelThatDrawsNothing) {

@@ -79,7 +79,7 @@ TEST_F(RenderFrameOnRecordingDevice, DefaultFrameSetsLightDrawsModelThenOverlayT
 
 TEST_F(RenderFrameOnRecordingDevice, TextsAreExactAndPlacedWithTheSavedMessageOnlyAfterASave) {
     frame();
-    ASSERT_EQ(device.texts.size(), 4u) << "no saved message while saveCounter is 0";
+    ASSERT_EQ(device.texts.size(), 4u) << "a saved message before any save";
     EXPECT_EQ(device.texts[0].x, 50);
     EXPECT_EQ(device.texts[0].y, 340);
     EXPECT_EQ(device.texts[0].text,
@@ -102,6 +102,7 @@ TEST_F(RenderFrameOnRecordingDevice, TextsAreExactAndPlacedWithTheSavedMessageOn
 
     device.texts.clear();
     state.save.saveCounter = 1;
+    state.save.savedSincePrefixChange = true;
     state.save.lastSavedNumber = 0;
     frame();
     ASSERT_EQ(device.texts.size(), 5u);

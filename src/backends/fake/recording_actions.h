@@ -11,7 +11,7 @@ namespace backends::fake {
 
 class RecordingActions final : public input::Actions {
 public:
-    enum class Kind { Quit, FrameGrab, OverlayCapture };
+    enum class Kind { Quit, FrameGrab, OverlayCapture, UndoLastSave };
 
     struct Call {
         Kind kind;
@@ -26,6 +26,7 @@ public:
     void requestQuit(int exitCode) override { record(Kind::Quit, exitCode); }
     void frameGrab() override { record(Kind::FrameGrab, 0); }
     void overlayCapture() override { record(Kind::OverlayCapture, 0); }
+    void undoLastSave() override { record(Kind::UndoLastSave, 0); }
 
     std::size_t count(Kind kind) const {
         std::size_t n = 0;

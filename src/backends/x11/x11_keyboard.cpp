@@ -57,6 +57,7 @@ X11Keyboard::KeycodeMap X11Keyboard::buildKeycodeMap(Display* display) {
     set(platform::vk::Down, {XK_Down});
     set(platform::vk::Prior, {XK_Prior});
     set(platform::vk::Next, {XK_Next});
+    set(platform::vk::F9, {XK_F9});
     return map;
 }
 

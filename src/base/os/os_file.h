@@ -28,6 +28,10 @@ Result<FileOutcome> linkNewName(const std::filesystem::path& existing, const std
 // Renames `from` to `to` in one step, replacing a file `to`.
 Status replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Appends `bytes` to `path` (created when missing) with one write to a file opened for
+// appending, so that lines appended by several processes never interleave or tear.
+Status appendToFile(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);
+
 // This process's id: part of names that no other running process picks.
 long processId();
 

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -69,6 +70,29 @@ Status replaceFile(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     fs::rename(from, to, ec);
     if (ec) return Failure{ec.message()};
+    return Done{};
+}
+
+Status appendToFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
+    const int file = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (file < 0) return Failure{lastOsError()};
+    // O_APPEND moves to the end and writes in one step; a regular file takes the whole line at
+    // once, and a short write (a full disk) is finished from where it stopped.
+    std::size_t done = 0;
+    std::string error;
+    while (done < bytes.size()) {
+        errno = 0;
+        const ssize_t written = ::write(file, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            error = lastOsError();
+            break;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    errno = 0;
+    if (::close(file) != 0 && error.empty()) error = lastOsError();
+    if (!error.empty()) return Failure{error};
     return Done{};
 }
 

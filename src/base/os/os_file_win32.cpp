@@ -67,6 +67,25 @@ Status replaceFile(const fs::path& from, const fs::path& to) {
     return failed(GetLastError());
 }
 
+Status appendToFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
+    // FILE_APPEND_DATA alone: every write goes to the end of the file in one step, whoever else
+    // appends at the same time.
+    const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return failed(GetLastError());
+    DWORD code = ERROR_SUCCESS;
+    DWORD written = 0;
+    if (bytes.size() > 0xFFFFFFFFu)
+        code = ERROR_INVALID_PARAMETER;
+    else if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+        code = GetLastError();
+    else if (written != bytes.size())
+        code = ERROR_WRITE_FAULT;
+    if (!CloseHandle(file) && code == ERROR_SUCCESS) code = GetLastError();
+    if (code != ERROR_SUCCESS) return failed(code);
+    return Done{};
+}
+
 long processId() {
     return static_cast<long>(GetCurrentProcessId());
 }

@@ -1,0 +1,108 @@
+#include "base/sha256.h"
+
+#include <array>
+#include <fstream>
+#include <vector>
+
+#include "base/file_bytes.h"
+
+namespace base {
+namespace {
+
+constexpr std::array<std::uint32_t, 64> kRound = {
+    0x428a2f98, 0x71374491, 0xb5c0fbcf, 0xe9b5dba5, 0x3956c25b, 0x59f111f1, 0x923f82a4, 0xab1c5ed5,
+    0xd807aa98, 0x12835b01, 0x243185be, 0x550c7dc3, 0x72be5d74, 0x80deb1fe, 0x9bdc06a7, 0xc19bf174,
+    0xe49b69c1, 0xefbe4786, 0x0fc19dc6, 0x240ca1cc, 0x2de92c6f, 0x4a7484aa, 0x5cb0a9dc, 0x76f988da,
+    0x983e5152, 0xa831c66d, 0xb00327c8, 0xbf597fc7, 0xc6e00bf3, 0xd5a79147, 0x06ca6351, 0x14292967,
+    0x27b70a85, 0x2e1b2138, 0x4d2c6dfc, 0x53380d13, 0x650a7354, 0x766a0abb, 0x81c2c92e, 0x92722c85,
+    0xa2bfe8a1, 0xa81a664b, 0xc24b8b70, 0xc76c51a3, 0xd192e819, 0xd6990624, 0xf40e3585, 0x106aa070,
+    0x19a4c116, 0x1e376c08, 0x2748774c, 0x34b0bcb5, 0x391c0cb3, 0x4ed8aa4a, 0x5b9cca4f, 0x682e6ff3,
+    0x748f82ee, 0x78a5636f, 0x84c87814, 0x8cc70208, 0x90befffa, 0xa4506ceb, 0xbef9a3f7, 0xc67178f2};
+
+constexpr std::uint32_t rotr(std::uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
+
+void compress(std::uint32_t* h, const std::uint8_t* block) {
+    std::array<std::uint32_t, 64> w{};
+    for (int i = 0; i < 16; ++i)
+        w[i] = std::uint32_t{block[4 * i]} << 24 | std::uint32_t{block[4 * i + 1]} << 16 |
+               std::uint32_t{block[4 * i + 2]} << 8 | std::uint32_t{block[4 * i + 3]};
+    for (int i = 16; i < 64; ++i) {
+        const std::uint32_t s0 = rotr(w[i - 15], 7) ^ rotr(w[i - 15], 18) ^ (w[i - 15] >> 3);
+        const std::uint32_t s1 = rotr(w[i - 2], 17) ^ rotr(w[i - 2], 19) ^ (w[i - 2] >> 10);
+        w[i] = w[i - 16] + s0 + w[i - 7] + s1;
+    }
+    std::uint32_t a = h[0], b = h[1], c = h[2], d = h[3], e = h[4], f = h[5], g = h[6], k = h[7];
+    for (int i = 0; i < 64; ++i) {
+        const std::uint32_t t1 = k + (rotr(e, 6) ^ rotr(e, 11) ^ rotr(e, 25)) + ((e & f) ^ (~e & g)) + kRound[i] + w[i];
+        const std::uint32_t t2 = (rotr(a, 2) ^ rotr(a, 13) ^ rotr(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+        k = g;
+        g = f;
+        f = e;
+        e = d + t1;
+        d = c;
+        c = b;
+        b = a;
+        a = t1 + t2;
+    }
+    h[0] += a;
+    h[1] += b;
+    h[2] += c;
+    h[3] += d;
+    h[4] += e;
+    h[5] += f;
+    h[6] += g;
+    h[7] += k;
+}
+
+}  // namespace
+
+void Sha256::update(std::span<const std::uint8_t> bytes) {
+    length_ += bytes.size();
+    std::size_t done = 0;
+    if (used_ > 0) {
+        while (used_ < 64 && done < bytes.size()) block_[used_++] = bytes[done++];
+        if (used_ < 64) return;
+        compress(state_, block_);
+        used_ = 0;
+    }
+    for (; bytes.size() - done >= 64; done += 64) compress(state_, bytes.data() + done);
+    while (done < bytes.size()) block_[used_++] = bytes[done++];
+}
+
+std::string Sha256::hex() {
+    // A one bit, zeros, and the length in bits as a 64-bit big-endian number.
+    const std::uint64_t bits = length_ * 8;
+    std::uint8_t tail[72]{0x80};
+    const std::size_t padding = (used_ < 56 ? 56 : 120) - used_;
+    for (int i = 0; i < 8; ++i) tail[padding + i] = static_cast<std::uint8_t>(bits >> (56 - 8 * i));
+    update(std::span<const std::uint8_t>(tail, padding + 8));
+
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(64);
+    for (const std::uint32_t word : state_)
+        for (int shift = 28; shift >= 0; shift -= 4) hex += kDigits[(word >> shift) & 0xF];
+    return hex;
+}
+
+std::string sha256Hex(std::span<const std::uint8_t> bytes) {
+    Sha256 digest;
+    digest.update(bytes);
+    return digest.hex();
+}
+
+std::string fileSha256(const std::string& path) {
+    std::ifstream in(pathFromUtf8(path), std::ios::binary);
+    if (!in) return {};
+    Sha256 digest;
+    std::vector<char> block(1 << 16);
+    while (in.read(block.data(), static_cast<std::streamsize>(block.size())) || in.gcount() > 0)
+        digest.update(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(block.data()),
+                                                    static_cast<std::size_t>(in.gcount())));
+    if (in.bad()) return {};
+    return digest.hex();
+}
+
+}  // namespace base
