@@ -9,8 +9,8 @@
 
 #include <algorithm>
 #include <array>
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -323,9 +323,11 @@ void captureWithRecordAgainstWithout(benchmark::State& state) {
             for (int i = 0; i < 16; ++i) {
                 const auto saved = capture::overlayCapture(appState.view, appState.save, shell, screen);
                 if (record && saved) {
-                    const std::string line = capture::sampleLine(
-                        *saved, &view, appState.view, capture::utcTime(std::chrono::system_clock::now()), "nukitori");
-                    if (!capture::appendToRecord(line)) state.SkipWithError("the record could not be written");
+                    const std::string line =
+                        capture::sampleLine(*saved, &view, appState.view,
+                                            capture::utcTime(std::chrono::system_clock::now()), "nukitori");
+                    if (!capture::appendToRecord(line))
+                        state.SkipWithError("the record could not be written");
                 }
             }
             (record ? recorded : plain) += Clock::now() - start;

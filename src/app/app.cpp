@@ -6,8 +6,8 @@
 #include <utility>
 
 #include "base/file_names.h"
-#include "base/sha256.h"
 #include "base/log.h"
+#include "base/sha256.h"
 #include "capture/frame_grab.h"
 #include "capture/numbered_file.h"
 #include "capture/overlay_capture.h"
@@ -148,8 +148,8 @@ void App::recordSample(const capture::SavedSample& sample) {
         capture::CaptureView view;
         view.modelPath = state.modelPath;
         view.modelSha256 = modelSha256_;
-        const auto corners = currentModel_ ? currentModel_->grabTexturedCorners()
-                                           : std::span<const std::array<float, 3>>();
+        const auto corners =
+            currentModel_ ? currentModel_->grabTexturedCorners() : std::span<const std::array<float, 3>>();
         if (!corners.empty()) view.textureSha256 = textureSha256_;
         view.overlayPictureSha256 = overlaySha256_;
         view.world = shownWorld_;
@@ -187,8 +187,10 @@ void App::undoLastSave() {
         return;
     }
     state.save.saveCounter = last.number;
-    const std::string line = capture::removalLine(last.file, capture::utcTime(std::chrono::system_clock::now()));
-    if (const base::Status appended = capture::appendToRecord(line); !appended) base::logLine(appended.error());
+    const std::string line =
+        capture::removalLine(last.file, capture::utcTime(std::chrono::system_clock::now()));
+    if (const base::Status appended = capture::appendToRecord(line); !appended)
+        base::logLine(appended.error());
 }
 
 void App::refreshModel(bool readAgain) {

@@ -4,7 +4,11 @@ namespace app {
 
 RedrawDecision::SavedLine RedrawDecision::savedLine(const state::SaveState& save) {
     if (!state::showsSavedLine(save)) return {};
-    return {true, save.lastSavedPrefix, save.lastSavedNumber, save.lastSaveFailed, save.lastUndone,
+    return {true,
+            save.lastSavedPrefix,
+            save.lastSavedNumber,
+            save.lastSaveFailed,
+            save.lastUndone,
             save.lastUndoRefused};
 }
 

@@ -12,7 +12,8 @@
 
 namespace capture {
 
-std::optional<SavedSample> frameGrab(state::SaveState& save, platform::Shell& shell, platform::Screen& screen) {
+std::optional<SavedSample> frameGrab(state::SaveState& save, platform::Shell& shell,
+                                     platform::Screen& screen) {
     base::Result<base::Image> picture = base::Failure{"the capture frame is closed"};
     bool screenRead = false;
     GrabRect hole;

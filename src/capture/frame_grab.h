@@ -5,8 +5,8 @@
 #include <optional>
 
 #include "base/image.h"
-#include "capture/numbered_snapshot.h"
 #include "base/result.h"
+#include "capture/numbered_snapshot.h"
 #include "platform/screen.h"
 #include "platform/shell.h"
 #include "state/save_state.h"
@@ -14,6 +14,7 @@
 namespace capture {
 
 // The numbered file written, if the grab wrote one.
-std::optional<SavedSample> frameGrab(state::SaveState& save, platform::Shell& shell, platform::Screen& screen);
+std::optional<SavedSample> frameGrab(state::SaveState& save, platform::Shell& shell,
+                                     platform::Screen& screen);
 
 }  // namespace capture

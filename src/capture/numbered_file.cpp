@@ -92,13 +92,14 @@ std::int32_t numberAfterHighest(std::string_view prefix) {
     const std::string stem = sanitizePrefix(prefix);
     std::int64_t highest = -1;
     std::error_code ec;
-    for (std::filesystem::directory_iterator entry(base::pathFromUtf8(base::kSaveFolder), ec), end; !ec && entry != end;
-         entry.increment(ec)) {
+    for (std::filesystem::directory_iterator entry(base::pathFromUtf8(base::kSaveFolder), ec), end;
+         !ec && entry != end; entry.increment(ec)) {
         const std::string name = base::utf8FromPath(entry->path().filename());
         if (name.size() <= stem.size() + 4 || name.compare(0, stem.size(), stem) != 0 ||
             name.compare(name.size() - 4, 4, ".bmp") != 0)
             continue;
-        const std::string_view digits = std::string_view(name).substr(stem.size(), name.size() - stem.size() - 4);
+        const std::string_view digits =
+            std::string_view(name).substr(stem.size(), name.size() - stem.size() - 4);
         // Only the names numberedPath makes: decimal, no sign, no leading zero.
         if (digits.size() > 10 || (digits.size() > 1 && digits[0] == '0')) continue;
         std::int64_t number = 0;
@@ -107,7 +108,8 @@ std::int32_t numberAfterHighest(std::string_view prefix) {
             if (c < '0' || c > '9') decimal = false;
             number = number * 10 + (c - '0');
         }
-        if (decimal && number <= std::numeric_limits<std::int32_t>::max() && number > highest) highest = number;
+        if (decimal && number <= std::numeric_limits<std::int32_t>::max() && number > highest)
+            highest = number;
     }
     // Past the last number the counter wraps, as it does when it counts up.
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(highest + 1));

@@ -42,8 +42,10 @@ std::optional<SavedSample> saveNumberedSnapshot(state::SaveState& save, platform
         return std::nullopt;
     }
     const std::string file = saved.path.substr(saved.path.rfind('/') + 1);
-    return SavedSample{kind,           file,           prefix, saved.number, picture->width, picture->height,
-                       screen, base::fileStamp(saved.path)};
+    return SavedSample{kind,           file,
+                       prefix,         saved.number,
+                       picture->width, picture->height,
+                       screen,         base::fileStamp(saved.path)};
 }
 
 }  // namespace capture

@@ -1,10 +1,9 @@
 #include "capture/sample_record.h"
 
-#include <nlohmann/json.hpp>
-
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <system_error>
 
 #include "base/file_bytes.h"
@@ -51,8 +50,9 @@ std::string utcTime(std::chrono::system_clock::time_point when) {
     gmtime_r(&seconds, &utc);
 #endif
     char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900, utc.tm_mon + 1,
-                  utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec, static_cast<int>(milliseconds % 1000));
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", utc.tm_year + 1900,
+                  utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                  static_cast<int>(milliseconds % 1000));
     return text;
 }
 
@@ -66,7 +66,8 @@ std::string sampleLine(const SavedSample& sample, const CaptureView* capture, co
     line["time"] = time;
     line["width"] = sample.width;
     line["height"] = sample.height;
-    line["screen"] = Json::array({sample.screen.x, sample.screen.y, sample.screen.width, sample.screen.height});
+    line["screen"] =
+        Json::array({sample.screen.x, sample.screen.y, sample.screen.width, sample.screen.height});
     line["program"] = program;
     if (sample.kind == SampleKind::Grab || !capture) {
         // A grab saves the frame's hole: the framed picture fills the sample.
@@ -86,9 +87,10 @@ std::string sampleLine(const SavedSample& sample, const CaptureView* capture, co
     line["yaw"] = view.yaw;
     line["lookHeight"] = view.lookHeight;
     line["ambient"] = Json::array({view.ambientRed, view.ambientGreen, view.ambientBlue});
-    line["overlay"] = {{"rect", Json::array({view.overlayX, view.overlayY, view.overlayWidth, view.overlayHeight})},
-                       {"colour", Json::array({view.overlayRed, view.overlayGreen, view.overlayBlue})},
-                       {"alpha", view.overlayAlpha}};
+    line["overlay"] = {
+        {"rect", Json::array({view.overlayX, view.overlayY, view.overlayWidth, view.overlayHeight})},
+        {"colour", Json::array({view.overlayRed, view.overlayGreen, view.overlayBlue})},
+        {"alpha", view.overlayAlpha}};
     line["world"] = matrixJson(capture->world);
     line["view"] = matrixJson(capture->view);
     line["projection"] = matrixJson(capture->projection);
@@ -114,8 +116,10 @@ base::Status appendToRecord(std::string_view line) {
     std::string bytes;
     bytes += line;
     bytes += '\n';
-    const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
-    const base::Status appended = base::appendToFile(base::pathFromUtf8(savePath(base::kSampleRecordFile)), data);
+    const std::span<const std::uint8_t> data(reinterpret_cast<const std::uint8_t*>(bytes.data()),
+                                             bytes.size());
+    const base::Status appended =
+        base::appendToFile(base::pathFromUtf8(savePath(base::kSampleRecordFile)), data);
     if (!appended) return base::Failure{savePath(base::kSampleRecordFile) + ": " + appended.error()};
     return base::Done{};
 }

@@ -20,10 +20,10 @@ namespace capture {
 // What a capture adds to its line: the view it was cut from, enough to make it again.
 struct CaptureView {
     std::string modelPath;
-    std::string modelSha256;           // empty when the model file could not be read
-    std::string textureSha256;         // of the grab texture the model wore; empty: it wore none
-    std::string overlayPictureSha256;  // empty when the overlay has no picture
-    base::Matrix world, view, projection;  // as the device got them for the frame on the screen
+    std::string modelSha256;                      // empty when the model file could not be read
+    std::string textureSha256;                    // of the grab texture the model wore; empty: it wore none
+    std::string overlayPictureSha256;             // empty when the overlay has no picture
+    base::Matrix world, view, projection;         // as the device got them for the frame on the screen
     std::optional<std::array<int, 4>> objectBox;  // in the sample's pixels; nothing: not in it
     std::vector<std::array<double, 2>> objectPolygon;
 };

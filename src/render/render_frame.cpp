@@ -42,11 +42,11 @@ void drawTexts(const state::ViewState& s, const state::SaveState& save, device::
                                 s.ambientRedPercent, s.ambientGreenPercent, s.ambientBluePercent),
                   texts::kTextColour);
     if (state::showsSavedLine(save)) {
-        const std::string line = !save.lastUndone.empty()
-                                     ? (save.lastUndoRefused ? texts::undoRefused(save.lastUndone)
+        const std::string line =
+            !save.lastUndone.empty() ? (save.lastUndoRefused ? texts::undoRefused(save.lastUndone)
                                                              : texts::undone(save.lastUndone))
-                                 : save.lastSaveFailed ? texts::saveFailed(save.lastSavedPrefix, save.lastSavedNumber)
-                                                       : texts::saved(save.lastSavedPrefix, save.lastSavedNumber);
+            : save.lastSaveFailed    ? texts::saveFailed(save.lastSavedPrefix, save.lastSavedNumber)
+                                     : texts::saved(save.lastSavedPrefix, save.lastSavedNumber);
         font.drawText(50, 60, line, texts::kTextColour);
     }
 }

@@ -1,12 +1,12 @@
 #include "app/app.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
 
 #include "backends/fake/fake_image_decoder.h"
 #include "backends/fake/fake_shell.h"
@@ -16,8 +16,8 @@
 #include "base/file_bytes.h"
 #include "base/file_names.h"
 #include "fresh_directory.h"
-#include "platform/virtual_keys.h"
 #include "log_capture.h"
+#include "platform/virtual_keys.h"
 
 namespace {
 
@@ -285,7 +285,8 @@ TEST_F(AppOnDoubles, EverySaveIsRecordedAndF9TakesTheLastOnesBackWhileTheyAreUnc
         device->texts.clear();
         app.onViewerExposed();
         app.idlePass();
-        return std::any_of(device->texts.begin(), device->texts.end(), [&](const auto& t) { return t.text == text; });
+        return std::any_of(device->texts.begin(), device->texts.end(),
+                           [&](const auto& t) { return t.text == text; });
     };
     // One press and release, a pass each, as a user taps the key.
     const auto tapF9 = [&] {

@@ -420,12 +420,11 @@ public:
 };
 
 TEST(PollKeyboardReading, LettersAndDigitsActFromAnyWindowOtherKeysOnlyFromOurs) {
-    const std::set<int> focusKeys = {vk::Escape,   vk::Return,   vk::Numpad1,  vk::Numpad2,  vk::Numpad3,
-                                     vk::Numpad4,  vk::Numpad5,  vk::Numpad6,  vk::Numpad7,  vk::Numpad8,
-                                     vk::Numpad9,  vk::Add,      vk::Subtract, vk::LShift,   vk::RShift,
-                                     vk::LControl, vk::RControl, vk::Divide,   vk::Multiply, vk::Left,
-                                     vk::Right,    vk::Down,     vk::Up,       vk::Prior,    vk::Next,
-                                     vk::F9};
+    const std::set<int> focusKeys = {
+        vk::Escape,  vk::Return,   vk::Numpad1,  vk::Numpad2, vk::Numpad3,  vk::Numpad4,  vk::Numpad5,
+        vk::Numpad6, vk::Numpad7,  vk::Numpad8,  vk::Numpad9, vk::Add,      vk::Subtract, vk::LShift,
+        vk::RShift,  vk::LControl, vk::RControl, vk::Divide,  vk::Multiply, vk::Left,     vk::Right,
+        vk::Down,    vk::Up,       vk::Prior,    vk::Next,    vk::F9};
     const std::set<int> anyWindowKeys = {
         vk::D,      vk::A,      vk::W,      vk::S,      vk::Q,      vk::E,     vk::Z,      vk::C,
         vk::Digit8, vk::I,      vk::Digit9, vk::O,      vk::Digit0, vk::P,     vk::Digit7, vk::U,

@@ -1,10 +1,10 @@
 #include "capture/sample_record.h"
 
 #include <gtest/gtest.h>
-#include <nlohmann/json.hpp>
 
 #include <filesystem>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -50,7 +50,8 @@ TEST(Sha256, GivesTheStandardDigestsHoweverTheBytesArrive) {
 }
 
 TEST(SampleRecord, ACaptureLineHoldsTheSampleAndTheViewItWasCutFrom) {
-    capture::SavedSample sample{capture::SampleKind::Capture, "cut7.bmp", "cut", 7, 50, 40, {120, 80, 50, 40}, {}};
+    capture::SavedSample sample{
+        capture::SampleKind::Capture, "cut7.bmp", "cut", 7, 50, 40, {120, 80, 50, 40}, {}};
     capture::CaptureView view;
     view.modelPath = "model.x";
     view.modelSha256 = "aa";
@@ -63,7 +64,8 @@ TEST(SampleRecord, ACaptureLineHoldsTheSampleAndTheViewItWasCutFrom) {
     view.objectPolygon = {{3, 4}, {23, 4}, {23.5, 14}};
     state::ViewState state;
     state.yaw = 0.25f;
-    const Json line = Json::parse(capture::sampleLine(sample, &view, state, "2026-12-09T17:50:01.123Z", "nukitori 9"));
+    const Json line =
+        Json::parse(capture::sampleLine(sample, &view, state, "2026-12-09T17:50:01.123Z", "nukitori 9"));
 
     EXPECT_EQ(line["file"], "cut7.bmp");
     EXPECT_EQ(line["kind"], "capture");
@@ -77,7 +79,8 @@ TEST(SampleRecord, ACaptureLineHoldsTheSampleAndTheViewItWasCutFrom) {
     EXPECT_EQ(line["model"], Json::parse(R"({"path": "model.x", "sha256": "aa"})"));
     EXPECT_TRUE(line["texture"].is_null()) << "a model that wears no grab texture names one";
     EXPECT_EQ(line["overlay_picture"], "cc");
-    EXPECT_EQ(line["model_position"], Json::parse("[0.0, 2.5799999237060547, 0.0]")) << "not the float as held";
+    EXPECT_EQ(line["model_position"], Json::parse("[0.0, 2.5799999237060547, 0.0]"))
+        << "not the float as held";
     EXPECT_FLOAT_EQ(line["yaw"].get<float>(), 0.25f);
     EXPECT_FLOAT_EQ(line["lookHeight"].get<float>(), 2.4f);
     EXPECT_EQ(line["overlay"]["rect"], Json::parse("[20, 20, 50, 50]"));
@@ -101,7 +104,8 @@ TEST(SampleRecord, ACaptureLineHoldsTheSampleAndTheViewItWasCutFrom) {
     EXPECT_EQ(grab["hole"], Json::parse("[120, 80, 50, 40]"));
     EXPECT_EQ(grab["object_box"], Json::parse("[0, 0, 50, 40]"));
     EXPECT_FALSE(grab.contains("world")) << "a grab has no view to record";
-    EXPECT_EQ(Json::parse(capture::removalLine("cut7.bmp", "t")), Json::parse(R"({"removed": "cut7.bmp", "time": "t"})"));
+    EXPECT_EQ(Json::parse(capture::removalLine("cut7.bmp", "t")),
+              Json::parse(R"({"removed": "cut7.bmp", "time": "t"})"));
 }
 
 TEST(SampleRecord, TimesAreUtcWithMilliseconds) {
@@ -116,7 +120,8 @@ TEST_F(InFreshDirectory, TwoWritersNeverInterleaveOrTearTheirLines) {
     const std::string padding(3000, 'x');
     const auto writer = [&](char who) {
         for (int i = 0; i < 200; ++i)
-            ASSERT_TRUE(capture::appendToRecord(std::string("{\"w\":\"") + who + std::to_string(i) + padding + "\"}"));
+            ASSERT_TRUE(capture::appendToRecord(std::string("{\"w\":\"") + who + std::to_string(i) + padding +
+                                                "\"}"));
     };
     std::thread first(writer, 'a'), second(writer, 'b');
     first.join();
@@ -134,7 +139,8 @@ TEST_F(InFreshDirectory, ANewPrefixNumbersOnAfterItsHighestSavedNumber) {
     const fs::path folder = base::pathFromUtf8(base::kSaveFolder);
     EXPECT_EQ(capture::numberAfterHighest("cut"), 0) << "no folder yet";
     fs::create_directory(folder);
-    for (const char* name : {"cut0.bmp", "cut1.bmp", "cut11.bmp", "cut012.bmp", "cutx3.bmp", "other40.bmp", "cut99.txt"})
+    for (const char* name :
+         {"cut0.bmp", "cut1.bmp", "cut11.bmp", "cut012.bmp", "cutx3.bmp", "other40.bmp", "cut99.txt"})
         std::ofstream(folder / name) << "x";
     EXPECT_EQ(capture::numberAfterHighest("cut"), 12) << "a gap was filled, or a foreign name counted";
     EXPECT_EQ(capture::numberAfterHighest("other"), 41);

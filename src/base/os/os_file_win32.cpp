@@ -70,8 +70,8 @@ Status replaceFile(const fs::path& from, const fs::path& to) {
 Status appendToFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
     // FILE_APPEND_DATA alone: every write goes to the end of the file in one step, whoever else
     // appends at the same time.
-    const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return failed(GetLastError());
     DWORD code = ERROR_SUCCESS;
     DWORD written = 0;
