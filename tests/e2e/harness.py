@@ -21,6 +21,7 @@ UNDER_WINE = bool(WINE_PREFIX)
 WINE_RUN = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../tools/wine-run")
 SAMPLES = ["model.x", "枠.bmp", "フィルター画像.jpg", "フィルター.bmp"]
 SAVE_FOLDER = "抜き取り画像保存フォルダ"
+RECORD = "nukitori-samples.jsonl"
 CLEAR_COLOUR = (60, 163, 185)
 
 
@@ -311,8 +312,9 @@ class Nukitori:
         return os.path.join(self.workdir, *parts)
 
     def saved_files(self):
+        """The samples in the save folder, without the record that lists them."""
         folder = self.path(SAVE_FOLDER)
-        return sorted(os.listdir(folder)) if os.path.isdir(folder) else []
+        return sorted(name for name in os.listdir(folder) if name != RECORD) if os.path.isdir(folder) else []
 
     def close(self):
         try:

@@ -8,10 +8,9 @@ import unittest
 from PIL import Image
 
 import test_capture
-from harness import click_at, file_stamp, hold, load_bmp, wait_for_file, wait_until
+from harness import RECORD, click_at, file_stamp, hold, load_bmp, wait_for_file, wait_until
 from test_capture import GRAB_FILE, GRAB_FILE_SIZE, SHOOT_BUTTON, CaptureTestCase
 
-RECORD = "nukitori-samples.jsonl"
 MAGENTA = (255, 0, 255)
 
 
