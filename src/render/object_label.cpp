@@ -434,15 +434,11 @@ public:
 private:
     static constexpr Point kNone{std::numeric_limits<double>::quiet_NaN(), 0};
     double scale_;
-    std::array<Point, kExtremeColumns> highest_ = filled(), lowest_ = filled();
+    // On the heap, as the inner hull's tables: the caller's stack may be small.
+    std::vector<Point> highest_ = std::vector<Point>(kExtremeColumns, kNone);
+    std::vector<Point> lowest_ = std::vector<Point>(kExtremeColumns, kNone);
     Point first_{}, last_{};
     bool seen_ = false;
-
-    static std::array<Point, kExtremeColumns> filled() {
-        std::array<Point, kExtremeColumns> a;
-        a.fill(kNone);
-        return a;
-    }
 };
 
 // The edge lines of an inner hull's chains over a box's x range: a point there lies inside when
@@ -646,9 +642,11 @@ private:
     std::vector<Point> top_, bottom_;  // x strictly increasing; y smaller on top_
     std::vector<double> topSlopes_, bottomSlopes_;
     double xMin_ = 0, xMax_ = 0, scale_ = 0;
-    std::array<double, kLookupColumns + 1> edges_{};
-    std::array<std::size_t, kLookupColumns> topSegment_{}, bottomSegment_{};
-    std::array<double, kCoarseColumns> coarseTop_{}, coarseBottom_{};
+    std::vector<double> edges_ = std::vector<double>(kLookupColumns + 1);
+    std::vector<std::size_t> topSegment_ = std::vector<std::size_t>(kLookupColumns);
+    std::vector<std::size_t> bottomSegment_ = std::vector<std::size_t>(kLookupColumns);
+    std::vector<double> coarseTop_ = std::vector<double>(kCoarseColumns);
+    std::vector<double> coarseBottom_ = std::vector<double>(kCoarseColumns);
     struct {
         double left = 0, top = 0, right = -1, bottom = -1;
     } inscribed_;  // a rectangle inside: over the middle half in x, between the chains' ends there
