@@ -99,19 +99,42 @@ struct ChunkBound {
     double left = 0, top = 0, right = 0, bottom = 0;
 };
 
-// Four corners a step, each of the twelve lanes holding one coordinate: the loop vectorizes.
+// Four corners a step: each of three runs of four floats is one vector lane, coordinates taking
+// turns in them (x y z x, y z x y, z x y z). As three separate arrays the lanes stay in registers;
 // `Count` floats, a multiple of twelve, or any number when `Count` is 0.
 template <std::size_t Count>
 void cornerBounds(const float* floats, std::size_t floatCount, float (&low)[12], float (&high)[12]) {
-    std::fill(std::begin(low), std::end(low), std::numeric_limits<float>::infinity());
-    std::fill(std::begin(high), std::end(high), -std::numeric_limits<float>::infinity());
+    constexpr float kHuge = std::numeric_limits<float>::infinity();
+    float low0[4] = {kHuge, kHuge, kHuge, kHuge}, low1[4] = {kHuge, kHuge, kHuge, kHuge},
+          low2[4] = {kHuge, kHuge, kHuge, kHuge};
+    float high0[4] = {-kHuge, -kHuge, -kHuge, -kHuge}, high1[4] = {-kHuge, -kHuge, -kHuge, -kHuge},
+          high2[4] = {-kHuge, -kHuge, -kHuge, -kHuge};
     const std::size_t steps = Count ? Count : floatCount / 12 * 12;
-    for (std::size_t i = 0; i < steps; i += 12)
-        for (int k = 0; k < 12; ++k) {
+    for (std::size_t i = 0; i < steps; i += 12) {
+        for (int k = 0; k < 4; ++k) {
             const float v = floats[i + k];
-            low[k] = v < low[k] ? v : low[k];
-            high[k] = v > high[k] ? v : high[k];
+            low0[k] = v < low0[k] ? v : low0[k];
+            high0[k] = v > high0[k] ? v : high0[k];
         }
+        for (int k = 0; k < 4; ++k) {
+            const float v = floats[i + 4 + k];
+            low1[k] = v < low1[k] ? v : low1[k];
+            high1[k] = v > high1[k] ? v : high1[k];
+        }
+        for (int k = 0; k < 4; ++k) {
+            const float v = floats[i + 8 + k];
+            low2[k] = v < low2[k] ? v : low2[k];
+            high2[k] = v > high2[k] ? v : high2[k];
+        }
+    }
+    for (int k = 0; k < 4; ++k) {
+        low[k] = low0[k];
+        low[4 + k] = low1[k];
+        low[8 + k] = low2[k];
+        high[k] = high0[k];
+        high[4 + k] = high1[k];
+        high[8 + k] = high2[k];
+    }
     for (std::size_t i = steps; i < floatCount; ++i) {
         low[i % 3] = std::min(low[i % 3], floats[i]);
         high[i % 3] = std::max(high[i % 3], floats[i]);
@@ -125,52 +148,90 @@ double larger(double a, double b) {
     return a > b ? a : b;
 }
 
-ChunkBound boundChunk(const float* floats, std::size_t floatCount, const Projector& projector) {
-    float low[12], high[12];
-    if (floatCount == kChunkCorners * 3)
-        cornerBounds<kChunkCorners * 3>(floats, floatCount, low, high);
-    else
-        cornerBounds<0>(floats, floatCount, low, high);
-    double lo[3], hi[3];
-    for (int k = 0; k < 3; ++k) {
-        lo[k] = smaller(smaller(low[k], low[k + 3]), smaller(low[k + 6], low[k + 9]));
-        hi[k] = larger(larger(high[k], high[k + 3]), larger(high[k + 6], high[k + 9]));
+// Chunks bounded four at a time, so that the sums run as vectors over the four.
+constexpr std::size_t kGroupChunks = 4;
+
+// The bounds of the `chunks` (four at most) chunks of corners from `floats` on, `cornerCount` of
+// them in all.
+void boundChunks(const float* floats, std::size_t cornerCount, std::size_t chunks, const Projector& projector,
+                 ChunkBound (&out)[kGroupChunks]) {
+    constexpr std::size_t n = kGroupChunks;
+    double lo[3][n] = {}, hi[3][n] = {};
+    for (std::size_t g = 0; g < chunks; ++g) {
+        const std::size_t count = std::min(kChunkCorners, cornerCount - g * kChunkCorners);
+        const float* chunk = floats + g * kChunkCorners * 3;
+        float low[12], high[12];
+        if (count == kChunkCorners)
+            cornerBounds<kChunkCorners * 3>(chunk, 3 * count, low, high);
+        else
+            cornerBounds<0>(chunk, 3 * count, low, high);
+        for (int k = 0; k < 3; ++k) {
+            lo[k][g] = smaller(smaller(low[k], low[k + 3]), smaller(low[k + 6], low[k + 9]));
+            hi[k][g] = larger(larger(high[k], high[k + 3]), larger(high[k + 6], high[k + 9]));
+        }
     }
-    const double c0 = (lo[0] + hi[0]) / 2, c1 = (lo[1] + hi[1]) / 2, c2 = (lo[2] + hi[2]) / 2;
-    const double e0 = (hi[0] - lo[0]) / 2, e1 = (hi[1] - lo[1]) / 2, e2 = (hi[2] - lo[2]) / 2;
-    const double r0 = larger(-lo[0], hi[0]), r1 = larger(-lo[1], hi[1]), r2 = larger(-lo[2], hi[2]);
-    auto mid = [&](const Linear& f) { return f.a0 * c0 + f.a1 * c1 + f.a2 * c2 + f.b; };
-    auto spread = [&](const Linear& f) { return f.m0 * e0 + f.m1 * e1 + f.m2 * e2; };
-    auto terms = [&](const Linear& f) { return f.m0 * r0 + f.m1 * r1 + f.m2 * r2 + f.mb; };
-    const Linear &fx = projector.linear(0), &fy = projector.linear(1), &fz = projector.linear(2);
-    const Linear &fw = projector.linear(3), &ff = projector.linear(4);
-    ChunkBound bound;
-    const double z = mid(fz), zs = spread(fz), f = mid(ff), fs = spread(ff);
-    if (z + zs < 0 || f - fs > 0) return bound;
-    const double w = mid(fw), ws = spread(fw);
-    bound.reach = Reach::Anywhere;
-    if (z - zs < 0 || f + fs > 0 || !(w - ws > 0)) return bound;
-    const double x = mid(fx), xs = spread(fx), y = mid(fy), ys = spread(fy);
-    // w is positive over the box, so x / w is extreme at the box's corners in x and w.
-    const double near = 1 / (w - ws), far = 1 / (w + ws);
-    const double left = smaller((x - xs) * near, (x - xs) * far),
-                 right = larger((x + xs) * near, (x + xs) * far);
-    const double bottom = smaller((y - ys) * near, (y - ys) * far),
-                 top = larger((y + ys) * near, (y + ys) * far);
-    // How far a corner's pixel done in float can stray: the sums of four terms with the matrix's
-    // own rounding, the division and the step to pixels, with a factor of two to spare.
-    const double wTerms = terms(fw);
-    const double ndcX = larger(-left, right), ndcY = larger(-bottom, top);
-    const double strayX =
-        projector.halfWidth() * kFloatRoundoff * (10 * (terms(fx) + ndcX * wTerms) * near + 6 * (ndcX + 1));
-    const double strayY =
-        projector.halfHeight() * kFloatRoundoff * (10 * (terms(fy) + ndcY * wTerms) * near + 6 * (ndcY + 1));
-    bound.left = projector.pixelX(left) - strayX;
-    bound.right = projector.pixelX(right) + strayX;
-    bound.top = projector.pixelY(top) - strayY;
-    bound.bottom = projector.pixelY(bottom) + strayY;
-    if (std::isfinite(bound.left + bound.right + bound.top + bound.bottom)) bound.reach = Reach::Box;
-    return bound;
+    double c[3][n], e[3][n], r[3][n];
+    for (int k = 0; k < 3; ++k)
+        for (std::size_t g = 0; g < n; ++g) {
+            c[k][g] = (lo[k][g] + hi[k][g]) / 2;
+            e[k][g] = (hi[k][g] - lo[k][g]) / 2;
+            r[k][g] = larger(-lo[k][g], hi[k][g]);
+        }
+    // Each function's value at the boxes' centres, its spread over them, and the size of its terms.
+    auto mid = [&](const Linear& f, double(&v)[n]) {
+        for (std::size_t g = 0; g < n; ++g) v[g] = f.a0 * c[0][g] + f.a1 * c[1][g] + f.a2 * c[2][g] + f.b;
+    };
+    auto spread = [&](const Linear& f, double(&v)[n]) {
+        for (std::size_t g = 0; g < n; ++g) v[g] = f.m0 * e[0][g] + f.m1 * e[1][g] + f.m2 * e[2][g];
+    };
+    auto terms = [&](const Linear& f, double(&v)[n]) {
+        for (std::size_t g = 0; g < n; ++g) v[g] = f.m0 * r[0][g] + f.m1 * r[1][g] + f.m2 * r[2][g] + f.mb;
+    };
+    double x[n], xs[n], xt[n], y[n], ys[n], yt[n], z[n], zs[n], w[n], ws[n], wt[n], f[n], fs[n];
+    mid(projector.linear(0), x);
+    spread(projector.linear(0), xs);
+    terms(projector.linear(0), xt);
+    mid(projector.linear(1), y);
+    spread(projector.linear(1), ys);
+    terms(projector.linear(1), yt);
+    mid(projector.linear(2), z);
+    spread(projector.linear(2), zs);
+    mid(projector.linear(3), w);
+    spread(projector.linear(3), ws);
+    terms(projector.linear(3), wt);
+    mid(projector.linear(4), f);
+    spread(projector.linear(4), fs);
+    const double halfWidth = projector.halfWidth(), halfHeight = projector.halfHeight();
+    double left[n], top[n], right[n], bottom[n];
+    for (std::size_t g = 0; g < n; ++g) {
+        // Where w is positive over a box, x / w is extreme at the box's corners in x and w; where it
+        // is not, these values go unused.
+        const double near = 1 / (w[g] - ws[g]), far = 1 / (w[g] + ws[g]);
+        const double l = smaller((x[g] - xs[g]) * near, (x[g] - xs[g]) * far);
+        const double rt = larger((x[g] + xs[g]) * near, (x[g] + xs[g]) * far);
+        const double b = smaller((y[g] - ys[g]) * near, (y[g] - ys[g]) * far);
+        const double t = larger((y[g] + ys[g]) * near, (y[g] + ys[g]) * far);
+        // How far a corner's pixel done in float can stray: the sums of four terms with the
+        // matrix's own rounding, the division and the step to pixels, with a factor of two to spare.
+        const double ndcX = larger(-l, rt), ndcY = larger(-b, t);
+        const double strayX =
+            halfWidth * kFloatRoundoff * (10 * (xt[g] + ndcX * wt[g]) * near + 6 * (ndcX + 1));
+        const double strayY =
+            halfHeight * kFloatRoundoff * (10 * (yt[g] + ndcY * wt[g]) * near + 6 * (ndcY + 1));
+        left[g] = (l + 1) * halfWidth - strayX;
+        right[g] = (rt + 1) * halfWidth + strayX;
+        top[g] = (1 - t) * halfHeight - strayY;
+        bottom[g] = (1 - b) * halfHeight + strayY;
+    }
+    for (std::size_t g = 0; g < chunks; ++g) {
+        ChunkBound& bound = out[g];
+        bound = {};
+        if (z[g] + zs[g] < 0 || f[g] - fs[g] > 0) continue;
+        bound.reach = Reach::Anywhere;
+        if (z[g] - zs[g] < 0 || f[g] + fs[g] > 0 || !(w[g] - ws[g] > 0)) continue;
+        if (!std::isfinite(left[g] + right[g] + top[g] + bottom[g])) continue;
+        bound = {Reach::Box, left[g], top[g], right[g], bottom[g]};
+    }
 }
 
 // `polygon` (n points) cut to where `side` is not negative; returns the new count.
@@ -373,15 +434,11 @@ public:
 private:
     static constexpr Point kNone{std::numeric_limits<double>::quiet_NaN(), 0};
     double scale_;
-    std::array<Point, kExtremeColumns> highest_ = filled(), lowest_ = filled();
+    // On the heap, as the inner hull's tables: the caller's stack may be small.
+    std::vector<Point> highest_ = std::vector<Point>(kExtremeColumns, kNone);
+    std::vector<Point> lowest_ = std::vector<Point>(kExtremeColumns, kNone);
     Point first_{}, last_{};
     bool seen_ = false;
-
-    static std::array<Point, kExtremeColumns> filled() {
-        std::array<Point, kExtremeColumns> a;
-        a.fill(kNone);
-        return a;
-    }
 };
 
 // The edge lines of an inner hull's chains over a box's x range: a point there lies inside when
@@ -390,6 +447,7 @@ private:
 // chunk of points at once.
 struct EdgeLines {
     static constexpr int kMost = 8;
+    bool inside = false;  // the whole box is: no point needs the lines
     double xMin = 1, xMax = 0;
     int topCount = 0, bottomCount = 0;
     double topBase[kMost], topSlope[kMost], bottomBase[kMost], bottomSlope[kMost];
@@ -441,8 +499,9 @@ public:
                                   chainAt(bottom_, bottomSlopes_, bottomSegment_[r], right));
     }
 
-    // The lines that decide, for the points of a box that is not inside, which of them are. A chain
-    // that the box lies wholly inside of needs no lines.
+    // The lines that decide which points of a box are inside, or that the whole box is (as
+    // contains() tells, from the same four values). A chain the box lies wholly inside of needs no
+    // lines.
     EdgeLines linesOver(double left, double top, double right, double bottom) const {
         EdgeLines lines;
         if (!hasArea()) return lines;
@@ -450,12 +509,16 @@ public:
         lines.xMax = xMax_;
         const double l = std::clamp(left, xMin_, xMax_), r = std::clamp(right, xMin_, xMax_);
         const int cl = column(l), cr = column(r);
-        if (top < std::max(chainAt(top_, topSlopes_, topSegment_[cl], l),
-                           chainAt(top_, topSlopes_, topSegment_[cr], r)))
+        const bool belowTop = top >= std::max(chainAt(top_, topSlopes_, topSegment_[cl], l),
+                                              chainAt(top_, topSlopes_, topSegment_[cr], r));
+        const bool aboveBottom = bottom <= std::min(chainAt(bottom_, bottomSlopes_, bottomSegment_[cl], l),
+                                                    chainAt(bottom_, bottomSlopes_, bottomSegment_[cr], r));
+        lines.inside = belowTop && aboveBottom && left >= xMin_ && right <= xMax_;
+        if (lines.inside) return lines;
+        if (!belowTop)
             lines.topCount =
                 edgeLines(top_, topSegment_[cl], l, r, lines.topBase, lines.topSlope, lines.exact);
-        if (bottom > std::min(chainAt(bottom_, bottomSlopes_, bottomSegment_[cl], l),
-                              chainAt(bottom_, bottomSlopes_, bottomSegment_[cr], r)))
+        if (!aboveBottom)
             lines.bottomCount = edgeLines(bottom_, bottomSegment_[cl], l, r, lines.bottomBase,
                                           lines.bottomSlope, lines.exact);
         return lines;
@@ -579,9 +642,11 @@ private:
     std::vector<Point> top_, bottom_;  // x strictly increasing; y smaller on top_
     std::vector<double> topSlopes_, bottomSlopes_;
     double xMin_ = 0, xMax_ = 0, scale_ = 0;
-    std::array<double, kLookupColumns + 1> edges_{};
-    std::array<std::size_t, kLookupColumns> topSegment_{}, bottomSegment_{};
-    std::array<double, kCoarseColumns> coarseTop_{}, coarseBottom_{};
+    std::vector<double> edges_ = std::vector<double>(kLookupColumns + 1);
+    std::vector<std::size_t> topSegment_ = std::vector<std::size_t>(kLookupColumns);
+    std::vector<std::size_t> bottomSegment_ = std::vector<std::size_t>(kLookupColumns);
+    std::vector<double> coarseTop_ = std::vector<double>(kCoarseColumns);
+    std::vector<double> coarseBottom_ = std::vector<double>(kCoarseColumns);
     struct {
         double left = 0, top = 0, right = -1, bottom = -1;
     } inscribed_;  // a rectangle inside: over the middle half in x, between the chains' ends there
@@ -614,16 +679,17 @@ std::array<double, kPartCorners> slackInside(const ProjectedChunk& chunk, std::s
     return slack;
 }
 
-// The bounds of `count` projected corners of a chunk from corner `first` on.
+// The bounds of `count` projected corners of a chunk from corner `first` on, `Size` at most.
+template <std::size_t Size>
 void partBounds(const ProjectedChunk& chunk, std::size_t first, std::size_t count, double& left, double& top,
                 double& right, double& bottom) {
-    // Four lanes a step, as in cornerBounds; a whole part (a fixed count) vectorizes.
+    // Four lanes a step, as in cornerBounds; a full count (a fixed one) vectorizes.
     float x0[4], x1[4], y0[4], y1[4];
     for (int k = 0; k < 4; ++k) {
         x0[k] = x1[k] = chunk.x[first];
         y0[k] = y1[k] = chunk.y[first];
     }
-    const std::size_t steps = count == kPartCorners ? kPartCorners : count / 4 * 4;
+    const std::size_t steps = count == Size ? Size : count / 4 * 4;
     for (std::size_t i = steps; i < count; ++i) {
         x0[0] = std::min(x0[0], chunk.x[first + i]);
         x1[0] = std::max(x1[0], chunk.x[first + i]);
@@ -773,10 +839,16 @@ ObjectLabel labelObject(std::span<const std::array<float, 3>> corners, const bas
     bool covered = inside(inner, drawable);
     ProjectedChunk projected;
     std::array<float, kChunkCorners * 3> padded;
+    ChunkBound bounds[kGroupChunks];
     for (std::size_t first = 0; first < cornerCount && !covered; first += kChunkCorners) {
         const std::size_t count = std::min(kChunkCorners, cornerCount - first);
         const float* chunk = floats + 3 * first;
-        const ChunkBound b = boundChunk(chunk, 3 * count, projector);
+        const std::size_t inGroup = first / kChunkCorners % kGroupChunks;
+        if (inGroup == 0)
+            boundChunks(chunk, cornerCount - first,
+                        std::min(kGroupChunks, (cornerCount - first + kChunkCorners - 1) / kChunkCorners),
+                        projector, bounds);
+        const ChunkBound& b = bounds[inGroup];
         if (b.reach == Reach::Nothing) continue;
         if (b.reach == Reach::Box && inner.contains(b.left, b.top, b.right, b.bottom)) continue;
         if (count < kChunkCorners) {
@@ -785,26 +857,33 @@ ObjectLabel labelObject(std::span<const std::array<float, 3>> corners, const bas
             chunk = padded.data();
         }
         projectChunk(chunk, count / 3, projector, projected);
-        // Each part's own points are bounded tighter than the chunk's box: often they are inside
-        // after all, and the lines over them are fewer. A part with a triangle that crosses a depth
-        // plane has no bounds to take them over.
+        // The points' own bounds are tighter than the chunk's box: often they are inside after all.
+        // Otherwise each part is bounded on its own, and the lines over it are fewer. A part with a
+        // triangle that crosses a depth plane has no bounds to take them over.
+        const bool whole =
+            std::all_of(projected.whole, projected.whole + projected.triangles, [](bool w) { return w; });
+        double left = 0, top = 0, right = 0, bottom = 0;
+        if (whole) {
+            partBounds<kChunkCorners>(projected, 0, 3 * projected.triangles, left, top, right, bottom);
+            if (inner.contains(left, top, right, bottom)) continue;
+        }
         for (std::size_t t0 = 0; t0 < projected.triangles; t0 += kPartTriangles) {
             const std::size_t t1 = std::min(t0 + kPartTriangles, projected.triangles);
-            const bool whole =
-                std::all_of(projected.whole + t0, projected.whole + t1, [](bool w) { return w; });
-            double left = 0, top = 0, right = 0, bottom = 0;
-            if (whole) {
-                partBounds(projected, 3 * t0, 3 * (t1 - t0), left, top, right, bottom);
-                if (inner.contains(left, top, right, bottom)) continue;
+            const bool wholePart =
+                whole || std::all_of(projected.whole + t0, projected.whole + t1, [](bool w) { return w; });
+            EdgeLines lines;
+            if (wholePart) {
+                partBounds<kPartCorners>(projected, 3 * t0, 3 * (t1 - t0), left, top, right, bottom);
+                lines = inner.linesOver(left, top, right, bottom);
+                if (lines.inside) continue;
             }
-            const EdgeLines lines = whole ? inner.linesOver(left, top, right, bottom) : EdgeLines{};
             const std::array<double, kPartCorners> slack = slackInside(projected, 3 * t0, lines);
             for (std::size_t t = t0; t < t1; ++t)
                 if (projected.whole[t])
                     for (std::size_t i = 3 * t; i < 3 * t + 3; ++i) {
                         const Point p{projected.x[i], projected.y[i]};
                         if (slack[i - 3 * t0] < 0 && std::isfinite(p[0] + p[1]) &&
-                            ((whole && lines.exact) || !inner.contains(p)))
+                            ((wholePart && lines.exact) || !inner.contains(p)))
                             pending.push_back(p);
                     }
         }
