@@ -173,7 +173,8 @@ class InstalledPackage(unittest.TestCase):
         self.assertEqual(read_bytes(os.path.join(folder, "model.x")), mine, "the user's model.x was replaced")
         self.assertEqual(read_bytes(os.path.join(folder, "枠.bmp")), read_bytes(os.path.join(DATA, "枠.bmp")),
                          "the missing 枠.bmp was not copied again")
-        self.assertEqual(os.listdir(os.path.join(folder, SAVE_FOLDER)), ["0.bmp"], "the saved sample was touched")
+        self.assertEqual(sorted(os.listdir(os.path.join(folder, SAVE_FOLDER))), ["0.bmp", "nukitori-samples.jsonl"],
+                         "the saved sample or its record was touched")
         quit(process, viewer, log)
 
 
