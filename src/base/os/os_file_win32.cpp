@@ -68,19 +68,29 @@ Status replaceFile(const fs::path& from, const fs::path& to) {
 }
 
 Status appendToFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
-    // FILE_APPEND_DATA alone: every write goes to the end of the file in one step, whoever else
-    // appends at the same time.
-    const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of the file. Reading
+    // is asked for only because LockFileEx needs it.
+    const HANDLE file =
+        CreateFileW(path.c_str(), FILE_APPEND_DATA | GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return failed(GetLastError());
-    DWORD code = ERROR_SUCCESS;
-    DWORD written = 0;
-    if (bytes.size() > 0xFFFFFFFFu)
-        code = ERROR_INVALID_PARAMETER;
-    else if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
-        code = GetLastError();
-    else if (written != bytes.size())
-        code = ERROR_WRITE_FAULT;
+    // Appenders take turns on one byte far past any end a record reaches, where no reader looks:
+    // Wine (and some network file systems) do not keep two appends from mixing.
+    OVERLAPPED turn{};
+    turn.Offset = 0xFFFFFFFEu;
+    turn.OffsetHigh = 0x7FFFFFFFu;
+    const bool locked = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn) != 0;
+    DWORD code = locked ? ERROR_SUCCESS : GetLastError();
+    if (locked) {
+        DWORD written = 0;
+        if (bytes.size() > 0xFFFFFFFFu)
+            code = ERROR_INVALID_PARAMETER;
+        else if (!WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr))
+            code = GetLastError();
+        else if (written != bytes.size())
+            code = ERROR_WRITE_FAULT;
+        UnlockFileEx(file, 0, 1, 0, &turn);
+    }
     if (!CloseHandle(file) && code == ERROR_SUCCESS) code = GetLastError();
     if (code != ERROR_SUCCESS) return failed(code);
     return Done{};
