@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "base/file_stamp.h"
+#include "base/os/file_stamp.h"
 #include "base/image.h"
 #include "base/result.h"
 #include "capture/grab_geometry.h"

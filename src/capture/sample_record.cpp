@@ -1,10 +1,14 @@
 #include "capture/sample_record.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <system_error>
+#include <type_traits>
 
 #include "base/file_bytes.h"
 #include "base/file_names.h"
@@ -15,20 +19,97 @@ namespace {
 
 using Json = nlohmann::json;
 
-Json matrixJson(const base::Matrix& m) {
-    Json rows = Json::array();
-    for (const auto& row : m.m)
-        for (const float value : row) rows.push_back(value);
-    return rows;
-}
+// A line is written straight into its text: a save is made many times a second while keypad −
+// is held, and a tree of values built only to be printed would cost more than the save's file.
+// Keys come out in the order written; floats in the shortest form that reads back as the same
+// float.
+class LineWriter {
+public:
+    LineWriter() { text_ += '{'; }
 
-Json vec3Json(const base::Vec3& v) {
-    return Json::array({v.x, v.y, v.z});
-}
+    LineWriter& key(std::string_view name) {
+        separate();
+        quoted(name);
+        text_ += ':';
+        fresh_ = true;
+        return *this;
+    }
+    LineWriter& string(std::string_view value) {
+        separate();
+        quoted(value);
+        return *this;
+    }
+    LineWriter& stringOrNull(std::string_view value) {
+        return value.empty() ? null() : string(value);
+    }
+    LineWriter& null() {
+        separate();
+        text_ += "null";
+        return *this;
+    }
+    template <class Number>
+    LineWriter& number(Number value) {
+        separate();
+        char digits[32];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        if constexpr (std::is_floating_point_v<Number>) {
+            if (!std::isfinite(value)) {
+                text_ += "null";  // JSON has no infinity
+                return *this;
+            }
+            text_.append(digits, end);
+            if (std::find_if(digits, end, [](char c) { return c == '.' || c == 'e'; }) == end) text_ += ".0";
+        } else {
+            text_.append(digits, end);
+        }
+        return *this;
+    }
+    template <class... Numbers>
+    LineWriter& numbers(Numbers... values) {
+        begin('[');
+        (number(values), ...);
+        return end(']');
+    }
+    LineWriter& matrix(const base::Matrix& m) {
+        begin('[');
+        for (const auto& row : m.m)
+            for (const float value : row) number(value);
+        return end(']');
+    }
+    LineWriter& vec3(const base::Vec3& v) {
+        return numbers(v.x, v.y, v.z);
+    }
+    LineWriter& begin(char bracket) {
+        separate();
+        text_ += bracket;
+        fresh_ = true;
+        return *this;
+    }
+    LineWriter& end(char bracket) {
+        text_ += bracket;
+        fresh_ = false;
+        return *this;
+    }
+    std::string finish() {
+        text_ += '}';
+        return std::move(text_);
+    }
 
-Json shaOrNull(const std::string& sha) {
-    return sha.empty() ? Json(nullptr) : Json(sha);
-}
+private:
+    // The library's escaping, with replacement characters for broken UTF-8.
+    void quoted(std::string_view value) {
+        text_ += Json(std::string(value)).dump(-1, ' ', false, Json::error_handler_t::replace);
+    }
+
+    // A comma before every value or key but the first in its object or array, and none after a key.
+    void separate() {
+        if (!fresh_) text_ += ',';
+        fresh_ = false;
+    }
+
+    std::string text_;
+    bool fresh_ = true;
+};
 
 std::string savePath(std::string_view file) {
     std::string path(base::kSaveFolder);
@@ -58,53 +139,55 @@ std::string utcTime(std::chrono::system_clock::time_point when) {
 
 std::string sampleLine(const SavedSample& sample, const CaptureView* capture, const state::ViewState& view,
                        std::string_view time, std::string_view program) {
-    Json line;
-    line["file"] = sample.file;
-    line["kind"] = sample.kind == SampleKind::Capture ? "capture" : "grab";
-    line["prefix"] = sample.prefix;
-    line["number"] = sample.number;
-    line["time"] = time;
-    line["width"] = sample.width;
-    line["height"] = sample.height;
-    line["screen"] =
-        Json::array({sample.screen.x, sample.screen.y, sample.screen.width, sample.screen.height});
-    line["program"] = program;
+    LineWriter line;
+    line.key("file").string(sample.file);
+    line.key("kind").string(sample.kind == SampleKind::Capture ? "capture" : "grab");
+    line.key("prefix").string(sample.prefix);
+    line.key("number").number(sample.number);
+    line.key("time").string(time);
+    line.key("width").number(sample.width);
+    line.key("height").number(sample.height);
+    const auto& screen = sample.screen;
+    line.key("screen").numbers(screen.x, screen.y, screen.width, screen.height);
+    line.key("program").string(program);
     if (sample.kind == SampleKind::Grab || !capture) {
         // A grab saves the frame's hole: the framed picture fills the sample.
-        line["hole"] = line["screen"];
-        line["object_box"] = Json::array({0, 0, sample.width, sample.height});
-        line["object_polygon"] =
-            Json::array({Json::array({0, 0}), Json::array({sample.width, 0}),
-                         Json::array({sample.width, sample.height}), Json::array({0, sample.height})});
-        return line.dump(-1, ' ', false, Json::error_handler_t::replace);
+        line.key("hole").numbers(screen.x, screen.y, screen.width, screen.height);
+        line.key("object_box").numbers(0, 0, sample.width, sample.height);
+        line.key("object_polygon").begin('[');
+        line.numbers(0, 0).numbers(sample.width, 0).numbers(sample.width, sample.height).numbers(0, sample.height);
+        line.end(']');
+        return line.finish();
     }
-    line["model"] = {{"path", capture->modelPath}, {"sha256", shaOrNull(capture->modelSha256)}};
-    line["texture"] = shaOrNull(capture->textureSha256);
-    line["overlay_picture"] = shaOrNull(capture->overlayPictureSha256);
-    line["model_position"] = vec3Json(view.modelPosition);
-    line["model_rotation"] = vec3Json(view.modelRotation);
-    line["eye_position"] = vec3Json(view.eyePosition);
-    line["yaw"] = view.yaw;
-    line["lookHeight"] = view.lookHeight;
-    line["ambient"] = Json::array({view.ambientRed, view.ambientGreen, view.ambientBlue});
-    line["overlay"] = {
-        {"rect", Json::array({view.overlayX, view.overlayY, view.overlayWidth, view.overlayHeight})},
-        {"colour", Json::array({view.overlayRed, view.overlayGreen, view.overlayBlue})},
-        {"alpha", view.overlayAlpha}};
-    line["world"] = matrixJson(capture->world);
-    line["view"] = matrixJson(capture->view);
-    line["projection"] = matrixJson(capture->projection);
+    line.key("model").begin('{');
+    line.key("path").string(capture->modelPath).key("sha256").stringOrNull(capture->modelSha256);
+    line.end('}');
+    line.key("texture").stringOrNull(capture->textureSha256);
+    line.key("overlay_picture").stringOrNull(capture->overlayPictureSha256);
+    line.key("model_position").vec3(view.modelPosition);
+    line.key("model_rotation").vec3(view.modelRotation);
+    line.key("eye_position").vec3(view.eyePosition);
+    line.key("yaw").number(view.yaw);
+    line.key("lookHeight").number(view.lookHeight);
+    line.key("ambient").numbers(view.ambientRed, view.ambientGreen, view.ambientBlue);
+    line.key("overlay").begin('{');
+    line.key("rect").numbers(view.overlayX, view.overlayY, view.overlayWidth, view.overlayHeight);
+    line.key("colour").numbers(view.overlayRed, view.overlayGreen, view.overlayBlue);
+    line.key("alpha").number(view.overlayAlpha);
+    line.end('}');
+    line.key("world").matrix(capture->world);
+    line.key("view").matrix(capture->view);
+    line.key("projection").matrix(capture->projection);
     if (capture->objectBox) {
         const auto& box = *capture->objectBox;
-        line["object_box"] = Json::array({box[0], box[1], box[2], box[3]});
+        line.key("object_box").numbers(box[0], box[1], box[2], box[3]);
     } else {
-        line["object_box"] = nullptr;
+        line.key("object_box").null();
     }
-    Json polygon = Json::array();
-    for (const auto& point : capture->objectPolygon) polygon.push_back(Json::array({point[0], point[1]}));
-    line["object_polygon"] = std::move(polygon);
-    // A name in broken UTF-8 is written with replacement characters rather than not at all.
-    return line.dump(-1, ' ', false, Json::error_handler_t::replace);
+    line.key("object_polygon").begin('[');
+    for (const auto& point : capture->objectPolygon) line.numbers(point[0], point[1]);
+    line.end(']');
+    return line.finish();
 }
 
 std::string removalLine(std::string_view file, std::string_view time) {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "base/file_stamp.h"
+#include "base/os/file_stamp.h"
 #include "base/matrix.h"
 #include "base/vec3.h"
 #include "device/graphics_device.h"

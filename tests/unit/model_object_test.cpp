@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <thread>
 
 #include "backends/fake/fake_image_decoder.h"
 #include "backends/fake/recording_device.h"
@@ -125,6 +128,23 @@ TEST_F(ModelObjectOnDoubles, AFileThatCannotBeLoadedGivesAModelThatDrawsNothing)
         model.draw({0, 0, 0}, {0, 0, 0});
         EXPECT_EQ(device.count("drawSubset"), 0) << path;
     }
+}
+
+TEST_F(ModelObjectOnDoubles, AModelRewrittenInPlaceAMomentLaterIsSeenAsChanged) {
+    // Same size, same file, within the same second: only a fine write time tells the two apart.
+    const std::string mesh = "xof 0303txt 0032\nMesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n";
+    writeFile("m.x", mesh);
+    render::ModelObject model("m.x", device, decoder);
+    ASSERT_TRUE(model.hasMesh());
+    EXPECT_TRUE(model.fileUnchanged());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    {
+        std::FILE* file = std::fopen("m.x", "r+b");
+        ASSERT_NE(file, nullptr);
+        std::fputs("xof 0303txt 0032\nMesh { 3; 0;0;0;, 2;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n", file);
+        std::fclose(file);
+    }
+    EXPECT_FALSE(model.fileUnchanged());
 }
 
 TEST_F(ModelObjectOnDoubles, TexturesAreReleasedWithTheModel) {

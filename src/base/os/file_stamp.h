@@ -10,7 +10,7 @@ namespace base {
 struct FileStamp {
     bool exists = false;
     std::uintmax_t size = 0;
-    std::int64_t modified = 0;  // in the file clock's ticks
+    std::int64_t modified = 0;  // in the system's finest unit (ns, or 100 ns on Windows)
     std::uint64_t device = 0;
     std::uint64_t identity = 0;
     friend bool operator==(const FileStamp&, const FileStamp&) = default;
