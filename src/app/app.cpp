@@ -148,9 +148,9 @@ void App::recordSample(const capture::SavedSample& sample) {
         capture::CaptureView view;
         view.modelPath = state.modelPath;
         view.modelSha256 = modelSha256_;
-        const auto corners =
-            currentModel_ ? currentModel_->grabTexturedCorners() : std::span<const std::array<float, 3>>();
-        if (!corners.empty()) view.textureSha256 = textureSha256_;
+        static const render::LabelShape kNoShape;
+        const render::LabelShape& shape = currentModel_ ? currentModel_->labelShape() : kNoShape;
+        if (!shape.empty()) view.textureSha256 = textureSha256_;
         view.overlayPictureSha256 = overlaySha256_;
         view.world = shownWorld_;
         view.view = shownCamera_.view;
@@ -158,7 +158,7 @@ void App::recordSample(const capture::SavedSample& sample) {
         const base::Rect cut{state.view.overlayX, state.view.overlayY, state.view.overlayX + sample.width,
                              state.view.overlayY + sample.height};
         const render::ObjectLabel label =
-            render::labelObject(corners, view.world, view.view, view.projection, state.view.backBufferWidth,
+            render::labelObject(shape, view.world, view.view, view.projection, state.view.backBufferWidth,
                                 state.view.backBufferHeight, cut);
         view.objectBox = label.box;
         view.objectPolygon = label.polygon;

@@ -39,9 +39,7 @@ public:
         quoted(value);
         return *this;
     }
-    LineWriter& stringOrNull(std::string_view value) {
-        return value.empty() ? null() : string(value);
-    }
+    LineWriter& stringOrNull(std::string_view value) { return value.empty() ? null() : string(value); }
     LineWriter& null() {
         separate();
         text_ += "null";
@@ -76,9 +74,7 @@ public:
             for (const float value : row) number(value);
         return end(']');
     }
-    LineWriter& vec3(const base::Vec3& v) {
-        return numbers(v.x, v.y, v.z);
-    }
+    LineWriter& vec3(const base::Vec3& v) { return numbers(v.x, v.y, v.z); }
     LineWriter& begin(char bracket) {
         separate();
         text_ += bracket;
@@ -155,7 +151,10 @@ std::string sampleLine(const SavedSample& sample, const CaptureView* capture, co
         line.key("hole").numbers(screen.x, screen.y, screen.width, screen.height);
         line.key("object_box").numbers(0, 0, sample.width, sample.height);
         line.key("object_polygon").begin('[');
-        line.numbers(0, 0).numbers(sample.width, 0).numbers(sample.width, sample.height).numbers(0, sample.height);
+        line.numbers(0, 0)
+            .numbers(sample.width, 0)
+            .numbers(sample.width, sample.height)
+            .numbers(0, sample.height);
         line.end(']');
         return line.finish();
     }

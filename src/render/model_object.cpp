@@ -59,7 +59,7 @@ ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device
         base::logLine("nukitori: model \"" + path + "\" could not be handed to the device");
         return;
     }
-    grabTexturedCorners_ = cornersWearingGrabTexture(*result);
+    labelShape_ = LabelShape(cornersWearingGrabTexture(*result));
     materials_.reserve(result->materials.size());
     textures_.reserve(result->materials.size());
     for (const base::MeshMaterial& m : result->materials) {

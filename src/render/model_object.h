@@ -7,11 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "base/os/file_stamp.h"
 #include "base/matrix.h"
+#include "base/os/file_stamp.h"
 #include "base/vec3.h"
 #include "device/graphics_device.h"
 #include "platform/image_decoder.h"
+#include "render/object_label.h"
 
 namespace render {
 
@@ -31,7 +32,9 @@ public:
     // Model-space corners, three per triangle, of the triangles whose material wears the grab
     // texture file (a file of that name, never a picture the model file holds): what a capture's
     // label is made of. Empty for a model that does not wear it.
-    std::span<const std::array<float, 3>> grabTexturedCorners() const { return grabTexturedCorners_; }
+    std::span<const std::array<float, 3>> grabTexturedCorners() const { return labelShape_.corners(); }
+    // The same triangles made ready for the labels of captures.
+    const LabelShape& labelShape() const { return labelShape_; }
 
     const std::string& path() const { return path_; }
     // Whether the model file is still the one that was read (same size, time and file).
@@ -54,7 +57,7 @@ private:
     std::vector<std::string> textureNames_;  // per material; empty: no texture
     std::vector<base::FileStamp> textureStamps_;
     std::vector<std::unique_ptr<device::Texture>> textures_;
-    std::vector<std::array<float, 3>> grabTexturedCorners_;  // positions only, and only of those triangles
+    LabelShape labelShape_;  // positions only, and only of those triangles
     base::Matrix lastWorld_ = base::Matrix::identity();
 };
 

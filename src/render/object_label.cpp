@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <utility>
 
 namespace render {
 
@@ -151,25 +152,29 @@ double larger(double a, double b) {
 // Chunks bounded four at a time, so that the sums run as vectors over the four.
 constexpr std::size_t kGroupChunks = 4;
 
-// The bounds of the `chunks` (four at most) chunks of corners from `floats` on, `cornerCount` of
-// them in all.
-void boundChunks(const float* floats, std::size_t cornerCount, std::size_t chunks, const Projector& projector,
+// The model-space box of a chunk of `count` corners: its lowest x y z, then its highest.
+void chunkBox(const float* floats, std::size_t count, float* box) {
+    float low[12], high[12];
+    if (count == kChunkCorners)
+        cornerBounds<kChunkCorners * 3>(floats, 3 * count, low, high);
+    else
+        cornerBounds<0>(floats, 3 * count, low, high);
+    for (int k = 0; k < 3; ++k) {
+        box[k] = std::min({low[k], low[k + 3], low[k + 6], low[k + 9]});
+        box[3 + k] = std::max({high[k], high[k + 3], high[k + 6], high[k + 9]});
+    }
+}
+
+// The bounds of the `chunks` (four at most) chunks whose boxes start at `boxes`.
+void boundChunks(const float* boxes, std::size_t chunks, const Projector& projector,
                  ChunkBound (&out)[kGroupChunks]) {
     constexpr std::size_t n = kGroupChunks;
     double lo[3][n] = {}, hi[3][n] = {};
-    for (std::size_t g = 0; g < chunks; ++g) {
-        const std::size_t count = std::min(kChunkCorners, cornerCount - g * kChunkCorners);
-        const float* chunk = floats + g * kChunkCorners * 3;
-        float low[12], high[12];
-        if (count == kChunkCorners)
-            cornerBounds<kChunkCorners * 3>(chunk, 3 * count, low, high);
-        else
-            cornerBounds<0>(chunk, 3 * count, low, high);
+    for (std::size_t g = 0; g < chunks; ++g)
         for (int k = 0; k < 3; ++k) {
-            lo[k][g] = smaller(smaller(low[k], low[k + 3]), smaller(low[k + 6], low[k + 9]));
-            hi[k][g] = larger(larger(high[k], high[k + 3]), larger(high[k + 6], high[k + 9]));
+            lo[k][g] = boxes[6 * g + k];
+            hi[k][g] = boxes[6 * g + 3 + k];
         }
-    }
     double c[3][n], e[3][n], r[3][n];
     for (int k = 0; k < 3; ++k)
         for (std::size_t g = 0; g < n; ++g) {
@@ -202,15 +207,25 @@ void boundChunks(const float* floats, std::size_t cornerCount, std::size_t chunk
     mid(projector.linear(4), f);
     spread(projector.linear(4), fs);
     const double halfWidth = projector.halfWidth(), halfHeight = projector.halfHeight();
+    const Linear &fx = projector.linear(0), &fy = projector.linear(1), &fw = projector.linear(3);
     double left[n], top[n], right[n], bottom[n];
     for (std::size_t g = 0; g < n; ++g) {
-        // Where w is positive over a box, x / w is extreme at the box's corners in x and w; where it
-        // is not, these values go unused.
-        const double near = 1 / (w[g] - ws[g]), far = 1 / (w[g] + ws[g]);
-        const double l = smaller((x[g] - xs[g]) * near, (x[g] - xs[g]) * far);
-        const double rt = larger((x[g] + xs[g]) * near, (x[g] + xs[g]) * far);
-        const double b = smaller((y[g] - ys[g]) * near, (y[g] - ys[g]) * far);
-        const double t = larger((y[g] + ys[g]) * near, (y[g] + ys[g]) * far);
+        // Where w is positive over a box, its picture is the hull of its eight corners' pictures:
+        // their extremes bound it, much closer than x and w taken apart (which vary together).
+        // Where it is not, these values go unused.
+        const double near = 1 / (w[g] - ws[g]);
+        double l = kInfinity, rt = -kInfinity, b = kInfinity, t = -kInfinity;
+        for (int corner = 0; corner < 8; ++corner) {
+            const double d0 = corner & 1 ? e[0][g] : -e[0][g], d1 = corner & 2 ? e[1][g] : -e[1][g],
+                         d2 = corner & 4 ? e[2][g] : -e[2][g];
+            const double iw = 1 / (w[g] + fw.a0 * d0 + fw.a1 * d1 + fw.a2 * d2);
+            const double px = (x[g] + fx.a0 * d0 + fx.a1 * d1 + fx.a2 * d2) * iw;
+            const double py = (y[g] + fy.a0 * d0 + fy.a1 * d1 + fy.a2 * d2) * iw;
+            l = smaller(l, px);
+            rt = larger(rt, px);
+            b = smaller(b, py);
+            t = larger(t, py);
+        }
         // How far a corner's pixel done in float can stray: the sums of four terms with the
         // matrix's own rounding, the division and the step to pixels, with a factor of two to spare.
         const double ndcX = larger(-l, rt), ndcY = larger(-b, t);
@@ -810,25 +825,57 @@ ObjectLabel finish(std::vector<Point> hull, const Rectangle& drawable, const bas
 
 }  // namespace
 
+LabelShape::LabelShape(std::vector<std::array<float, 3>> corners) : corners_(std::move(corners)) {
+    corners_.resize(corners_.size() / 3 * 3);
+    const std::size_t chunks = (corners_.size() + kChunkCorners - 1) / kChunkCorners;
+    boxes_.resize(6 * chunks);
+    pointStarts_.reserve(chunks + 1);
+    std::vector<Corner> distinct;
+    for (std::size_t c = 0; c < chunks; ++c) {
+        const std::size_t first = c * kChunkCorners;
+        const std::size_t count = std::min(kChunkCorners, corners_.size() - first);
+        chunkBox(corners_[first].data(), count, &boxes_[6 * c]);
+        distinct.assign(corners_.begin() + static_cast<std::ptrdiff_t>(first),
+                        corners_.begin() + static_cast<std::ptrdiff_t>(first + count));
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        // Whole triples, so that they go through the chunk projection as triangles do.
+        while (distinct.size() % 3) distinct.push_back(distinct.front());
+        pointStarts_.push_back(static_cast<std::uint32_t>(points_.size()));
+        points_.insert(points_.end(), distinct.begin(), distinct.end());
+    }
+    pointStarts_.push_back(static_cast<std::uint32_t>(points_.size()));
+    samples_.reserve(corners_.size() / kSampleStride + 1);
+    for (std::size_t i = 0; i < corners_.size(); i += kSampleStride) samples_.push_back(corners_[i]);
+}
+
 ObjectLabel labelObject(std::span<const std::array<float, 3>> corners, const base::Matrix& world,
                         const base::Matrix& view, const base::Matrix& projection, int backBufferWidth,
                         int backBufferHeight, const base::Rect& cut) {
+    return labelObject(LabelShape({corners.begin(), corners.end()}), world, view, projection, backBufferWidth,
+                       backBufferHeight, cut);
+}
+
+ObjectLabel labelObject(const LabelShape& shape, const base::Matrix& world, const base::Matrix& view,
+                        const base::Matrix& projection, int backBufferWidth, int backBufferHeight,
+                        const base::Rect& cut) {
     // The part of the cut the device draws into.
     const Rectangle drawable{static_cast<double>(std::max(cut.left, 0)),
                              static_cast<double>(std::max(cut.top, 0)),
                              static_cast<double>(std::min(cut.right, backBufferWidth)),
                              static_cast<double>(std::min(cut.bottom, backBufferHeight))};
-    const std::size_t cornerCount = corners.size() / 3 * 3;
+    const std::size_t cornerCount = shape.corners_.size();
     if (!(drawable.left < drawable.right && drawable.top < drawable.bottom) || cornerCount == 0) return {};
     const Projector projector(world, view, projection, backBufferWidth, backBufferHeight);
-    const float* floats = corners.data()->data();
+    const float* floats = shape.corners_.data()->data();
+    const std::size_t chunkCount = shape.pointStarts_.size() - 1;
 
     // The inner hull starts from a sparse sample of the corners.
     InnerHull inner;
     {
         ColumnExtremes sample(backBufferWidth);
-        for (std::size_t i = 0; i < cornerCount; i += kSampleStride)
-            if (Point p; projectCorner(floats + 3 * i, projector, p)) sample.add(p);
+        for (const Corner& corner : shape.samples_)
+            if (Point p; projectCorner(corner.data(), projector, p)) sample.add(p);
         inner.seed(sample);
     }
     std::vector<Point> pending;
@@ -840,23 +887,35 @@ ObjectLabel labelObject(std::span<const std::array<float, 3>> corners, const bas
     ProjectedChunk projected;
     std::array<float, kChunkCorners * 3> padded;
     ChunkBound bounds[kGroupChunks];
-    for (std::size_t first = 0; first < cornerCount && !covered; first += kChunkCorners) {
-        const std::size_t count = std::min(kChunkCorners, cornerCount - first);
-        const float* chunk = floats + 3 * first;
-        const std::size_t inGroup = first / kChunkCorners % kGroupChunks;
-        if (inGroup == 0)
-            boundChunks(chunk, cornerCount - first,
-                        std::min(kGroupChunks, (cornerCount - first + kChunkCorners - 1) / kChunkCorners),
-                        projector, bounds);
-        const ChunkBound& b = bounds[inGroup];
-        if (b.reach == Reach::Nothing) continue;
-        if (b.reach == Reach::Box && inner.contains(b.left, b.top, b.right, b.bottom)) continue;
+    // A chunk filled up with copies of its first corner, so that the projection's loops have a
+    // fixed count.
+    auto project = [&](const float* chunk, std::size_t count) {
         if (count < kChunkCorners) {
-            // The last chunk, filled up with copies of its first corner.
-            for (std::size_t i = 0; i < padded.size(); ++i) padded[i] = chunk[i < 3 * count ? i : i % 3];
+            std::copy(chunk, chunk + 3 * count, padded.begin());
+            for (std::size_t i = count; i < kChunkCorners; ++i)
+                std::copy(chunk, chunk + 3, padded.begin() + 3 * i);
             chunk = padded.data();
         }
         projectChunk(chunk, count / 3, projector, projected);
+    };
+    for (std::size_t c = 0; c < chunkCount && !covered; ++c) {
+        const std::size_t first = c * kChunkCorners;
+        const std::size_t inGroup = c % kGroupChunks;
+        if (inGroup == 0)
+            boundChunks(&shape.boxes_[6 * c], std::min(kGroupChunks, chunkCount - c), projector, bounds);
+        const ChunkBound& b = bounds[inGroup];
+        if (b.reach == Reach::Nothing) continue;
+        if (b.reach == Reach::Box && inner.contains(b.left, b.top, b.right, b.bottom)) continue;
+        // Within the depth range a chunk's outline is that of its distinct corners, taken as
+        // triangles; should the float projection still put one outside it, the triangles decide.
+        bool ofTriangles = b.reach != Reach::Box;
+        if (!ofTriangles) {
+            const std::uint32_t from = shape.pointStarts_[c], to = shape.pointStarts_[c + 1];
+            project(shape.points_[from].data(), to - from);
+            ofTriangles = !std::all_of(projected.whole, projected.whole + projected.triangles,
+                                       [](bool w) { return w; });
+        }
+        if (ofTriangles) project(floats + 3 * first, std::min(kChunkCorners, cornerCount - first));
         // The points' own bounds are tighter than the chunk's box: often they are inside after all.
         // Otherwise each part is bounded on its own, and the lines over it are fewer. A part with a
         // triangle that crosses a depth plane has no bounds to take them over.

@@ -6,6 +6,7 @@
 //   label covers where the triangles project, seen or hidden;
 // - concavity: the outline is the convex hull of the projected triangles, gaps included.
 #include <array>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
@@ -18,6 +19,29 @@ namespace render {
 struct ObjectLabel {
     std::optional<std::array<int, 4>> box;       // [x, y, width, height] in the cut's pixels, or nothing
     std::vector<std::array<double, 2>> polygon;  // convex outline in the cut's pixels; empty with no box
+};
+
+// The grab-textured triangles of a model, made ready once per load for the labels of its
+// captures: each run of triangles the label looks at together (a chunk) keeps its model-space
+// box and its distinct corners, so that a capture neither reads every corner to bound the chunks
+// nor projects a corner shared by six triangles six times.
+class LabelShape {
+public:
+    LabelShape() = default;
+    // Three corners per triangle; a last incomplete triangle is dropped.
+    explicit LabelShape(std::vector<std::array<float, 3>> corners);
+
+    std::span<const std::array<float, 3>> corners() const { return corners_; }
+    bool empty() const { return corners_.empty(); }
+
+private:
+    friend ObjectLabel labelObject(const LabelShape&, const base::Matrix&, const base::Matrix&,
+                                   const base::Matrix&, int, int, const base::Rect&);
+    std::vector<std::array<float, 3>> corners_;
+    std::vector<float> boxes_;                   // per chunk: its lowest x y z, then its highest
+    std::vector<std::array<float, 3>> points_;   // per chunk: its distinct corners, whole triples
+    std::vector<std::uint32_t> pointStarts_;     // chunk i's points begin at pointStarts_[i]
+    std::vector<std::array<float, 3>> samples_;  // a sparse sample of the corners, side by side
 };
 
 // `corners`: model-space positions, three per triangle (a last incomplete triangle is ignored), of
@@ -34,5 +58,9 @@ struct ObjectLabel {
 ObjectLabel labelObject(std::span<const std::array<float, 3>> corners, const base::Matrix& world,
                         const base::Matrix& view, const base::Matrix& projection, int backBufferWidth,
                         int backBufferHeight, const base::Rect& cut);
+// The same from a shape made ready beforehand: what a capture uses.
+ObjectLabel labelObject(const LabelShape& shape, const base::Matrix& world, const base::Matrix& view,
+                        const base::Matrix& projection, int backBufferWidth, int backBufferHeight,
+                        const base::Rect& cut);
 
 }  // namespace render

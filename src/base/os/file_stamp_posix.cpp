@@ -1,8 +1,7 @@
-#include "base/os/file_stamp.h"
-
 #include <sys/stat.h>
 
 #include "base/file_bytes.h"
+#include "base/os/file_stamp.h"
 
 namespace base {
 

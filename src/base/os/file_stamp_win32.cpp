@@ -19,8 +19,9 @@ FileStamp fileStamp(const std::string& path) {
     FileStamp stamp;
     stamp.exists = true;
     stamp.size = (static_cast<std::uintmax_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    stamp.modified = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                                               info.ftLastWriteTime.dwLowDateTime);
+    stamp.modified =
+        static_cast<std::int64_t>((static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                                  info.ftLastWriteTime.dwLowDateTime);
     stamp.device = info.dwVolumeSerialNumber;
     stamp.identity = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
     return stamp;
