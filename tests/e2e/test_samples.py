@@ -2,13 +2,15 @@
 the framed picture lies in it, and F9 takes the last saves back."""
 import json
 import os
+import subprocess
 import time
 import unittest
 
+import cv2
 from PIL import Image
 
 import test_capture
-from harness import RECORD, click_at, file_stamp, hold, load_bmp, wait_for_file, wait_until
+from harness import BIN, RECORD, SAVE_FOLDER, UNDER_WINE, click_at, file_stamp, hold, load_bmp, wait_for_file, wait_until, wine_env
 from test_capture import GRAB_FILE, GRAB_FILE_SIZE, SHOOT_BUTTON, CaptureTestCase
 
 MAGENTA = (255, 0, 255)
@@ -101,6 +103,72 @@ class SampleRecord(CaptureTestCase):
         self.press_enter()
         wait_for_file(self.saved("2.bmp"))
         self.assertEqual(self.record()[-1]["file"], "2.bmp", "the number taken back was not used again")
+        self.exports_read_back(["0.bmp", "1.bmp", "2.bmp"])
+
+    def samples_program(self, *arguments):
+        """nukitori-samples beside the program under test, in its working folder."""
+        name = "nukitori-samples.exe" if UNDER_WINE else "nukitori-samples"
+        command = [os.path.join(os.path.dirname(os.path.abspath(os.environ.get("NUKITORI_BIN", BIN))), name),
+                   *arguments]
+        env = dict(os.environ)
+        if UNDER_WINE:
+            command, env = ["wine", *command], wine_env(env)
+        done = subprocess.run(command, cwd=self.app.workdir, env=env, capture_output=True, timeout=120)
+        self.assertEqual(done.returncode, 0, f"{arguments}: {done.stderr.decode('utf-8', 'replace')}")
+        return os.path.join(self.app.workdir, arguments[arguments.index("--out") + 1])
+
+    def exports_read_back(self, live):
+        """Each export of the session, read back as its trainer reads it; OpenCV opens every image."""
+        def opened(path):
+            image = cv2.imread(path)
+            self.assertIsNotNone(image, f"OpenCV cannot open {path}")
+            return image.shape[1], image.shape[0]
+
+        out = self.samples_program("export", "--format", "opencv", SAVE_FOLDER, "--out", "opencv")
+        with open(os.path.join(out, "info.dat"), encoding="utf-8") as f:
+            entries = [line.split() for line in f if line.strip()]
+        self.assertEqual(sorted(os.path.basename(e[0]) for e in entries), live)
+        for path, count, x, y, w, h in entries:
+            width, height = opened(os.path.join(out, path))
+            x, y, w, h = map(int, (x, y, w, h))
+            self.assertEqual(count, "1")
+            self.assertTrue(0 <= x and 0 <= y and w > 0 and h > 0 and x + w <= width and y + h <= height,
+                            f"{path}: box {x, y, w, h} not inside its {width} x {height} image")
+
+        out = self.samples_program("export", "--format", "yolo", SAVE_FOLDER, "--out", "yolo")
+        self.assertTrue(os.path.exists(os.path.join(out, "data.yaml")))
+        images = sorted(os.listdir(os.path.join(out, "images")))
+        self.assertEqual(images, live)
+        for image in images:
+            opened(os.path.join(out, "images", image))
+            with open(os.path.join(out, "labels", os.path.splitext(image)[0] + ".txt")) as f:
+                rows = [line.split() for line in f if line.strip()]
+            self.assertEqual(len(rows), 1, f"{image}: {rows}")
+            klass, cx, cy, w, h = rows[0][0], *map(float, rows[0][1:])
+            self.assertEqual(klass, "0")
+            self.assertTrue(0 < w <= 1 and 0 < h <= 1 and 0 <= cx - w / 2 - 1e-6 and cx + w / 2 <= 1 + 1e-6 and
+                            0 <= cy - h / 2 + 1e-6 and cy + h / 2 <= 1 + 1e-6, f"{image}: {rows[0]}")
+
+        out = self.samples_program("export", "--format", "coco", SAVE_FOLDER, "--out", "coco")
+        with open(os.path.join(out, "annotations.json"), encoding="utf-8") as f:
+            coco = json.load(f)
+        images = {image["id"]: image for image in coco["images"]}
+        self.assertEqual(len(images), len(coco["images"]), "image ids repeat")
+        self.assertEqual(sorted(os.path.basename(i["file_name"]) for i in images.values()), live)
+        categories = {c["id"] for c in coco["categories"]}
+        ids = [a["id"] for a in coco["annotations"]]
+        self.assertEqual(len(set(ids)), len(ids), "annotation ids repeat")
+        self.assertEqual(len(ids), len(live))
+        for annotation in coco["annotations"]:
+            image = images[annotation["image_id"]]
+            self.assertIn(annotation["category_id"], categories)
+            self.assertEqual(opened(os.path.join(out, "images", image["file_name"])), (image["width"], image["height"]))
+            x, y, w, h = annotation["bbox"]
+            self.assertTrue(0 <= x and 0 <= y and x + w <= image["width"] and y + h <= image["height"], annotation)
+            polygon = annotation["segmentation"][0]
+            self.assertGreaterEqual(len(polygon), 6)
+            self.assertTrue(all(x - 1e-6 <= px <= x + w + 1e-6 for px in polygon[0::2]), annotation)
+            self.assertTrue(all(y - 1e-6 <= py <= y + h + 1e-6 for py in polygon[1::2]), annotation)
 
 
 if __name__ == "__main__":
