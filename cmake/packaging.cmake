@@ -15,7 +15,7 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # so the same text always gives the same bytes.
 set(NUKITORI_PACKAGING ${CMAKE_BINARY_DIR}/packaging)
 file(MAKE_DIRECTORY ${NUKITORI_PACKAGING})
-foreach(text changelog nukitori.1 nukitori-info.1 nukitori-samples.1)
+foreach(text changelog nukitori.1 nukitori-info.1 nukitori-samples.1 nukitori-replay.1)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/packaging/${text})
   execute_process(COMMAND gzip -9 -n -c ${PROJECT_SOURCE_DIR}/packaging/${text}
     OUTPUT_FILE ${NUKITORI_PACKAGING}/${text}.gz COMMAND_ERROR_IS_FATAL ANY)
@@ -41,6 +41,10 @@ endif()
 # The tool that turns the save folder's record into training sets.
 install(TARGETS nukitori-samples RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${NUKITORI_PACKAGING}/nukitori-samples.1.gz DESTINATION ${NUKITORI_MAN_DIR})
+if(TARGET nukitori-replay)
+  install(TARGETS nukitori-replay RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${NUKITORI_PACKAGING}/nukitori-replay.1.gz DESTINATION ${NUKITORI_MAN_DIR})
+endif()
 
 # The samples a menu start copies into the user's folder (main finds them from its own place).
 install(FILES

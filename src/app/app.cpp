@@ -112,6 +112,7 @@ void App::drawFrame() {
     render::Scene scene{*device_, textFont_.get(), currentModel_.get(), currentOverlay_.get()};
     // The model is drawn with the camera the frame before left on the device.
     shownCamera_ = deviceCamera_;
+    shownSavedLine_ = render::savedLine(state.save);
     deviceCamera_ = render::renderFrame(state.view, state.save, scene);
     shownWorld_ = currentModel_ ? currentModel_->lastWorld() : base::Matrix::identity();
     device_->endScene();
@@ -162,6 +163,7 @@ void App::recordSample(const capture::SavedSample& sample) {
                                 state.view.backBufferHeight, cut);
         view.objectBox = label.box;
         view.objectPolygon = label.polygon;
+        view.savedLine = shownSavedLine_;
         line = capture::sampleLine(sample, &view, state.view, time, kProgram);
     } else {
         line = capture::sampleLine(sample, nullptr, state.view, time, kProgram);

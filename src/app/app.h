@@ -95,8 +95,9 @@ private:
     std::string modelSha256_;
     std::string textureSha256_;
     std::string overlaySha256_;
-    render::Camera deviceCamera_;  // what the last frame left on the device
-    render::Camera shownCamera_;   // what the frame on the screen was drawn with
+    render::Camera deviceCamera_;                // what the last frame left on the device
+    render::Camera shownCamera_;                 // what the frame on the screen was drawn with
+    std::optional<std::string> shownSavedLine_;  // the saved line of the frame on the screen
     base::Matrix shownWorld_ = base::Matrix::identity();
     std::vector<capture::SavedSample> savedThisRun_;  // newest last: what F9 may take back
 };

@@ -86,7 +86,11 @@ public:
         fresh_ = false;
         return *this;
     }
-    std::string finish() {
+    std::string finish(std::string_view extra = {}) {
+        if (!extra.empty()) {
+            text_ += ',';
+            text_ += extra;
+        }
         text_ += '}';
         return std::move(text_);
     }
@@ -134,7 +138,7 @@ std::string utcTime(std::chrono::system_clock::time_point when) {
 }
 
 std::string sampleLine(const SavedSample& sample, const CaptureView* capture, const state::ViewState& view,
-                       std::string_view time, std::string_view program) {
+                       std::string_view time, std::string_view program, std::string_view extra) {
     LineWriter line;
     line.key("file").string(sample.file);
     line.key("kind").string(sample.kind == SampleKind::Capture ? "capture" : "grab");
@@ -156,7 +160,7 @@ std::string sampleLine(const SavedSample& sample, const CaptureView* capture, co
             .numbers(sample.width, sample.height)
             .numbers(0, sample.height);
         line.end(']');
-        return line.finish();
+        return line.finish(extra);
     }
     line.key("model").begin('{');
     line.key("path").string(capture->modelPath).key("sha256").stringOrNull(capture->modelSha256);
@@ -186,7 +190,12 @@ std::string sampleLine(const SavedSample& sample, const CaptureView* capture, co
     line.key("object_polygon").begin('[');
     for (const auto& point : capture->objectPolygon) line.numbers(point[0], point[1]);
     line.end(']');
-    return line.finish();
+    line.key("saved_line");
+    if (capture->savedLine)
+        line.string(*capture->savedLine);
+    else
+        line.null();
+    return line.finish(extra);
 }
 
 std::string removalLine(std::string_view file, std::string_view time) {

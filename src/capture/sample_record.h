@@ -26,6 +26,7 @@ struct CaptureView {
     base::Matrix world, view, projection;         // as the device got them for the frame on the screen
     std::optional<std::array<int, 4>> objectBox;  // in the sample's pixels; nothing: not in it
     std::vector<std::array<double, 2>> objectPolygon;
+    std::optional<std::string> savedLine;  // the line of the last save the frame showed, if any
 };
 
 // "2026-12-09T17:50:01.123Z".
@@ -33,8 +34,9 @@ std::string utcTime(std::chrono::system_clock::time_point when);
 
 // The line of a saved file, without its line feed. A capture's line holds `capture` and the
 // values of `view`; a grab's line holds its hole, and the whole sample is its object.
+// `extra`: more members, already JSON (`"key":value,...`), put at the line's end.
 std::string sampleLine(const SavedSample& sample, const CaptureView* capture, const state::ViewState& view,
-                       std::string_view time, std::string_view program);
+                       std::string_view time, std::string_view program, std::string_view extra = {});
 // The line that takes the save of `file` back.
 std::string removalLine(std::string_view file, std::string_view time);
 

@@ -109,6 +109,10 @@ void ModelObject::draw(const base::Vec3& position, const base::Vec3& rotation) {
     world = matrixMultiply(world, ry);
     world = matrixMultiply(world, t);
     world = matrixMultiply(world, s);
+    drawWithWorld(world);
+}
+
+void ModelObject::drawWithWorld(const base::Matrix& world) {
     device_.setTransform(device::TransformState::World, world);
     lastWorld_ = world;
     if (!mesh_) return;

@@ -26,6 +26,8 @@ public:
 
     // World = Rz * Rx * Ry * T * S, then every subset with its material and texture.
     void draw(const base::Vec3& position, const base::Vec3& rotation);
+    // The same with the world matrix given, as a record of a frame holds it.
+    void drawWithWorld(const base::Matrix& world);
     // The world matrix the last draw gave the device; identity before the first.
     const base::Matrix& lastWorld() const { return lastWorld_; }
 

@@ -1,6 +1,8 @@
 #include "render/render_frame.h"
 
 #include <cmath>
+#include <optional>
+#include <string>
 
 #include "render/matrix.h"
 #include "render/texts.h"
@@ -31,7 +33,18 @@ std::uint32_t overlayColour(const state::ViewState& s) {
            static_cast<std::uint32_t>(s.overlayBlue & 0xFF);
 }
 
-void drawTexts(const state::ViewState& s, const state::SaveState& save, device::TextFont& font) {
+}  // namespace
+
+std::optional<std::string> savedLine(const state::SaveState& save) {
+    if (!state::showsSavedLine(save)) return std::nullopt;
+    return !save.lastUndone.empty()
+               ? (save.lastUndoRefused ? texts::undoRefused(save.lastUndone) : texts::undone(save.lastUndone))
+           : save.lastSaveFailed ? texts::saveFailed(save.lastSavedPrefix, save.lastSavedNumber)
+                                 : texts::saved(save.lastSavedPrefix, save.lastSavedNumber);
+}
+
+void drawTexts(const state::ViewState& s, const std::optional<std::string>& savedLine,
+               device::TextFont& font) {
     font.drawText(50, 340, texts::kHelpKeys, texts::kTextColour);
     // Four fifths of the back-buffer height, divided in floating point and truncated.
     const int helpY = static_cast<int>(static_cast<double>(s.backBufferHeight * 4) / 5.0);
@@ -41,17 +54,8 @@ void drawTexts(const state::ViewState& s, const state::SaveState& save, device::
                   texts::values(s.overlayRed, s.overlayGreen, s.overlayBlue, s.overlayAlpha,
                                 s.ambientRedPercent, s.ambientGreenPercent, s.ambientBluePercent),
                   texts::kTextColour);
-    if (state::showsSavedLine(save)) {
-        const std::string line =
-            !save.lastUndone.empty() ? (save.lastUndoRefused ? texts::undoRefused(save.lastUndone)
-                                                             : texts::undone(save.lastUndone))
-            : save.lastSaveFailed    ? texts::saveFailed(save.lastSavedPrefix, save.lastSavedNumber)
-                                     : texts::saved(save.lastSavedPrefix, save.lastSavedNumber);
-        font.drawText(50, 60, line, texts::kTextColour);
-    }
+    if (savedLine) font.drawText(50, 60, *savedLine, texts::kTextColour);
 }
-
-}  // namespace
 
 Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene) {
     setLight(view, scene.device);
@@ -79,8 +83,24 @@ Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& 
     scene.device.setTransform(device::TransformState::View, camera.view);
     scene.device.setTransform(device::TransformState::Projection, camera.projection);
 
-    if (scene.textFont) drawTexts(view, save, *scene.textFont);
+    if (scene.textFont) drawTexts(view, savedLine(save), *scene.textFont);
     return camera;
+}
+
+void renderRecordedFrame(const RecordedFrame& frame, Scene& scene) {
+    scene.device.setTransform(device::TransformState::View, frame.viewMatrix);
+    scene.device.setTransform(device::TransformState::Projection, frame.projection);
+    setLight(frame.view, scene.device);
+    if (scene.model) scene.model->drawWithWorld(frame.world);
+    if (frame.clean) return;
+    if (scene.overlay) {
+        const state::ViewState& view = frame.view;
+        scene.overlay->setColour(overlayColour(view));
+        scene.overlay->placeAndDraw(static_cast<float>(view.overlayX), static_cast<float>(view.overlayY),
+                                    static_cast<float>(view.overlayWidth),
+                                    static_cast<float>(view.overlayHeight));
+    }
+    if (scene.textFont) drawTexts(frame.view, frame.savedLine, *scene.textFont);
 }
 
 }  // namespace render

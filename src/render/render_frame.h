@@ -1,5 +1,8 @@
 #pragma once
 // One frame of the viewer: light, model motion, model, overlay, camera, texts.
+#include <optional>
+#include <string>
+
 #include "device/graphics_device.h"
 #include "render/model_object.h"
 #include "render/overlay_quad.h"
@@ -26,5 +29,23 @@ struct Camera {
 };
 
 Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene);
+
+// The line under the texts that tells of the last save or take-back, when the frame shows one.
+std::optional<std::string> savedLine(const state::SaveState& save);
+void drawTexts(const state::ViewState& view, const std::optional<std::string>& savedLine,
+               device::TextFont& font);
+
+// A frame drawn again from its record: the device gets the matrices it got then, the light,
+// overlay and texts come from `view`, and the model is drawn with the recorded world matrix.
+// Clean: the model alone on the cleared frame.
+struct RecordedFrame {
+    state::ViewState view;
+    base::Matrix world = base::Matrix::identity();
+    base::Matrix viewMatrix = base::Matrix::identity();
+    base::Matrix projection = base::Matrix::identity();
+    std::optional<std::string> savedLine;
+    bool clean = false;
+};
+void renderRecordedFrame(const RecordedFrame& frame, Scene& scene);
 
 }  // namespace render

@@ -114,6 +114,11 @@ class InstalledPackage(unittest.TestCase):
                          "nukitori-samples is not installed")
         self.assertTrue(os.path.isfile("/usr/share/man/man1/nukitori-samples.1.gz"),
                         "the manual page of nukitori-samples is not installed")
+        replay = subprocess.run(["nukitori-replay", "--version"], capture_output=True, text=True)
+        self.assertEqual((replay.returncode, replay.stdout), (0, f"nukitori-replay {self.version}\n"),
+                         "nukitori-replay is not installed")
+        self.assertTrue(os.path.isfile("/usr/share/man/man1/nukitori-replay.1.gz"),
+                        "the manual page of nukitori-replay is not installed")
         for name in SAMPLES:
             self.assertTrue(os.path.isfile(os.path.join(DATA, name)), f"{name} is not in {DATA}")
         with Image.open("/usr/share/icons/hicolor/256x256/apps/nukitori.png") as icon:

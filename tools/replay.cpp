@@ -1,0 +1,664 @@
+// nukitori-replay: the captures of a sample record drawn again, headless, with the pictures given
+// as the grab texture, through the viewer's own device code and back buffer. The record's views
+// are read in src/replay/, the frames drawn by src/render/.
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <set>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "backends/egl/egl_context.h"
+#include "backends/gl/gl_device.h"
+#include "backends/qt/qt_image_decoder.h"
+#include "backends/qt/qt_text_painter.h"
+#include "base/file_bytes.h"
+#include "base/file_names.h"
+#include "base/log.h"
+#include "base/os/os_file.h"
+#include "base/safe_file.h"
+#include "base/sha256.h"
+#include "capture/bmp_snapshot.h"
+#include "capture/sample_record.h"
+#include "render/object_label.h"
+#include "render/overlay_quad.h"
+#include "render/render_frame.h"
+#include "replay/recorded_view.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint32_t kClearColour = 0xFF3CA3B9;  // the viewer's
+constexpr std::uint64_t kMaxRecordBytes = 1ull << 30;
+volatile std::sig_atomic_t interrupted = 0;
+
+void say(const std::string& line) {
+    std::fputs(("nukitori-replay: " + line + "\n").c_str(), stderr);
+}
+
+const char* kUsage =
+    "usage: nukitori-replay RECORD --out DIR [--picture FILE|FOLDER]... [options]\n"
+    "       nukitori-replay --help | --version\n"
+    "\n"
+    "Draws every live capture of RECORD (a save folder's nukitori-samples.jsonl) again, with no\n"
+    "display, through the viewer's own renderer and 594 x 578 back buffer, and writes the cut\n"
+    "under the recorded overlay rectangle into DIR, with DIR's own nukitori-samples.jsonl.\n"
+    "\n"
+    "  --out DIR        the folder to write (created when missing)\n"
+    "  --picture P      a picture, or a folder of pictures, to wear as the grab texture; may be\n"
+    "                   given many times. Default: the texture each capture wore, found by its\n"
+    "                   SHA-256 in the recorded working folder or its save folder\n"
+    "  --clean          the model alone on the cleared frame: no overlay, no texts\n"
+    "  --png            PNG files instead of BMP\n"
+    "  --size W H       every cut resized to W x H pixels\n"
+    "  --shard K/N      only the K-th of N parts of the work (1 <= K <= N), for many machines\n"
+    "  -j N             N processes at once (default: the number of cores)\n"
+    "  --allow-changed-model  replay captures whose model file changed since\n"
+    "  --quiet          no progress\n"
+    "  --help, --version\n"
+    "\n"
+    "Files are named <picture stem>_<recorded file stem>.bmp. Run again on the same DIR, it\n"
+    "skips the samples it already made. Exit status: 0 all made, 1 some could not be made,\n"
+    "2 for a wrong command line.\n";
+
+struct Options {
+    fs::path record, out;
+    std::vector<fs::path> pictures;
+    bool clean = false, png = false, quiet = false, allowChangedModel = false;
+    std::optional<std::pair<int, int>> size;
+    int shard = 1, shards = 1;
+    int jobs = 0;
+    int worker = -1, workers = 1;  // a worker process: its part of the shard
+    std::vector<std::string> arguments;
+};
+
+bool parseInt(const std::string& text, int& value, int low, int high) {
+    try {
+        std::size_t used = 0;
+        value = std::stoi(text, &used);
+        return used == text.size() && value >= low && value <= high;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool parsePart(const std::string& text, int& k, int& n) {
+    const auto slash = text.find('/');
+    return slash != std::string::npos && parseInt(text.substr(slash + 1), n, 1, 1 << 20) &&
+           parseInt(text.substr(0, slash), k, 1, n);
+}
+
+// Nothing, or the exit code: 0 after --help or --version, 2 for a wrong command line.
+std::optional<int> parse(int argc, char** argv, Options& o) {
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        auto next = [&](const char* what) -> std::optional<std::string> {
+            if (i + 1 >= argc) {
+                say(a + " needs " + what);
+                return std::nullopt;
+            }
+            return std::string(argv[++i]);
+        };
+        if (a == "--help") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (a == "--version") {
+            std::printf("nukitori-replay %s\n", NUKITORI_VERSION);
+            return 0;
+        }
+        if (a == "--out") {
+            const auto v = next("a folder");
+            if (!v) return 2;
+            o.out = base::pathFromUtf8(*v);
+        } else if (a == "--picture") {
+            const auto v = next("a picture or a folder");
+            if (!v) return 2;
+            o.pictures.push_back(base::pathFromUtf8(*v));
+        } else if (a == "--clean") {
+            o.clean = true;
+        } else if (a == "--png") {
+            o.png = true;
+        } else if (a == "--quiet") {
+            o.quiet = true;
+        } else if (a == "--allow-changed-model") {
+            o.allowChangedModel = true;
+        } else if (a == "--size") {
+            int w = 0, h = 0;
+            const auto sw = next("a width and a height");
+            const auto sh = sw ? next("a height") : std::nullopt;
+            if (!sh || !parseInt(*sw, w, 1, 8192) || !parseInt(*sh, h, 1, 8192)) {
+                say("--size takes a width and a height from 1 to 8192");
+                return 2;
+            }
+            o.size = std::pair{w, h};
+            o.arguments.insert(o.arguments.end(), {a, *sw, *sh});
+            continue;
+        } else if (a == "--shard" || a == "--worker") {
+            const auto v = next("K/N");
+            int k = 0, n = 0;
+            if (!v || !parsePart(*v, k, n)) {
+                say(a + " takes K/N with 1 <= K <= N");
+                return 2;
+            }
+            if (a == "--shard") {
+                o.shard = k;
+                o.shards = n;
+            } else {
+                o.worker = k - 1;
+                o.workers = n;
+            }
+            if (a == "--worker") continue;
+            o.arguments.insert(o.arguments.end(), {a, *v});
+            continue;
+        } else if (a == "-j") {
+            const auto v = next("a number");
+            if (!v || !parseInt(*v, o.jobs, 1, 256)) {
+                say("-j takes a number from 1 to 256");
+                return 2;
+            }
+            continue;
+        } else if (!a.empty() && a[0] == '-') {
+            say("unknown option " + a + " (see --help)");
+            return 2;
+        } else {
+            positional.push_back(a);
+        }
+        o.arguments.push_back(a);
+        if (a == "--out" || a == "--picture") o.arguments.push_back(argv[i]);
+    }
+    if (positional.size() != 1 || o.out.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    o.record = base::pathFromUtf8(positional[0]);
+    return std::nullopt;
+}
+
+std::string lowerExtension(const fs::path& p) {
+    std::string e = base::utf8FromPath(p.extension());
+    std::transform(e.begin(), e.end(), e.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return e;
+}
+
+// The pictures given: files as they are, folders by their pictures in name order.
+std::vector<fs::path> picturesOf(const std::vector<fs::path>& given, std::vector<std::string>& problems) {
+    static const std::set<std::string> kPictures = {".bmp", ".png", ".jpg", ".jpeg", ".gif"};
+    std::vector<fs::path> pictures;
+    for (const fs::path& p : given) {
+        std::error_code ec;
+        if (fs::is_directory(p, ec)) {
+            std::vector<fs::path> inside;
+            for (const auto& entry : fs::directory_iterator(p, ec))
+                if (entry.is_regular_file(ec) && kPictures.count(lowerExtension(entry.path())))
+                    inside.push_back(fs::absolute(entry.path(), ec));
+            std::sort(inside.begin(), inside.end());
+            if (inside.empty()) problems.push_back(base::utf8FromPath(p) + ": no pictures in it");
+            pictures.insert(pictures.end(), inside.begin(), inside.end());
+        } else if (fs::is_regular_file(p, ec)) {
+            pictures.push_back(fs::absolute(p, ec));
+        } else {
+            problems.push_back(base::utf8FromPath(p) + ": no such picture or folder");
+        }
+    }
+    return pictures;
+}
+
+// One sample to make: a capture worn with a picture (none: the one it wore).
+struct Job {
+    const replay::RecordedCapture* capture;
+    std::optional<fs::path> picture;
+    std::string name;  // the output file's name
+};
+
+// The pictures by SHA-256 in the recorded working folder and its save folder, found on demand.
+class RecordedPictures {
+public:
+    explicit RecordedPictures(fs::path workFolder) : work_(std::move(workFolder)) {}
+    std::optional<fs::path> find(const std::string& sha) {
+        if (!scanned_) {
+            scanned_ = true;
+            for (const fs::path& folder : {work_, work_ / base::pathFromUtf8(base::kSaveFolder)}) {
+                std::error_code ec;
+                std::vector<fs::path> files;
+                for (const auto& entry : fs::directory_iterator(folder, ec))
+                    if (entry.is_regular_file(ec) && lowerExtension(entry.path()) == ".bmp")
+                        files.push_back(entry.path());
+                std::sort(files.begin(), files.end());
+                for (const fs::path& f : files) bySha_.emplace(base::fileSha256(base::utf8FromPath(f)), f);
+            }
+        }
+        const auto found = bySha_.find(sha);
+        if (found == bySha_.end()) return std::nullopt;
+        return found->second;
+    }
+
+private:
+    fs::path work_;
+    bool scanned_ = false;
+    std::multimap<std::string, fs::path> bySha_;
+};
+
+std::string stemOf(const std::string& file) {
+    return base::utf8FromPath(base::pathFromUtf8(file).stem());
+}
+
+// What DIR's record already says: output file -> (source line, picture SHA-256).
+std::map<std::string, std::pair<std::size_t, std::string>> madeBefore(const fs::path& record) {
+    std::map<std::string, std::pair<std::size_t, std::string>> made;
+    auto text = base::readFileBytes(base::utf8FromPath(record), kMaxRecordBytes);
+    if (!text) return made;
+    const std::string all(text->begin(), text->end());
+    for (std::size_t start = 0; start < all.size();) {
+        std::size_t end = all.find('\n', start);
+        if (end == std::string::npos) break;  // a torn last line was never finished
+        try {
+            const auto j = nlohmann::json::parse(all.substr(start, end - start));
+            if (j.contains("source") && j.contains("picture") && j.contains("file"))
+                made[j["file"].get<std::string>()] = {j["source"].get<std::size_t>(),
+                                                      j["picture"].get<std::string>()};
+        } catch (const std::exception&) {
+        }
+        start = end + 1;
+    }
+    return made;
+}
+
+struct Totals {
+    std::size_t made = 0, skipped = 0, failed = 0;
+};
+
+// The cut of `frame` under `rect` (the back buffer's pixels; black outside it, as the screen
+// outside the viewer would not be the frame).
+base::Image cutOf(const base::Image& frame, int x, int y, int w, int h) {
+    base::Image cut(w, h, 0xFF000000u);
+    for (int row = 0; row < h; ++row)
+        for (int col = 0; col < w; ++col) {
+            const int fx = x + col, fy = y + row;
+            if (fx >= 0 && fy >= 0 && fx < frame.width && fy < frame.height)
+                cut.at(col, row) = frame.at(fx, fy);
+        }
+    return cut;
+}
+
+std::vector<std::uint8_t> encode(const base::Image& image, bool png) {
+    if (!png) return capture::encodeBmpSnapshot(image);
+    QImage q(reinterpret_cast<const uchar*>(image.pixels.data()), image.width, image.height, image.width * 4,
+             QImage::Format_RGB32);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    q.save(&buffer, "PNG");
+    return {bytes.begin(), bytes.end()};
+}
+
+base::Image resized(const base::Image& image, int w, int h) {
+    QImage q(reinterpret_cast<const uchar*>(image.pixels.data()), image.width, image.height, image.width * 4,
+             QImage::Format_RGB32);
+    const QImage scaled =
+        q.scaled(w, h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).convertToFormat(QImage::Format_RGB32);
+    base::Image out(w, h);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(&out.pixels[static_cast<std::size_t>(y) * w], scaled.constScanLine(y),
+                    static_cast<std::size_t>(w) * 4);
+    return out;
+}
+
+// The label scaled with the picture, for --size.
+void scaleLabel(capture::CaptureView& view, double sx, double sy, int w, int h) {
+    if (view.objectBox) {
+        auto& b = *view.objectBox;
+        const int x0 = std::clamp(static_cast<int>(std::floor(b[0] * sx)), 0, w);
+        const int y0 = std::clamp(static_cast<int>(std::floor(b[1] * sy)), 0, h);
+        const int x1 = std::clamp(static_cast<int>(std::ceil((b[0] + b[2]) * sx)), 0, w);
+        const int y1 = std::clamp(static_cast<int>(std::ceil((b[1] + b[3]) * sy)), 0, h);
+        b = {x0, y0, x1 - x0, y1 - y0};
+    }
+    for (auto& p : view.objectPolygon) {
+        p[0] *= sx;
+        p[1] *= sy;
+    }
+}
+
+int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& workFolder) {
+    // The grab texture each job wears is written into a folder of this process's own, which is
+    // the working folder the model's texture names are looked up in first.
+    std::error_code ec;
+    const fs::path scratch =
+        fs::temp_directory_path(ec) / ("nukitori-replay-" + std::to_string(base::processId()));
+    fs::create_directories(scratch, ec);
+    const fs::path out = fs::absolute(o.out, ec);
+    fs::current_path(scratch, ec);
+    if (ec) {
+        say("cannot work in " + base::utf8FromPath(scratch) + ": " + ec.message());
+        return 1;
+    }
+    auto context = backends::egl::EglContext::create(state::kBackBufferWidth, state::kBackBufferHeight);
+    if (!context) {
+        say("no headless OpenGL: " + context.error());
+        return 1;
+    }
+    backends::egl::EglContext* egl = context->get();
+    auto made =
+        backends::gl::GlDevice::create(std::move(*context), std::make_unique<backends::qt::QtTextPainter>(),
+                                       state::kBackBufferWidth, state::kBackBufferHeight);
+    if (!made) {
+        say("no device: " + made.error());
+        return 1;
+    }
+    backends::gl::GlDevice& device = **made;
+    backends::qt::QtImageDecoder decoder;
+    auto font = device.createTextFont(14);
+    render::OverlayQuad overlay(device);
+    overlay.loadTexture(decoder,
+                        base::utf8FromPath(workFolder / base::pathFromUtf8(base::kOverlayPictureFile)));
+    const std::string overlaySha =
+        base::fileSha256(base::utf8FromPath(workFolder / base::pathFromUtf8(base::kOverlayPictureFile)));
+
+    RecordedPictures recorded(workFolder);
+    const fs::path outRecord = out / base::pathFromUtf8(base::kSampleRecordFile);
+    auto before = madeBefore(outRecord);
+    std::unique_ptr<render::ModelObject> model;
+    std::string modelFile, wornPicture;
+    Totals totals;
+    const std::string grabTexture(base::kGrabTextureFile);
+    for (std::size_t index = 0; index < jobs.size() && !interrupted; ++index) {
+        if (o.worker >= 0 && static_cast<int>(index % static_cast<std::size_t>(o.workers)) != o.worker)
+            continue;
+        const Job& job = jobs[index];
+        const replay::RecordedCapture& c = *job.capture;
+        auto fail = [&](const std::string& why) {
+            say("line " + std::to_string(c.lineNumber) + " (" + c.file + "): " + why);
+            ++totals.failed;
+        };
+        std::optional<fs::path> picture = job.picture;
+        if (!picture) {
+            if (c.textureSha256.empty()) {
+                fail("the model wore no grab texture, and no --picture was given");
+                continue;
+            }
+            picture = recorded.find(c.textureSha256);
+            if (!picture) {
+                fail("the texture it wore (" + c.textureSha256.substr(0, 12) + "...) is no longer in " +
+                     base::utf8FromPath(workFolder));
+                continue;
+            }
+        }
+        const std::string pictureFile = base::utf8FromPath(*picture);
+        const std::string pictureSha = base::fileSha256(pictureFile);
+        if (pictureSha.empty()) {
+            fail(pictureFile + " cannot be read");
+            continue;
+        }
+        const fs::path target = out / base::pathFromUtf8(job.name);
+        if (const auto was = before.find(job.name); was != before.end() &&
+                                                    was->second == std::pair{c.lineNumber, pictureSha} &&
+                                                    fs::exists(target, ec)) {
+            ++totals.skipped;
+            continue;
+        }
+        const fs::path modelPath = workFolder / base::pathFromUtf8(c.modelPath);
+        const std::string modelUtf8 = base::utf8FromPath(modelPath);
+        if (!fs::is_regular_file(modelPath, ec)) {
+            fail("the model " + modelUtf8 + " is missing");
+            continue;
+        }
+        const std::string modelSha = base::fileSha256(modelUtf8);
+        if (!c.modelSha256.empty() && modelSha != c.modelSha256 && !o.allowChangedModel) {
+            fail("the model " + modelUtf8 + " changed since (--allow-changed-model replays it anyway)");
+            continue;
+        }
+        if (pictureSha != wornPicture) {
+            auto bytes = base::readFileBytes(pictureFile, 256ull << 20);
+            if (!bytes || !base::writeFileAtomically(base::pathFromUtf8(grabTexture), *bytes)) {
+                fail(pictureFile + " cannot be read or put in place");
+                continue;
+            }
+            wornPicture = pictureSha;
+            if (model) model->reloadChangedTextures(decoder, grabTexture);
+        }
+        if (!model || modelFile != modelUtf8) {
+            model.reset();
+            base::LogCollector quiet;  // what a load says is the viewer's business
+            model = std::make_unique<render::ModelObject>(modelUtf8, device, decoder);
+            modelFile = modelUtf8;
+        }
+        render::RecordedFrame frame{c.view, c.world, c.viewMatrix, c.projection, c.savedLine, o.clean};
+        device.beginScene();
+        device.clear(device::kClearTarget | device::kClearZBuffer, kClearColour, 1.0f, 0);
+        render::Scene scene{device, font.get(), model.get(), &overlay};
+        render::renderRecordedFrame(frame, scene);
+        device.endScene();
+        device.present();
+        base::Image cut = cutOf(egl->readPresented(), c.view.overlayX, c.view.overlayY, c.view.overlayWidth,
+                                c.view.overlayHeight);
+        capture::CaptureView view;
+        view.modelPath = c.modelPath;
+        view.modelSha256 = modelSha;
+        view.textureSha256 = pictureSha;
+        view.overlayPictureSha256 = o.clean ? std::string() : overlaySha;
+        view.world = c.world;
+        view.view = c.viewMatrix;
+        view.projection = c.projection;
+        view.savedLine = o.clean ? std::nullopt : c.savedLine;
+        const base::Rect rect{c.view.overlayX, c.view.overlayY, c.view.overlayX + c.view.overlayWidth,
+                              c.view.overlayY + c.view.overlayHeight};
+        const render::ObjectLabel label =
+            render::labelObject(model->labelShape(), c.world, c.viewMatrix, c.projection,
+                                state::kBackBufferWidth, state::kBackBufferHeight, rect);
+        view.objectBox = label.box;
+        view.objectPolygon = label.polygon;
+        if (o.size) {
+            const auto [w, h] = *o.size;
+            scaleLabel(view, static_cast<double>(w) / cut.width, static_cast<double>(h) / cut.height, w, h);
+            cut = resized(cut, w, h);
+        }
+        const std::vector<std::uint8_t> bytes = encode(cut, o.png);
+        const auto written = base::writeFileExclusive(target, bytes);
+        if (!written) {
+            fail(base::utf8FromPath(target) + ": " + written.error());
+            continue;
+        }
+        if (*written == base::ExclusiveWrite::NameTaken) {
+            // Ours when it holds exactly these bytes (a run stopped between the file and its line).
+            auto there = base::readFileBytes(base::utf8FromPath(target), bytes.size() + 1);
+            if (!there || *there != bytes) {
+                fail(base::utf8FromPath(target) + " is there already and is not this sample: left alone");
+                continue;
+            }
+        }
+        capture::SavedSample sample{
+            capture::SampleKind::Capture,
+            job.name,
+            c.prefix,
+            c.number,
+            cut.width,
+            cut.height,
+            {c.view.overlayX, c.view.overlayY, c.view.overlayWidth, c.view.overlayHeight},
+            {}};
+        const std::string extra =
+            "\"source\":" + std::to_string(c.lineNumber) + ",\"picture\":\"" + pictureSha + "\"";
+        const std::string line =
+            capture::sampleLine(sample, &view, c.view, capture::utcTime(std::chrono::system_clock::now()),
+                                std::string("nukitori-replay ") + NUKITORI_VERSION, extra) +
+            "\n";
+        const auto appended = base::appendToFile(
+            outRecord, std::span(reinterpret_cast<const std::uint8_t*>(line.data()), line.size()));
+        if (!appended) {
+            fail(base::utf8FromPath(outRecord) + ": " + appended.error());
+            continue;
+        }
+        ++totals.made;
+    }
+    model.reset();
+    fs::current_path(out, ec);
+    fs::remove_all(scratch, ec);
+    if (o.worker < 0 && !o.quiet)
+        say("made " + std::to_string(totals.made) + ", already there " + std::to_string(totals.skipped) +
+            ", failed " + std::to_string(totals.failed));
+    return totals.failed || interrupted ? 1 : 0;
+}
+
+std::size_t linesIn(const fs::path& record) {
+    auto text = base::readFileBytes(base::utf8FromPath(record), kMaxRecordBytes);
+    return text ? static_cast<std::size_t>(std::count(text->begin(), text->end(), '\n')) : 0;
+}
+
+// The workers, each a process of this program with its part of the jobs, and the progress
+// counted from the lines they append.
+int runWorkers(const Options& o, std::size_t total, int count) {
+    const fs::path outRecord = o.out / base::pathFromUtf8(base::kSampleRecordFile);
+    const std::size_t startLines = linesIn(outRecord);
+    std::vector<pid_t> children;
+    for (int w = 0; w < count; ++w) {
+        std::vector<std::string> args = {"/proc/self/exe"};
+        args.insert(args.end(), o.arguments.begin(), o.arguments.end());
+        args.insert(args.end(), {"--worker", std::to_string(w + 1) + "/" + std::to_string(count)});
+        std::vector<char*> argv;
+        for (std::string& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv.data(), environ) != 0) {
+            say("cannot start a worker");
+            break;
+        }
+        children.push_back(pid);
+    }
+    const bool terminal = isatty(STDERR_FILENO);
+    const Clock::time_point start = Clock::now();
+    int lastTenth = -1;
+    int status = 0;
+    std::size_t running = children.size();
+    while (running) {
+        for (pid_t& pid : children) {
+            if (!pid) continue;
+            int s = 0;
+            if (waitpid(pid, &s, WNOHANG) == pid) {
+                pid = 0;
+                --running;
+                if (!WIFEXITED(s) || WEXITSTATUS(s) != 0) status = 1;
+            }
+        }
+        if (!o.quiet && total) {
+            const std::size_t done = std::min(total, linesIn(outRecord) - startLines);
+            const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+            const double rate = seconds > 0 ? done / seconds : 0;
+            if (terminal) {
+                const int filled = static_cast<int>(30 * done / total);
+                std::fprintf(
+                    stderr, "\r[%s%s] %zu/%zu %.1f/s %s", std::string(filled, '#').c_str(),
+                    std::string(30 - filled, ' ').c_str(), done, total, rate,
+                    rate > 0
+                        ? (std::to_string(static_cast<long>((total - done) / rate)) + " s left  ").c_str()
+                        : "");
+            } else if (const int tenth = static_cast<int>(10 * done / total); tenth > lastTenth) {
+                lastTenth = tenth;
+                std::fprintf(stderr, "nukitori-replay: %zu/%zu (%d %%)\n", done, total, tenth * 10);
+            }
+        }
+        if (running) std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    if (!o.quiet && terminal) std::fputc('\n', stderr);
+    if (!o.quiet)
+        say("made " + std::to_string(linesIn(outRecord) - startLines) + " of " + std::to_string(total) +
+            " (the rest were there already or are named above) in " + base::utf8FromPath(o.out));
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options o;
+    if (const auto done = parse(argc, argv, o)) return *done;
+    std::signal(SIGINT, [](int) { interrupted = 1; });
+    std::signal(SIGTERM, [](int) { interrupted = 1; });
+
+    auto text = base::readFileBytes(base::utf8FromPath(o.record), kMaxRecordBytes);
+    if (!text) {
+        say(base::utf8FromPath(o.record) + ": " + text.error());
+        return 1;
+    }
+    replay::RecordReading reading =
+        replay::readRecord(std::string_view(reinterpret_cast<const char*>(text->data()), text->size()));
+    if (o.worker < 0)
+        for (const auto& [line, why] : reading.bad) say("line " + std::to_string(line) + ": " + why);
+    std::vector<std::string> problems;
+    const std::vector<fs::path> pictures = picturesOf(o.pictures, problems);
+    for (const std::string& p : problems) say(p);
+    if (!problems.empty()) return 2;
+    std::error_code ec;
+    // The record lies in the save folder of the working folder it was made in.
+    const fs::path workFolder = fs::absolute(o.record, ec).parent_path().parent_path();
+
+    std::vector<Job> jobs;
+    std::set<std::string> names;
+    const std::string extension = o.png ? ".png" : ".bmp";
+    auto add = [&](const replay::RecordedCapture& c, std::optional<fs::path> picture,
+                   const std::string& stem) {
+        jobs.push_back({&c, std::move(picture), stem + "_" + stemOf(c.file) + extension});
+    };
+    RecordedPictures recorded(workFolder);
+    if (pictures.empty())
+        for (const replay::RecordedCapture& c : reading.captures) {
+            // The texture it wore, by its digest; a capture whose texture is gone fails when made.
+            const auto found = c.textureSha256.empty() ? std::nullopt : recorded.find(c.textureSha256);
+            add(c, found, found ? base::utf8FromPath(found->stem()) : std::string("recorded"));
+        }
+    for (const fs::path& p : pictures)
+        for (const replay::RecordedCapture& c : reading.captures) add(c, p, base::utf8FromPath(p.stem()));
+    // This shard's part: every shards-th job.
+    std::vector<Job> mine;
+    for (std::size_t i = 0; i < jobs.size(); ++i)
+        if (static_cast<int>(i % static_cast<std::size_t>(o.shards)) == o.shard - 1) mine.push_back(jobs[i]);
+    for (const Job& j : mine)
+        if (!names.insert(j.name).second) {
+            say("two samples would both be named " + j.name + ": give pictures of different names");
+            return 2;
+        }
+
+    fs::create_directories(o.out, ec);
+    if (!fs::is_directory(o.out, ec)) {
+        say(base::utf8FromPath(o.out) + ": cannot be made");
+        return 1;
+    }
+    const int failedLines = reading.bad.empty() ? 0 : 1;
+    if (o.worker >= 0 || (o.jobs == 1) || mine.size() <= 1) {
+        // Text drawn with the system's fonts, pictures read by Qt: no display is needed for either.
+        if (!std::getenv("QT_QPA_PLATFORM")) setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // Qt's own notes (a missing runtime folder, say) are nothing the user asked about.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext&, const QString& message) {
+            if (type == QtCriticalMsg || type == QtFatalMsg) say(message.toStdString());
+        });
+        QGuiApplication application(argc, argv);
+        const int made = runWorker(o, mine, workFolder);
+        return std::max(made, o.worker >= 0 ? 0 : failedLines);
+    }
+    const int count = o.jobs ? o.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const int made = runWorkers(o, mine.size(), std::min<int>(count, static_cast<int>(mine.size())));
+    return std::max(made, failedLines);
+}
