@@ -16,11 +16,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <random>
 #include <set>
 #include <string>
 #include <system_error>
@@ -39,6 +41,7 @@
 #include "base/sha256.h"
 #include "capture/bmp_snapshot.h"
 #include "capture/sample_record.h"
+#include "render/model_object.h"
 #include "render/object_label.h"
 #include "render/overlay_quad.h"
 #include "render/render_frame.h"
@@ -51,7 +54,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint32_t kClearColour = 0xFF3CA3B9;  // the viewer's
+constexpr std::uint32_t kClearColour = 0xFF3CA3B9;       // the viewer's
+constexpr std::uint32_t kOtherClearColour = 0xFFC35C46;  // far from it in every channel
 constexpr std::uint64_t kMaxRecordBytes = 1ull << 30;
 volatile std::sig_atomic_t interrupted = 0;
 
@@ -74,13 +78,22 @@ const char* kUsage =
     "  --clean          the model alone on the cleared frame: no overlay, no texts\n"
     "  --png            PNG files instead of BMP\n"
     "  --size W H       every cut resized to W x H pixels\n"
+    "  --background F   the clear colour replaced by the pictures of folder F, one per sample in\n"
+    "                   turn (or drawn with --seed); the scene is drawn clean then\n"
+    "  --sweep SPEC     views made around each capture instead: SPEC is a list of\n"
+    "                   NAME=FROM:TO:STEP, NAME one of rx ry rz (the model's turns), yaw, look\n"
+    "                   (the height looked at), e.g. \"rx=-0.6:0.6:0.2,ry=-1:1:0.25\"\n"
+    "  --random N       N views per capture drawn within the sweep's ranges instead of its steps\n"
+    "  --seed S         the seed of --random and --background (default: 0 / in turn)\n"
+    "  --name PATTERN   file names: {picture} {file} {view} (default {picture}_{file})\n"
     "  --shard K/N      only the K-th of N parts of the work (1 <= K <= N), for many machines\n"
     "  -j N             N processes at once (default: the number of cores)\n"
     "  --allow-changed-model  replay captures whose model file changed since\n"
     "  --quiet          no progress\n"
     "  --help, --version\n"
     "\n"
-    "Files are named <picture stem>_<recorded file stem>.bmp. Run again on the same DIR, it\n"
+    "Files are named <picture stem>_<recorded file stem>.bmp (and _v<n> for swept views). Run\n"
+    "again on the same DIR, it\n"
     "skips the samples it already made. Exit status: 0 all made, 1 some could not be made,\n"
     "2 for a wrong command line.\n";
 
@@ -92,6 +105,11 @@ struct Options {
     int shard = 1, shards = 1;
     int jobs = 0;
     int worker = -1, workers = 1;  // a worker process: its part of the shard
+    std::string sweep;             // "rx=-0.6:0.6:0.2,ry=..."
+    int random = 0;                // views drawn at random within the sweep's ranges, per capture
+    std::optional<std::uint64_t> seed;
+    std::optional<fs::path> background;
+    std::string name = "{picture}_{file}";
     std::vector<std::string> arguments;
 };
 
@@ -139,6 +157,31 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
             const auto v = next("a picture or a folder");
             if (!v) return 2;
             o.pictures.push_back(base::pathFromUtf8(*v));
+        } else if (a == "--sweep" || a == "--name") {
+            const auto v = next(a == "--sweep" ? "ranges such as ry=-1:1:0.25" : "a pattern");
+            if (!v) return 2;
+            (a == "--sweep" ? o.sweep : o.name) = *v;
+            o.arguments.insert(o.arguments.end(), {a, *v});
+            continue;
+        } else if (a == "--random" || a == "--seed") {
+            const auto v = next("a number");
+            int n = 0;
+            if (!v || !parseInt(*v, n, a == "--random" ? 1 : 0, 1 << 30)) {
+                say(a + " takes a whole number" + (a == "--random" ? " from 1" : " from 0"));
+                return 2;
+            }
+            if (a == "--random")
+                o.random = n;
+            else
+                o.seed = static_cast<std::uint64_t>(n);
+            o.arguments.insert(o.arguments.end(), {a, *v});
+            continue;
+        } else if (a == "--background") {
+            const auto v = next("a folder of pictures");
+            if (!v) return 2;
+            o.background = base::pathFromUtf8(*v);
+            o.arguments.insert(o.arguments.end(), {a, *v});
+            continue;
         } else if (a == "--clean") {
             o.clean = true;
         } else if (a == "--png") {
@@ -196,6 +239,14 @@ std::optional<int> parse(int argc, char** argv, Options& o) {
         return 2;
     }
     o.record = base::pathFromUtf8(positional[0]);
+    if (o.random && o.sweep.empty()) {
+        say("--random draws views within the ranges of --sweep: give both");
+        return 2;
+    }
+    if (o.name.find("{file}") == std::string::npos) {
+        say("--name needs {file} in it, or two captures would get one name");
+        return 2;
+    }
     return std::nullopt;
 }
 
@@ -234,7 +285,69 @@ struct Job {
     const replay::RecordedCapture* capture;
     std::optional<fs::path> picture;
     std::string name;  // the output file's name
+    std::optional<fs::path> background;
 };
+
+// One swept parameter: its name and its range.
+struct Range {
+    std::string name;
+    double from = 0, to = 0, step = 0;
+};
+
+std::optional<std::vector<Range>> parseSweep(const std::string& spec, std::string& error) {
+    static const std::set<std::string> kNames = {"rx", "ry", "rz", "yaw", "look"};
+    std::vector<Range> ranges;
+    std::size_t start = 0;
+    while (start <= spec.size()) {
+        const std::size_t comma = std::min(spec.find(',', start), spec.size());
+        const std::string item = spec.substr(start, comma - start);
+        start = comma + 1;
+        Range r;
+        const auto equals = item.find('=');
+        r.name = item.substr(0, equals);
+        if (equals == std::string::npos || !kNames.count(r.name)) {
+            error = "\"" + item + "\": each item is NAME=FROM:TO:STEP, NAME one of rx ry rz yaw look";
+            return std::nullopt;
+        }
+        if (std::sscanf(item.c_str() + equals + 1, "%lf:%lf:%lf", &r.from, &r.to, &r.step) != 3 ||
+            !(r.step > 0) || !(r.to >= r.from) || (r.to - r.from) / r.step > 100000) {
+            error = "\"" + item + "\": FROM:TO:STEP with FROM <= TO and a step above 0";
+            return std::nullopt;
+        }
+        ranges.push_back(r);
+    }
+    return ranges;
+}
+
+// A capture's view moved by `offsets` (one per range): its matrices made again as the viewer
+// makes them.
+replay::RecordedCapture moved(const replay::RecordedCapture& c, const std::vector<Range>& ranges,
+                              const std::vector<double>& offsets) {
+    replay::RecordedCapture v = c;
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        const float d = static_cast<float>(offsets[i]);
+        const std::string& n = ranges[i].name;
+        if (n == "rx") v.view.modelRotation.x += d;
+        if (n == "ry") v.view.modelRotation.y += d;
+        if (n == "rz") v.view.modelRotation.z += d;
+        if (n == "yaw") v.view.yaw += d;
+        if (n == "look") v.view.lookHeight += d;
+    }
+    v.world = render::worldOf(v.view.modelPosition, v.view.modelRotation);
+    const render::Camera camera = render::cameraOf(v.view);
+    v.viewMatrix = camera.view;
+    v.projection = camera.projection;
+    return v;
+}
+
+std::string named(std::string pattern, const std::string& picture, const std::string& file,
+                  const std::string& view) {
+    for (const auto& [key, value] :
+         {std::pair{std::string("{picture}"), picture}, {"{file}", file}, {"{view}", view}})
+        for (std::size_t at; (at = pattern.find(key)) != std::string::npos;)
+            pattern.replace(at, key.size(), value);
+    return pattern;
+}
 
 // The pictures by SHA-256 in the recorded working folder and its save folder, found on demand.
 class RecordedPictures {
@@ -345,6 +458,24 @@ void scaleLabel(capture::CaptureView& view, double sx, double sy, int w, int h) 
     }
 }
 
+// A background picture filling the back buffer: scaled to cover it, its middle kept.
+base::Image backgroundPicture(const fs::path& path) {
+    QImage picture;
+    if (!picture.load(QString::fromStdString(base::utf8FromPath(path)))) return {};
+    const int w = state::kBackBufferWidth, h = state::kBackBufferHeight;
+    const QImage covering = picture.scaled(w, h, Qt::KeepAspectRatioByExpanding, Qt::SmoothTransformation)
+                                .convertToFormat(QImage::Format_RGB32);
+    const int left = (covering.width() - w) / 2, top = (covering.height() - h) / 2;
+    base::Image out(w, h);
+    for (int y = 0; y < h; ++y)
+        std::memcpy(&out.pixels[static_cast<std::size_t>(y) * w],
+                    covering.constScanLine(y + top) + static_cast<std::size_t>(left) * 4,
+                    static_cast<std::size_t>(w) * 4);
+    // The frame is opaque, as the read-back gives it.
+    for (auto& p : out.pixels) p |= 0xFF000000u;
+    return out;
+}
+
 int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& workFolder) {
     // The grab texture each job wears is written into a folder of this process's own, which is
     // the working folder the model's texture names are looked up in first.
@@ -385,6 +516,8 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
     auto before = madeBefore(outRecord);
     std::unique_ptr<render::ModelObject> model;
     std::string modelFile, wornPicture;
+    std::string backgroundFile, backgroundPictureSha;
+    base::Image background;  // the last one only: a folder may hold thousands
     Totals totals;
     const std::string grabTexture(base::kGrabTextureFile);
     for (std::size_t index = 0; index < jobs.size() && !interrupted; ++index) {
@@ -448,24 +581,47 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
             model = std::make_unique<render::ModelObject>(modelUtf8, device, decoder);
             modelFile = modelUtf8;
         }
-        render::RecordedFrame frame{c.view, c.world, c.viewMatrix, c.projection, c.savedLine, o.clean};
-        device.beginScene();
-        device.clear(device::kClearTarget | device::kClearZBuffer, kClearColour, 1.0f, 0);
-        render::Scene scene{device, font.get(), model.get(), &overlay};
-        render::renderRecordedFrame(frame, scene);
-        device.endScene();
-        device.present();
-        base::Image cut = cutOf(egl->readPresented(), c.view.overlayX, c.view.overlayY, c.view.overlayWidth,
-                                c.view.overlayHeight);
+        const bool clean = o.clean || job.background.has_value();
+        render::RecordedFrame frame{c.view, c.world, c.viewMatrix, c.projection, c.savedLine, clean};
+        auto draw = [&](std::uint32_t clearColour) {
+            device.beginScene();
+            device.clear(device::kClearTarget | device::kClearZBuffer, clearColour, 1.0f, 0);
+            render::Scene scene{device, font.get(), model.get(), &overlay};
+            render::renderRecordedFrame(frame, scene);
+            device.endScene();
+            device.present();
+            return egl->readPresented();
+        };
+        base::Image whole = draw(kClearColour);
+        std::string backgroundSha;
+        if (job.background) {
+            // Drawn again on another clear colour: the pixels that follow it are the background's.
+            const base::Image other = draw(kOtherClearColour);
+            const std::string file = base::utf8FromPath(*job.background);
+            if (file != backgroundFile) {
+                backgroundFile = file;
+                background = backgroundPicture(*job.background);
+                backgroundPictureSha = base::fileSha256(file);
+            }
+            if (background.empty()) {
+                fail(file + " cannot be read as a picture");
+                continue;
+            }
+            for (std::size_t i = 0; i < whole.pixels.size(); ++i)
+                if (whole.pixels[i] != other.pixels[i]) whole.pixels[i] = background.pixels[i];
+            backgroundSha = backgroundPictureSha;
+        }
+        base::Image cut =
+            cutOf(whole, c.view.overlayX, c.view.overlayY, c.view.overlayWidth, c.view.overlayHeight);
         capture::CaptureView view;
         view.modelPath = c.modelPath;
         view.modelSha256 = modelSha;
         view.textureSha256 = pictureSha;
-        view.overlayPictureSha256 = o.clean ? std::string() : overlaySha;
+        view.overlayPictureSha256 = clean ? std::string() : overlaySha;
         view.world = c.world;
         view.view = c.viewMatrix;
         view.projection = c.projection;
-        view.savedLine = o.clean ? std::nullopt : c.savedLine;
+        view.savedLine = clean ? std::nullopt : c.savedLine;
         const base::Rect rect{c.view.overlayX, c.view.overlayY, c.view.overlayX + c.view.overlayWidth,
                               c.view.overlayY + c.view.overlayHeight};
         const render::ObjectLabel label =
@@ -501,8 +657,9 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
             cut.height,
             {c.view.overlayX, c.view.overlayY, c.view.overlayWidth, c.view.overlayHeight},
             {}};
-        const std::string extra =
+        std::string extra =
             "\"source\":" + std::to_string(c.lineNumber) + ",\"picture\":\"" + pictureSha + "\"";
+        if (!backgroundSha.empty()) extra += ",\"background\":\"" + backgroundSha + "\"";
         const std::string line =
             capture::sampleLine(sample, &view, c.view, capture::utcTime(std::chrono::system_clock::now()),
                                 std::string("nukitori-replay ") + NUKITORI_VERSION, extra) +
@@ -615,22 +772,83 @@ int main(int argc, char** argv) {
     // The record lies in the save folder of the working folder it was made in.
     const fs::path workFolder = fs::absolute(o.record, ec).parent_path().parent_path();
 
+    // The views: the recorded ones, or those swept or drawn around each of them.
+    std::deque<replay::RecordedCapture> views;
+    std::vector<std::string> viewNames;
+    if (o.sweep.empty()) {
+        for (const replay::RecordedCapture& c : reading.captures) {
+            views.push_back(c);
+            viewNames.push_back("");
+        }
+    } else {
+        std::string error;
+        const auto ranges = parseSweep(o.sweep, error);
+        if (!ranges) {
+            say("--sweep " + error);
+            return 2;
+        }
+        std::mt19937_64 random(o.seed.value_or(0));
+        for (const replay::RecordedCapture& c : reading.captures) {
+            std::vector<std::vector<double>> offsets;
+            if (o.random) {
+                for (int n = 0; n < o.random; ++n) {
+                    std::vector<double> one;
+                    for (const Range& r : *ranges)
+                        one.push_back(std::uniform_real_distribution<double>(r.from, r.to)(random));
+                    offsets.push_back(one);
+                }
+            } else {
+                offsets.push_back({});
+                for (const Range& r : *ranges) {
+                    std::vector<std::vector<double>> grown;
+                    const int steps = static_cast<int>(std::floor((r.to - r.from) / r.step + 1e-9));
+                    for (const auto& partial : offsets)
+                        for (int k = 0; k <= steps; ++k) {
+                            auto next = partial;
+                            next.push_back(r.from + k * r.step);
+                            grown.push_back(std::move(next));
+                        }
+                    offsets = std::move(grown);
+                }
+            }
+            for (std::size_t k = 0; k < offsets.size(); ++k) {
+                views.push_back(moved(c, *ranges, offsets[k]));
+                viewNames.push_back("v" + std::to_string(k));
+            }
+        }
+    }
+    std::vector<fs::path> backgrounds;
+    if (o.background) {
+        backgrounds = picturesOf({*o.background}, problems);
+        for (const std::string& p : problems) say(p);
+        if (!problems.empty()) return 2;
+    }
+
     std::vector<Job> jobs;
     std::set<std::string> names;
     const std::string extension = o.png ? ".png" : ".bmp";
-    auto add = [&](const replay::RecordedCapture& c, std::optional<fs::path> picture,
-                   const std::string& stem) {
-        jobs.push_back({&c, std::move(picture), stem + "_" + stemOf(c.file) + extension});
+    auto add = [&](std::size_t v, std::optional<fs::path> picture, const std::string& stem) {
+        const replay::RecordedCapture& c = views[v];
+        std::string file = stemOf(c.file);
+        const std::string view = viewNames[v];
+        if (!view.empty() && o.name.find("{view}") == std::string::npos) file += "_" + view;
+        jobs.push_back({&c, std::move(picture), named(o.name, stem, file, view) + extension, std::nullopt});
     };
     RecordedPictures recorded(workFolder);
     if (pictures.empty())
-        for (const replay::RecordedCapture& c : reading.captures) {
+        for (std::size_t v = 0; v < views.size(); ++v) {
             // The texture it wore, by its digest; a capture whose texture is gone fails when made.
+            const replay::RecordedCapture& c = views[v];
             const auto found = c.textureSha256.empty() ? std::nullopt : recorded.find(c.textureSha256);
-            add(c, found, found ? base::utf8FromPath(found->stem()) : std::string("recorded"));
+            add(v, found, found ? base::utf8FromPath(found->stem()) : std::string("recorded"));
         }
     for (const fs::path& p : pictures)
-        for (const replay::RecordedCapture& c : reading.captures) add(c, p, base::utf8FromPath(p.stem()));
+        for (std::size_t v = 0; v < views.size(); ++v) add(v, p, base::utf8FromPath(p.stem()));
+    // Backgrounds in turn, or drawn from the seed: by the job's place, so any split draws alike.
+    for (std::size_t i = 0; i < jobs.size() && !backgrounds.empty(); ++i)
+        jobs[i].background =
+            backgrounds[o.seed ? std::mt19937_64(*o.seed * 1000003u + i)() % backgrounds.size()
+                               : i % backgrounds.size()];
     // This shard's part: every shards-th job.
     std::vector<Job> mine;
     for (std::size_t i = 0; i < jobs.size(); ++i)

@@ -100,6 +100,10 @@ void ModelObject::reloadChangedTextures(platform::ImageDecoder& decoder, std::st
 }
 
 void ModelObject::draw(const base::Vec3& position, const base::Vec3& rotation) {
+    drawWithWorld(worldOf(position, rotation));
+}
+
+base::Matrix worldOf(const base::Vec3& position, const base::Vec3& rotation) {
     const Matrix rx = matrixRotationX(rotation.x);
     const Matrix ry = matrixRotationY(rotation.y);
     const Matrix rz = matrixRotationZ(rotation.z);
@@ -108,8 +112,7 @@ void ModelObject::draw(const base::Vec3& position, const base::Vec3& rotation) {
     Matrix world = matrixMultiply(rz, rx);
     world = matrixMultiply(world, ry);
     world = matrixMultiply(world, t);
-    world = matrixMultiply(world, s);
-    drawWithWorld(world);
+    return matrixMultiply(world, s);
 }
 
 void ModelObject::drawWithWorld(const base::Matrix& world) {

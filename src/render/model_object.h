@@ -63,4 +63,7 @@ private:
     base::Matrix lastWorld_ = base::Matrix::identity();
 };
 
+// Where a model at `position`, turned by `rotation` (about Z, then X, then Y), is drawn.
+base::Matrix worldOf(const base::Vec3& position, const base::Vec3& rotation);
+
 }  // namespace render

@@ -57,6 +57,14 @@ void drawTexts(const state::ViewState& s, const std::optional<std::string>& save
     if (savedLine) font.drawText(50, 60, *savedLine, texts::kTextColour);
 }
 
+Camera cameraOf(state::ViewState& view) {
+    view.lookAtPoint.y = view.lookHeight;
+    view.lookAtPoint.x = static_cast<float>(view.eyePosition.x + 2.0 * std::sin(double{view.yaw}));
+    view.lookAtPoint.z = static_cast<float>(view.eyePosition.z + 2.0 * std::cos(double{view.yaw}));
+    return {matrixLookAtLH(view.eyePosition, view.lookAtPoint, base::Vec3{0.0f, 1.0f, 0.0f}),
+            matrixPerspectiveFovLH(1.0471976f, 1.0f, 0.01f, 2000.0f)};
+}
+
 Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene) {
     setLight(view, scene.device);
 
@@ -75,11 +83,7 @@ Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& 
     }
 
     // The camera is placed after the model is drawn, so the model shows last frame's camera.
-    view.lookAtPoint.y = view.lookHeight;
-    view.lookAtPoint.x = static_cast<float>(view.eyePosition.x + 2.0 * std::sin(double{view.yaw}));
-    view.lookAtPoint.z = static_cast<float>(view.eyePosition.z + 2.0 * std::cos(double{view.yaw}));
-    const Camera camera{matrixLookAtLH(view.eyePosition, view.lookAtPoint, base::Vec3{0.0f, 1.0f, 0.0f}),
-                        matrixPerspectiveFovLH(1.0471976f, 1.0f, 0.01f, 2000.0f)};
+    const Camera camera = cameraOf(view);
     scene.device.setTransform(device::TransformState::View, camera.view);
     scene.device.setTransform(device::TransformState::Projection, camera.projection);
 

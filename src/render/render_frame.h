@@ -29,6 +29,8 @@ struct Camera {
 };
 
 Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene);
+// The camera of `view`'s eye, heading and look height (which also sets its look-at point).
+Camera cameraOf(state::ViewState& view);
 
 // The line under the texts that tells of the last save or take-back, when the frame shows one.
 std::optional<std::string> savedLine(const state::SaveState& save);

@@ -112,6 +112,30 @@ class Replay(CaptureTestCase):
             self.assertTrue(all(tinted.getpixel(p) != CLEAR_565 for p in plain[::97]),
                             f"{line['file']}: the capture was not tinted where the clean replay is clear")
 
+        # Backgrounds in turn behind the model, the labels those of the plain replay.
+        backgrounds = os.path.join(self.work, "backgrounds")
+        os.makedirs(backgrounds)
+        Image.new("RGB", (800, 600), (200, 30, 30)).save(os.path.join(backgrounds, "a.png"))
+        Image.new("RGB", (300, 300), (30, 30, 200)).save(os.path.join(backgrounds, "b.png"))
+        self.replay("--out", self.out("backed"), "--background", backgrounds)
+        boxes = {line["source"]: line["object_box"] for line in self.lines(self.out("same"))}
+        for n, line in enumerate(sorted(self.lines(self.out("backed")), key=lambda line: line["source"])):
+            self.assertEqual(line["object_box"], boxes[line["source"]], line["file"])
+            backed = pixels(os.path.join(self.out("backed"), line["file"]))
+            colour = (200, 30, 30) if n % 2 == 0 else (30, 30, 200)
+            shown = sum(1 for p in backed.getdata() if p == colour)
+            self.assertGreater(shown, 5000, f"{line['file']}: the background {colour} hardly shows")
+
+        # Swept views: every step of every range around each capture, each recorded with its view.
+        self.replay("--out", self.out("swept"), "--sweep", "ry=-0.2:0.2:0.1,look=0:0.5:0.5")
+        swept = self.lines(self.out("swept"))
+        self.assertEqual(len(swept), 3 * 5 * 2)
+        turns = sorted({round(line["model_rotation"][1] - made[line["source"]]["model_rotation"][1], 4)
+                        for line in swept})
+        self.assertEqual(turns, [-0.2, -0.1, 0.0, 0.1, 0.2])
+        self.replay("--out", self.out("drawn"), "--sweep", "rx=-0.5:0.5:0.1", "--random", "4", "--seed", "7")
+        self.assertEqual(len(self.lines(self.out("drawn"))), 12)
+
         # Resized, as PNG: the size asked for, the label scaled into it.
         self.replay("--out", self.out("small"), "--png", "--size", "64", "48")
         for line in self.lines(self.out("small")):
