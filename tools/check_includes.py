@@ -19,7 +19,7 @@ LAYERS = {
     "capture": {"base", "state", "platform"},
     "app": {"base", "state", "device", "platform", "model", "render", "input", "capture"},
     "samples": {"base", "capture"},
-    "replay": {"base", "state"},
+    "replay": {"base", "state", "device", "platform", "model", "render", "capture"},
     "backends/fake": {"base", "state", "device", "platform", "input"},
     "backends/x11": {"base", "state", "platform"},
     "backends/wayland": {"base", "state", "platform"},

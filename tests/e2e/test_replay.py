@@ -12,7 +12,7 @@ import unittest
 from PIL import Image
 
 import test_capture
-from harness import BIN, RECORD, UNDER_WINE, hold, wait_for_file, wait_until
+from harness import BIN, RECORD, UNDER_WINE, hold, program_path, wait_for_file, wait_until, wine_env
 from test_capture import GRAB_FILE, CaptureTestCase
 from test_samples import magenta_picture
 
@@ -21,7 +21,8 @@ CLEAR_565 = (58, 162, 181)
 
 
 def replay_program():
-    return os.path.join(os.path.dirname(os.path.abspath(os.environ.get("NUKITORI_BIN", BIN))), "nukitori-replay")
+    name = "nukitori-replay.exe" if UNDER_WINE else "nukitori-replay"
+    return os.path.join(os.path.dirname(os.path.abspath(os.environ.get("NUKITORI_BIN", BIN))), name)
 
 
 def pixels(path):
@@ -29,12 +30,17 @@ def pixels(path):
         return image.convert("RGB")
 
 
-@unittest.skipIf(UNDER_WINE, "the Windows replay is not built yet")
 class Replay(CaptureTestCase):
     def replay(self, *arguments, expect=0):
-        env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-        done = subprocess.run([replay_program(), self.record, *arguments, "--quiet"], env=env,
-                              capture_output=True, text=True, timeout=120)
+        # Paths as the program names them (under Wine, on drive Z:).
+        arguments = [program_path(a) if a.startswith("/") else a for a in arguments]
+        command = [replay_program(), program_path(self.record), *arguments, "--quiet"]
+        if UNDER_WINE:
+            # Direct3D 9 on a window that is never shown: Wine still wants its X server.
+            command, env = ["wine", *command], wine_env(dict(self.server.env))
+        else:
+            env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+        done = subprocess.run(command, env=env, capture_output=True, text=True, timeout=300)
         self.assertEqual(done.returncode, expect, f"{arguments}: {done.stderr}")
         return done.stderr
 
