@@ -32,7 +32,10 @@ public:
     }
     device::GraphicsDevice& device() override { return *device_; }
     platform::ImageDecoder& decoder() override { return decoder_; }
-    base::Image readPresented() override { return context_->readPresented(); }
+    base::Image frameAsShown() override {
+        device_->present();
+        return context_->readPresented();
+    }
 
 private:
     HeadlessGl() = default;

@@ -61,7 +61,9 @@ public:
     }
     device::GraphicsDevice& device() override { return *device_; }
     platform::ImageDecoder& decoder() override { return decoder_; }
-    base::Image readPresented() override { return device_->readBackBuffer(); }
+    // The back buffer as the present would show it; read before the present, after which a
+    // discarding swap chain's back buffer holds nothing.
+    base::Image frameAsShown() override { return device_->readBackBuffer(); }
 
 private:
     HiddenD3d9() = default;

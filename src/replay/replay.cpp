@@ -543,8 +543,7 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
             render::Scene scene{device, font.get(), model.get(), &overlay};
             render::renderRecordedFrame(frame, scene);
             device.endScene();
-            device.present();
-            return (*renderer)->readPresented();
+            return (*renderer)->frameAsShown();
         };
         base::Image whole = draw(kClearColour);
         std::string backgroundSha;

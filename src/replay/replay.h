@@ -20,8 +20,9 @@ public:
     // A device whose back buffer is the viewer's size, presenting into a frame of its own.
     virtual device::GraphicsDevice& device() = 0;
     virtual platform::ImageDecoder& decoder() = 0;
-    // The frame last presented, top row first, as a window on the screen would show it.
-    virtual base::Image readPresented() = 0;
+    // The frame just drawn (after its scene ended), top row first, as a window on the screen
+    // shows it once presented.
+    virtual base::Image frameAsShown() = 0;
 };
 
 // Made only in the processes that draw; fails with the reason when the system has no way to.
