@@ -339,6 +339,11 @@ class OtherProgram:
     def __init__(self, app, x, y):
         self.server = app.server
         if UNDER_WINE:
+            # WineMine keeps its place from its last run, and one started at a kept place never
+            # ends on WM_DELETE_WINDOW: each starts as the first did.
+            subprocess.run(["wine", "reg", "delete", "HKCU\\Software\\Microsoft\\WinMine", "/f"],
+                           env=wine_env(self.server.env), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                           timeout=60)
             self.process = subprocess.Popen(["wine", "winemine"], env=wine_env(self.server.env),
                                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             self.window = app.window("WineMine")
