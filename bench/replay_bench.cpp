@@ -133,7 +133,7 @@ Anchor& anchor() {
 }
 
 void replayThroughput(benchmark::State& state) {
-    constexpr int kSamples = 400;
+    constexpr int kSamples = 2000;
     if (!anchor().ready()) {
         state.SkipWithError("no headless OpenGL context");
         return;

@@ -32,9 +32,10 @@ public:
     }
     device::GraphicsDevice& device() override { return *device_; }
     platform::ImageDecoder& decoder() override { return decoder_; }
-    base::Image frameAsShown() override {
+    const base::Image& frameAsShown() override {
         device_->present();
-        return context_->readPresented();
+        context_->readPresented(frame_);
+        return frame_;
     }
 
 private:
@@ -42,6 +43,7 @@ private:
     backends::egl::EglContext* context_ = nullptr;  // owned by the device
     std::unique_ptr<backends::gl::GlDevice> device_;
     backends::qt::QtImageDecoder decoder_;
+    base::Image frame_;  // read into again for every sample
 };
 
 }  // namespace

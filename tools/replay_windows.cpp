@@ -63,13 +63,17 @@ public:
     platform::ImageDecoder& decoder() override { return decoder_; }
     // The back buffer as the present would show it; read before the present, after which a
     // discarding swap chain's back buffer holds nothing.
-    base::Image frameAsShown() override { return device_->readBackBuffer(); }
+    const base::Image& frameAsShown() override {
+        frame_ = device_->readBackBuffer();
+        return frame_;
+    }
 
 private:
     HiddenD3d9() = default;
     HWND window_ = nullptr;
     std::unique_ptr<backends::d3d9::D3d9Device> device_;
     backends::win32::WicImageDecoder decoder_;
+    base::Image frame_;
 };
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "base/file_bytes.h"
 #include "base/file_names.h"
 #include "base/log.h"
+#include "base/os/file_stamp.h"
 #include "base/os/os_file.h"
 #include "base/os/processes.h"
 #include "base/safe_file.h"
@@ -391,6 +392,24 @@ std::map<std::string, std::pair<std::size_t, std::string>> madeBefore(const fs::
     return made;
 }
 
+// Digests by path, read again only when a file's stamp changes: every sample names its model and
+// its picture, most of them the same files.
+class Digests {
+public:
+    const std::string& of(const std::string& path) {
+        const base::FileStamp stamp = base::fileStamp(path);
+        auto& [known, digest] = cache_[path];
+        if (!(known == stamp) || digest.empty()) {
+            known = stamp;
+            digest = stamp.exists ? base::fileSha256(path) : std::string();
+        }
+        return digest;
+    }
+
+private:
+    std::map<std::string, std::pair<base::FileStamp, std::string>> cache_;
+};
+
 struct Totals {
     std::size_t made = 0, skipped = 0, failed = 0;
 };
@@ -466,6 +485,7 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
         base::fileSha256(base::utf8FromPath(workFolder / base::pathFromUtf8(base::kOverlayPictureFile)));
 
     RecordedPictures recorded(workFolder);
+    Digests digests;
     const fs::path outRecord = out / base::pathFromUtf8(base::kSampleRecordFile);
     auto before = madeBefore(outRecord);
     std::unique_ptr<render::ModelObject> model;
@@ -497,7 +517,7 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
             }
         }
         const std::string pictureFile = base::utf8FromPath(*picture);
-        const std::string pictureSha = base::fileSha256(pictureFile);
+        const std::string pictureSha = digests.of(pictureFile);
         if (pictureSha.empty()) {
             fail(pictureFile + " cannot be read");
             continue;
@@ -515,7 +535,7 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
             fail("the model " + modelUtf8 + " is missing");
             continue;
         }
-        const std::string modelSha = base::fileSha256(modelUtf8);
+        const std::string modelSha = digests.of(modelUtf8);
         if (!c.modelSha256.empty() && modelSha != c.modelSha256 && !o.allowChangedModel) {
             fail("the model " + modelUtf8 + " changed since (--allow-changed-model replays it anyway)");
             continue;
@@ -537,7 +557,7 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
         }
         const bool clean = o.clean || job.background.has_value();
         render::RecordedFrame frame{c.view, c.world, c.viewMatrix, c.projection, c.savedLine, clean};
-        auto draw = [&](std::uint32_t clearColour) {
+        auto draw = [&](std::uint32_t clearColour) -> const base::Image& {
             device.beginScene();
             device.clear(device::kClearTarget | device::kClearZBuffer, clearColour, 1.0f, 0);
             render::Scene scene{device, font.get(), model.get(), &overlay};
@@ -545,11 +565,14 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
             device.endScene();
             return (*renderer)->frameAsShown();
         };
-        base::Image whole = draw(kClearColour);
+        const base::Image* shown = &draw(kClearColour);
+        base::Image whole;
         std::string backgroundSha;
         if (job.background) {
             // Drawn again on another clear colour: the pixels that follow it are the background's.
-            const base::Image other = draw(kOtherClearColour);
+            whole = *shown;
+            shown = &whole;
+            const base::Image& other = draw(kOtherClearColour);
             const std::string file = base::utf8FromPath(*job.background);
             if (file != backgroundFile) {
                 backgroundFile = file;
@@ -565,7 +588,7 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
             backgroundSha = backgroundPictureSha;
         }
         base::Image cut =
-            cutOf(whole, c.view.overlayX, c.view.overlayY, c.view.overlayWidth, c.view.overlayHeight);
+            cutOf(*shown, c.view.overlayX, c.view.overlayY, c.view.overlayWidth, c.view.overlayHeight);
         capture::CaptureView view;
         view.modelPath = c.modelPath;
         view.modelSha256 = modelSha;

@@ -22,7 +22,8 @@ public:
     virtual platform::ImageDecoder& decoder() = 0;
     // The frame just drawn (after its scene ended), top row first, as a window on the screen
     // shows it once presented.
-    virtual base::Image frameAsShown() = 0;
+    // Valid until the next call: a frame is large, and one is read for every sample.
+    virtual const base::Image& frameAsShown() = 0;
 };
 
 // Made only in the processes that draw; fails with the reason when the system has no way to.

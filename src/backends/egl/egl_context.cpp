@@ -73,17 +73,23 @@ bool EglContext::makeCurrent() {
 }
 
 base::Image EglContext::readPresented() const {
-    base::Image image(width_, height_);
-    std::vector<std::uint32_t> rows(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_));
+    base::Image image;
+    readPresented(image);
+    return image;
+}
+
+void EglContext::readPresented(base::Image& into) const {
+    const std::size_t count = static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_);
+    if (into.width != width_ || into.height != height_) into = base::Image(width_, height_);
+    rows_.resize(count);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
     glPixelStorei(GL_PACK_ALIGNMENT, 4);
-    glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, rows.data());
+    glReadPixels(0, 0, width_, height_, GL_BGRA, GL_UNSIGNED_BYTE, rows_.data());
     // OpenGL's rows run bottom up.
     for (int y = 0; y < height_; ++y)
-        std::memcpy(&image.pixels[static_cast<std::size_t>(y) * width_],
-                    &rows[static_cast<std::size_t>(height_ - 1 - y) * width_],
+        std::memcpy(&into.pixels[static_cast<std::size_t>(y) * width_],
+                    &rows_[static_cast<std::size_t>(height_ - 1 - y) * width_],
                     static_cast<std::size_t>(width_) * 4);
-    return image;
 }
 
 }  // namespace backends::egl
