@@ -358,7 +358,12 @@ class OtherProgram:
         if UNDER_WINE:
             # Without a window manager Wine takes two seconds to destroy a window.
             self.server.send_delete_window(self.window)
-            self.process.wait(15)
+            try:
+                self.process.wait(15)
+            except subprocess.TimeoutExpired:
+                # WineMine at times ignores the close (not our program): it has served its turn.
+                self.process.kill()
+                self.process.wait(5)
         else:
             self.process.terminate()
             self.process.wait(5)
