@@ -9,6 +9,7 @@
 
 #include "app/app.h"
 #include "backends/d3d9/d3d9_device.h"
+#include "backends/win32/com_scope.h"
 #include "backends/win32/gdi_text_painter.h"
 #include "backends/win32/wic_image_decoder.h"
 #include "backends/win32/win32_keyboard.h"
@@ -36,25 +37,11 @@ void writeLine(std::string_view line) {
     WriteFile(stream, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
-// COM for this thread, for the program's lifetime; the decoder and the device rely on it.
-class ComScope {
-public:
-    ComScope() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComScope() {
-        if (initialised_) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    bool initialised_;
-};
-
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     base::setLogSink(writeLine);
-    const ComScope com;
+    const backends::win32::ComScope com;
 
     backends::win32::WicImageDecoder decoder;
     backends::win32::Win32Shell shell;

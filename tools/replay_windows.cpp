@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "backends/d3d9/d3d9_device.h"
+#include "backends/win32/com_scope.h"
 #include "backends/win32/gdi_text_painter.h"
 #include "backends/win32/wic_image_decoder.h"
 #include "base/os/windows_text.h"
@@ -16,20 +17,6 @@
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"nukitori_replay";
-
-// COM for this thread, for the program's lifetime; the decoder and the device rely on it.
-class ComScope {
-public:
-    ComScope() : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
-    ~ComScope() {
-        if (initialised_) CoUninitialize();
-    }
-    ComScope(const ComScope&) = delete;
-    ComScope& operator=(const ComScope&) = delete;
-
-private:
-    bool initialised_;
-};
 
 class HiddenD3d9 final : public replay::Renderer {
 public:
@@ -80,7 +67,7 @@ private:
 
 int wmain(int argc, wchar_t** argv) {
     SetConsoleOutputCP(CP_UTF8);
-    ComScope com;
+    backends::win32::ComScope com;
     std::vector<std::string> arguments;
     for (int i = 1; i < argc; ++i) arguments.push_back(base::toUtf8(argv[i]));
     return replay::run(arguments, [] { return HiddenD3d9::create(); });

@@ -11,10 +11,9 @@ import unittest
 
 from PIL import Image
 
-import test_capture
-from harness import BIN, RECORD, UNDER_WINE, hold, program_path, wait_for_file, wait_until, wine_env
-from test_capture import GRAB_FILE, CaptureTestCase
-from test_samples import magenta_picture
+from harness import BIN, RECORD, UNDER_WINE, hold, program_path, wait_for_file, wine_env
+from test_capture import CaptureTestCase
+from test_samples import grab_magenta_picture
 
 # The viewer's clear colour as its 5-6-5 back buffer holds it.
 CLEAR_565 = (58, 162, 181)
@@ -59,17 +58,7 @@ class Replay(CaptureTestCase):
             return [json.loads(line) for line in f]
 
     def test_replay_draws_the_captures_again_byte_for_byte_and_with_other_pictures(self):
-        original = test_capture.unique_picture
-        test_capture.unique_picture = magenta_picture
-        try:
-            self.show_picture(650, 420)
-        finally:
-            test_capture.unique_picture = original
-        grab_file = self.app.path(GRAB_FILE)
-        old = os.stat(grab_file).st_mtime_ns if os.path.exists(grab_file) else None
-        self.move_frame(700, 470)
-        wait_until(lambda: os.path.exists(grab_file) and os.stat(grab_file).st_mtime_ns != old,
-                   what="the grab of the magenta picture")
+        grab_magenta_picture(self)
         self.clear_the_overlay()
         # A large overlay, tinted as it starts: the clean replay must lose the tint.
         self.app.focus(self.viewer)

@@ -28,6 +28,20 @@ def is_picture(pixel):
     return r > 200 and b > 200 and abs(r - b) <= 25 and g < 170
 
 
+def grab_magenta_picture(case):
+    """Shows the magenta picture and drags the frame over it, so that the model wears it."""
+    original = test_capture.unique_picture
+    test_capture.unique_picture = magenta_picture
+    try:
+        case.show_picture(650, 420)
+    finally:
+        test_capture.unique_picture = original
+    grab_file = case.app.path(GRAB_FILE)
+    old = file_stamp(grab_file)
+    case.move_frame(700, 470)
+    wait_for_file(grab_file, GRAB_FILE_SIZE, old_stamp=old)
+
+
 class SampleRecord(CaptureTestCase):
     def record(self):
         path = self.saved(RECORD)
@@ -40,16 +54,7 @@ class SampleRecord(CaptureTestCase):
         return self.server.keycode_of(name)
 
     def test_saves_are_recorded_with_the_box_of_the_picture_and_f9_takes_the_last_ones_back(self):
-        original = test_capture.unique_picture
-        test_capture.unique_picture = magenta_picture
-        try:
-            self.show_picture(650, 420)
-        finally:
-            test_capture.unique_picture = original
-        grab_file = self.app.path(GRAB_FILE)
-        old = file_stamp(grab_file)
-        self.move_frame(700, 470)
-        wait_for_file(grab_file, GRAB_FILE_SIZE, old_stamp=old)
+        grab_magenta_picture(self)
         self.clear_the_overlay()
 
         # An overlay over most of the view, nearly transparent, so the samples show the model.
