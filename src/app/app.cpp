@@ -117,6 +117,7 @@ void App::drawFrame() {
     shownWorld_ = currentModel_ ? currentModel_->lastWorld() : base::Matrix::identity();
     device_->endScene();
     device_->present();
+    framesDrawn_ = true;
 }
 
 void App::shutdown() {
@@ -240,6 +241,9 @@ void App::onViewerClosed() {
 
 void App::onViewerExposed() {
     redraw_.invalidate();
+    // No pass runs while the frame is dragged; without a compositor the dragged frame would
+    // otherwise leave copies of itself on the viewer, which the grab at its release would read.
+    if (device_ && framesDrawn_) device_->presentAgain();
 }
 
 void App::onFrameResized() {
@@ -248,6 +252,8 @@ void App::onFrameResized() {
 }
 
 void App::onFrameMoved() {
+    // The hole may still show damage whose repaint is queued behind the release.
+    if (device_ && framesDrawn_) device_->presentAgain();
     frameGrab();
 }
 

@@ -87,6 +87,7 @@ private:
     std::unique_ptr<render::OverlayQuad> currentOverlay_;
     std::unique_ptr<render::ModelObject> currentModel_;
     std::optional<int> quitCode_;
+    bool framesDrawn_ = false;
     RedrawDecision redraw_;
     bool dropped_ = false;  // a dropped file is always read, even when it looks unchanged
     std::vector<std::string> lastModelReport_;

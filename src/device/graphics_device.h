@@ -101,6 +101,9 @@ public:
     virtual void clear(std::uint32_t flags, std::uint32_t colour, float z, std::uint32_t stencil) = 0;
     virtual void endScene() = 0;
     virtual void present() = 0;
+    // Shows the last presented frame again where the device still holds it (damage repaired
+    // while no frame is drawn, as during a move of the capture frame); otherwise nothing.
+    virtual void presentAgain() {}
 
     virtual void setTransform(TransformState state, const base::Matrix& matrix) = 0;
     virtual void setMaterial(const base::Material& material) = 0;

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "base/file_bytes.h"
+#include "base/file_names.h"
 #include "model/model_paths.h"
 #include "model/readers.h"
 
@@ -24,6 +25,26 @@ base::Failure notAModel() {
         names += readers[i].name;
     }
     return {"not a model nukitori reads (" + names + ")"};
+}
+
+// A texture named like the grab texture file is the grab texture: the grab writes it into the
+// working directory, wherever the model lies.
+void preferGrabTexture(base::MeshData& mesh) {
+    const std::string grab(base::kGrabTextureFile);
+    if (!isRegularFile(grab)) return;
+    const std::filesystem::path name = base::pathFromUtf8(grab);
+    for (base::MeshMaterial& m : mesh.materials) {
+        if (!m.embeddedTexture && !m.textureFilename.empty() &&
+            base::pathFromUtf8(m.textureFilename).filename() == name)
+            m.textureFilename = grab;
+    }
+}
+
+base::Result<base::MeshData> readWith(const ModelReader& reader, const std::string& path) {
+    if (reader.read != nullptr) return reader.read(path);
+    base::Result<std::vector<std::uint8_t>> bytes = base::readFileBytes(path, kMaxModelFileBytes);
+    if (!bytes) return base::Failure{"cannot read \"" + path + "\": " + bytes.error()};
+    return reader.parse(*bytes, path);
 }
 
 }  // namespace
@@ -46,10 +67,9 @@ base::Result<base::MeshData> readModel(const std::string& path) {
     }
     const ModelReader* reader = readerFor(std::span(head, got), path);
     if (reader == nullptr) return notAModel();
-    if (reader->read != nullptr) return reader->read(path);
-    base::Result<std::vector<std::uint8_t>> bytes = base::readFileBytes(path, kMaxModelFileBytes);
-    if (!bytes) return base::Failure{"cannot read \"" + path + "\": " + bytes.error()};
-    return reader->parse(*bytes, path);
+    base::Result<base::MeshData> mesh = readWith(*reader, path);
+    if (mesh) preferGrabTexture(*mesh);
+    return mesh;
 }
 
 }  // namespace model

@@ -211,6 +211,24 @@ class WithoutWindowManager(CaptureTestCase):
             return changed > 1000
         wait_until(model_changed, what="the model to show the grabbed picture after the reload")
 
+    def test_a_frame_dragged_across_the_viewer_leaves_no_copies_of_itself_for_the_grab(self):
+        # Without a compositor nothing but the viewer itself repaints what the moving frame uncovers.
+        vx, vy = self.viewer_origin()
+        target = (vx + 200, vy + 240)
+        fx, fy, fw, fh = self.geometry(self.frame)
+        hole = (target[0] + HOLE[0], target[1] + HOLE[1], HOLE[2], HOLE[3])
+        self.assertFalse(hole[0] < fx + fw and fx < hole[0] + hole[2] and hole[1] < fy + fh and fy < hole[1] + hole[3],
+                         "the frame starts over the place its hole is dragged to")
+        before = crop(stable_screenshot(self.server), *hole)
+        grab_file = self.app.path(GRAB_FILE)
+        old = file_stamp(grab_file)
+        drag(self.server, (fx + FACE[0], fy + FACE[1]), (target[0] + FACE[0], target[1] + FACE[1]), steps=40,
+             settle=0.05, arrived=lambda: self.geometry(self.frame)[:2] == target)
+        wait_for_file(grab_file, GRAB_FILE_SIZE, old_stamp=old)
+        grabbed = self.assert_snapshot(grab_file, HOLE[2], HOLE[3])
+        self.assertTrue(same_pixels(grabbed, before),
+                        f"the grab is not the viewer's picture from before the drag: {difference(grabbed, before)}")
+
     def test_the_part_of_the_hole_beyond_the_screen_is_saved_black(self):
         self.show_picture(850, 420)
         grab_file = self.app.path(GRAB_FILE)
@@ -253,6 +271,9 @@ class WithoutWindowManager(CaptureTestCase):
         self.assertTrue(same_pixels(cut0, first_place), f"cut0.bmp is not the hole: {difference(cut0, first_place)}")
         with open(self.saved("cut0.bmp"), "rb") as f:
             cut0_bytes = f.read()
+        # The clicked button took the keyboard: an overlay key pressed now is not typed into the prefix.
+        self.server.xdotool("key", "--delay", "30", "u", "w")
+        time.sleep(0.2)
         click_at(self.server, *self.frame_point(SHOOT_BUTTON))
         wait_for_file(self.saved("cut1.bmp"), GRAB_FILE_SIZE)
         self.assertEqual(self.app.saved_files(), ["cut0.bmp", "cut1.bmp"])

@@ -198,6 +198,12 @@ void GlDevice::present() {
     context_->swapBuffers();
 }
 
+void GlDevice::presentAgain() {
+    // The frame stays in our own framebuffer after presenting, so it can be shown again as is.
+    if (!context_->makeCurrent()) return;
+    present();
+}
+
 void GlDevice::setTransform(device::TransformState state, const base::Matrix& matrix) {
     switch (state) {
         case device::TransformState::World:

@@ -37,6 +37,7 @@ public:
     void clear(std::uint32_t flags, std::uint32_t colour, float z, std::uint32_t stencil) override;
     void endScene() override;
     void present() override;
+    void presentAgain() override;
     void setTransform(device::TransformState state, const base::Matrix& matrix) override;
     void setMaterial(const base::Material& material) override;
     void setTexture(int stage, device::Texture* texture) override;

@@ -32,7 +32,9 @@ QPushButton* makeButton(QWidget* parent, const platform::Control& place) {
     button->setObjectName(QString::number(place.id));
     button->setFont(japaneseFont(platform::kControlFontPixels));
     button->setGeometry(place.x, place.y, place.width, place.height);
-    button->setFocusPolicy(Qt::NoFocus);
+    // A clicked button takes the keyboard from the prefix box, as on Windows: the keys pressed
+    // next (overlay keys among them) must not be typed into the prefix.
+    button->setFocusPolicy(Qt::ClickFocus);
     return button;
 }
 
