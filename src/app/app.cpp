@@ -2,9 +2,11 @@
 
 #include <array>
 #include <chrono>
+#include <filesystem>
 #include <span>
 #include <utility>
 
+#include "base/file_bytes.h"
 #include "base/file_names.h"
 #include "base/log.h"
 #include "base/sha256.h"
@@ -13,8 +15,10 @@
 #include "capture/overlay_capture.h"
 #include "capture/sample_record.h"
 #include "input/poll_keyboard.h"
+#include "model/model_reader.h"
 #include "render/object_label.h"
 #include "render/render_frame.h"
+#include "render/texts.h"
 
 namespace app {
 
@@ -42,12 +46,29 @@ base::Result<Graphics> startGraphics(const device::DeviceFactory& createDevice, 
 }
 
 // The capture frame's outline, or an empty picture (a rectangular frame) when it cannot be read.
-base::Image readOutline(platform::ImageDecoder& decoder) {
+base::Image readOutline(platform::ImageDecoder& decoder, std::string& problem) {
     const std::string file(base::kOutlineFile);
     auto read = platform::readPicture(decoder, file);
     if (read) return std::move(*read);
     base::logLine("nukitori: the frame outline \"" + file + "\" could not be read: " + read.error());
+    problem = render::texts::outlineNotRead(file);
     return {};
+}
+
+// The name a user knows a file by, without its folder.
+std::string fileName(const std::string& path) {
+    return base::utf8FromPath(base::pathFromUtf8(path).filename());
+}
+
+// The sample files the working folder lacks, named in one line; empty when it has them all.
+std::string missingSampleFiles() {
+    std::string missing;
+    for (std::string_view file : base::kSampleFiles) {
+        std::error_code ignored;
+        if (std::filesystem::is_regular_file(base::pathFromUtf8(std::string(file)), ignored)) continue;
+        missing += (missing.empty() ? "" : ", ") + std::string(file);
+    }
+    return missing;
 }
 
 }  // namespace
@@ -58,10 +79,18 @@ App::~App() = default;
 
 base::Status App::startUp() {
     platform_.shell.createViewer(*this);
-    if (platform_.shell.createFrame(*this, readOutline(platform_.decoder)) ==
+    std::string outlineProblem;
+    if (platform_.shell.createFrame(*this, readOutline(platform_.decoder, outlineProblem)) ==
         platform::OutlineShape::Refused) {
         base::logLine("nukitori: the shape of the frame outline \"" + std::string(base::kOutlineFile) +
                       "\" is too complex for the window system; the frame stays rectangular");
+        outlineProblem = render::texts::outlineTooComplex(std::string(base::kOutlineFile));
+    }
+    const std::string missing = missingSampleFiles();
+    if (!missing.empty()) {
+        std::error_code ignored;
+        base::logLine("nukitori: the working folder \"" + base::utf8FromPath(std::filesystem::current_path(ignored)) +
+                      "\" lacks the sample files " + missing);
     }
     state.modelPath = base::kModelFile;
     auto graphics =
@@ -80,6 +109,13 @@ base::Status App::startUp() {
         said = std::move(collector.lines);
     }
     reportModelLoad(said);
+    // The cause first: a folder without its sample files explains the rest.
+    if (!missing.empty())
+        showProblem(render::texts::sampleFilesMissing(missing));
+    else if (std::string model = modelProblem(); !model.empty())
+        showProblem(std::move(model));
+    else
+        showProblem(std::move(outlineProblem));
     modelSha256_ = base::fileSha256(state.modelPath);
     textureSha256_ = base::fileSha256(std::string(base::kGrabTextureFile));
     render::setLight(state.view, *device_);
@@ -113,7 +149,8 @@ void App::drawFrame() {
     // The model is drawn with the camera the frame before left on the device.
     shownCamera_ = deviceCamera_;
     shownSavedLine_ = render::savedLine(state.save);
-    deviceCamera_ = render::renderFrame(state.view, state.save, scene);
+    shownProblem_ = problem_;
+    deviceCamera_ = render::renderFrame(state.view, state.save, scene, problem_);
     shownWorld_ = currentModel_ ? currentModel_->lastWorld() : base::Matrix::identity();
     device_->endScene();
     device_->present();
@@ -165,6 +202,7 @@ void App::recordSample(const capture::SavedSample& sample) {
         view.objectBox = label.box;
         view.objectPolygon = label.polygon;
         view.savedLine = shownSavedLine_;
+        if (!shownProblem_.empty()) view.problemLine = shownProblem_;
         line = capture::sampleLine(sample, &view, state.view, time, kProgram);
     } else {
         line = capture::sampleLine(sample, nullptr, state.view, time, kProgram);
@@ -172,7 +210,7 @@ void App::recordSample(const capture::SavedSample& sample) {
     // The file is saved: a record that cannot be written is reported as the save's failure, but
     // the file stays.
     if (const base::Status appended = capture::appendToRecord(line); !appended) {
-        base::logLine(appended.error());
+        base::logLine("nukitori: " + appended.error());
         state.save.lastSaveFailed = true;
     }
 }
@@ -193,19 +231,35 @@ void App::undoLastSave() {
     const std::string line =
         capture::removalLine(last.file, capture::utcTime(std::chrono::system_clock::now()));
     if (const base::Status appended = capture::appendToRecord(line); !appended)
-        base::logLine(appended.error());
+        base::logLine("nukitori: " + appended.error());
 }
 
 void App::refreshModel(bool readAgain) {
     redraw_.invalidate();
     if (!device_) return;
     std::vector<std::string> said;
+    std::string refused;  // the problem line of a dropped file that is no model
     {
         base::LogCollector collector;
         // An unchanged model keeps its mesh; a grab changes only the grab texture it may wear.
         if (!readAgain && currentModel_ && currentModel_->path() == state.modelPath &&
             currentModel_->fileUnchanged()) {
             currentModel_->reloadChangedTextures(platform_.decoder, base::kGrabTextureFile);
+        } else if (readAgain && currentModel_ && currentModel_->hasMesh()) {
+            // A dropped file: read before the model shown goes, which stays if the file is no model.
+            const std::string path = state.modelPath;
+            const base::FileStamp stamp = base::fileStamp(path);
+            base::Result<base::MeshData> read = model::readModel(path);
+            if (read) {
+                currentModel_.reset();
+                currentModel_ = std::make_unique<render::ModelObject>(path, stamp, std::move(read), *device_,
+                                                                      platform_.decoder);
+            } else {
+                base::logLine("nukitori: model \"" + path + "\" not loaded: " + read.error() +
+                              "; the model shown stays");
+                state.modelPath = currentModel_->path();
+                refused = render::texts::modelNotLoaded(fileName(path), read.error());
+            }
         } else {
             // The old model goes first, so the two never exist at once.
             currentModel_.reset();
@@ -215,6 +269,22 @@ void App::refreshModel(bool readAgain) {
         said = std::move(collector.lines);
     }
     reportModelLoad(said);
+    showProblem(refused.empty() ? modelProblem() : refused);
+}
+
+std::string App::modelProblem() const {
+    if (!currentModel_) return {};
+    if (!currentModel_->hasMesh())
+        return render::texts::modelNotLoaded(fileName(currentModel_->path()), currentModel_->loadProblem());
+    if (const auto missing = currentModel_->texturesNotLoaded(); !missing.empty())
+        return render::texts::textureNotLoaded(fileName(missing.front()));
+    return {};
+}
+
+void App::showProblem(std::string line) {
+    if (line == problem_) return;
+    problem_ = std::move(line);
+    redraw_.invalidate();
 }
 
 void App::reportModelLoad(const std::vector<std::string>& lines) {

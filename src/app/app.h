@@ -77,6 +77,9 @@ private:
     void refreshModel(bool readAgain);
     // Passes on what a model load logged, unless the last load said the same.
     void reportModelLoad(const std::vector<std::string>& lines);
+    // The problem line of the model shown: it has no mesh or lacks a texture; empty when neither.
+    std::string modelProblem() const;
+    void showProblem(std::string line);
     void drawFrame();
     // Appends the record line of a file just saved, and remembers it for a take-back.
     void recordSample(const capture::SavedSample& sample);
@@ -99,6 +102,9 @@ private:
     render::Camera deviceCamera_;                // what the last frame left on the device
     render::Camera shownCamera_;                 // what the frame on the screen was drawn with
     std::optional<std::string> shownSavedLine_;  // the saved line of the frame on the screen
+    // What went wrong with the last load, shown in the viewer until a load goes well.
+    std::string problem_;
+    std::string shownProblem_;  // the problem line of the frame on the screen
     base::Matrix shownWorld_ = base::Matrix::identity();
     std::vector<capture::SavedSample> savedThisRun_;  // newest last: what F9 may take back
 };

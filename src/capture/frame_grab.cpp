@@ -34,13 +34,13 @@ std::optional<SavedSample> frameGrab(state::SaveState& save, platform::Shell& sh
     // nothing new to show, and the last good picture stays. So it does when the screen
     // cannot be read; stderr then says why.
     if (!picture) {
-        if (screenRead) base::logLine(std::string(base::kGrabTextureFile) + ": " + picture.error());
+        if (screenRead) base::logLine("nukitori: " + std::string(base::kGrabTextureFile) + ": " + picture.error());
         return std::nullopt;
     }
     const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(*picture);
     if (bytes.empty()) return std::nullopt;
     const base::Status written = base::writeFileAtomically(base::pathFromUtf8(base::kGrabTextureFile), bytes);
-    if (!written) base::logLine(std::string(base::kGrabTextureFile) + ": " + written.error());
+    if (!written) base::logLine("nukitori: " + std::string(base::kGrabTextureFile) + ": " + written.error());
     return std::nullopt;
 }
 

@@ -26,19 +26,19 @@ std::optional<SavedSample> saveNumberedSnapshot(state::SaveState& save, platform
     state::advanceSaveCounter(save);
 
     if (!picture) {
-        base::logLine(numberedPath(prefix, number) + ": " + picture.error());
+        base::logLine("nukitori: " + numberedPath(prefix, number) + ": " + picture.error());
         return std::nullopt;
     }
     const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(*picture);
     if (bytes.empty()) {
-        base::logLine(numberedPath(prefix, number) + ": picture too large for a BMP file");
+        base::logLine("nukitori: " + numberedPath(prefix, number) + ": picture too large for a BMP file");
         return std::nullopt;
     }
     const NumberedSave saved = saveNumbered(bytes, prefix, number);
     save.lastSavedNumber = saved.number;
     save.lastSaveFailed = !saved.written;
     if (!saved.written) {
-        base::logLine(saved.path + ": " + saved.written.error());
+        base::logLine("nukitori: " + saved.path + ": " + saved.written.error());
         return std::nullopt;
     }
     const std::string file = saved.path.substr(saved.path.rfind('/') + 1);

@@ -195,6 +195,7 @@ std::string sampleLine(const SavedSample& sample, const CaptureView* capture, co
         line.string(*capture->savedLine);
     else
         line.null();
+    if (capture->problemLine) line.key("problem_line").string(*capture->problemLine);
     return line.finish(extra);
 }
 

@@ -27,6 +27,7 @@ struct CaptureView {
     std::optional<std::array<int, 4>> objectBox;  // in the sample's pixels; nothing: not in it
     std::vector<std::array<double, 2>> objectPolygon;
     std::optional<std::string> savedLine;  // the line of the last save the frame showed, if any
+    std::optional<std::string> problemLine;  // the problem line it showed, if any
 };
 
 // "2026-12-09T17:50:01.123Z".

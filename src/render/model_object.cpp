@@ -49,14 +49,25 @@ std::vector<std::array<float, 3>> cornersWearingGrabTexture(const base::MeshData
 ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device,
                          platform::ImageDecoder& decoder)
     : device_(device), path_(path), stamp_(base::fileStamp(path)) {
-    const base::Result<base::MeshData> result = model::readModel(path);
+    adopt(model::readModel(path), decoder);
+}
+
+ModelObject::ModelObject(const std::string& path, const base::FileStamp& stamp, base::Result<base::MeshData> read,
+                         device::GraphicsDevice& device, platform::ImageDecoder& decoder)
+    : device_(device), path_(path), stamp_(stamp) {
+    adopt(std::move(read), decoder);
+}
+
+void ModelObject::adopt(base::Result<base::MeshData> result, platform::ImageDecoder& decoder) {
     if (!result) {
-        base::logLine("nukitori: model \"" + path + "\" not loaded: " + result.error());
+        base::logLine("nukitori: model \"" + path_ + "\" not loaded: " + result.error());
+        problem_ = result.error();
         return;
     }
     mesh_ = device_.createMesh(*result);
     if (!mesh_) {
-        base::logLine("nukitori: model \"" + path + "\" could not be handed to the device");
+        base::logLine("nukitori: model \"" + path_ + "\" could not be handed to the device");
+        problem_ = "the graphics device did not take it";
         return;
     }
     labelShape_ = LabelShape(cornersWearingGrabTexture(*result));
@@ -80,6 +91,13 @@ ModelObject::ModelObject(const std::string& path, device::GraphicsDevice& device
         textures_.push_back(
             m.textureFilename.empty() ? nullptr : loadTextureFromFile(device_, decoder, m.textureFilename));
     }
+}
+
+std::vector<std::string> ModelObject::texturesNotLoaded() const {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < textures_.size(); ++i)
+        if (!textures_[i] && !textureNames_[i].empty()) names.push_back(textureNames_[i]);
+    return names;
 }
 
 bool ModelObject::fileUnchanged() const {

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "base/matrix.h"
+#include "base/mesh_data.h"
+#include "base/result.h"
 #include "base/os/file_stamp.h"
 #include "base/vec3.h"
 #include "device/graphics_device.h"
@@ -21,6 +23,9 @@ public:
     // Loads `path`; a file that cannot be loaded leaves no mesh and no materials (one logged
     // line says why). Textures are found as the model reader resolves their names.
     ModelObject(const std::string& path, device::GraphicsDevice& device, platform::ImageDecoder& decoder);
+    // The same with the file already read (`stamp` taken before reading it).
+    ModelObject(const std::string& path, const base::FileStamp& stamp, base::Result<base::MeshData> read,
+                device::GraphicsDevice& device, platform::ImageDecoder& decoder);
     ModelObject(const ModelObject&) = delete;
     ModelObject& operator=(const ModelObject&) = delete;
 
@@ -49,8 +54,14 @@ public:
     const std::vector<base::Material>& materials() const { return materials_; }
     device::Texture* texture(std::size_t i) const { return textures_[i].get(); }
     bool hasMesh() const { return mesh_ != nullptr; }
+    // Why the model has no mesh; empty when it has one.
+    const std::string& loadProblem() const { return problem_; }
+    // The texture files named by the model that gave no texture.
+    std::vector<std::string> texturesNotLoaded() const;
 
 private:
+    void adopt(base::Result<base::MeshData> read, platform::ImageDecoder& decoder);
+
     device::GraphicsDevice& device_;
     std::string path_;
     base::FileStamp stamp_;
@@ -61,6 +72,7 @@ private:
     std::vector<std::unique_ptr<device::Texture>> textures_;
     LabelShape labelShape_;  // positions only, and only of those triangles
     base::Matrix lastWorld_ = base::Matrix::identity();
+    std::string problem_;
 };
 
 // Where a model at `position`, turned by `rotation` (about Z, then X, then Y), is drawn.

@@ -44,7 +44,7 @@ std::optional<std::string> savedLine(const state::SaveState& save) {
 }
 
 void drawTexts(const state::ViewState& s, const std::optional<std::string>& savedLine,
-               device::TextFont& font) {
+               const std::optional<std::string>& problemLine, device::TextFont& font) {
     font.drawText(50, 340, texts::kHelpKeys, texts::kTextColour);
     // Four fifths of the back-buffer height, divided in floating point and truncated.
     const int helpY = static_cast<int>(static_cast<double>(s.backBufferHeight * 4) / 5.0);
@@ -55,6 +55,7 @@ void drawTexts(const state::ViewState& s, const std::optional<std::string>& save
                                 s.ambientRedPercent, s.ambientGreenPercent, s.ambientBluePercent),
                   texts::kTextColour);
     if (savedLine) font.drawText(50, 60, *savedLine, texts::kTextColour);
+    if (problemLine) font.drawText(50, 78, *problemLine, texts::kProblemColour);
 }
 
 Camera cameraOf(state::ViewState& view) {
@@ -65,7 +66,8 @@ Camera cameraOf(state::ViewState& view) {
             matrixPerspectiveFovLH(1.0471976f, 1.0f, 0.01f, 2000.0f)};
 }
 
-Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene) {
+Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene,
+                   const std::string& problemLine) {
     setLight(view, scene.device);
 
     view.modelRotation.z += view.modelSpinZ;
@@ -87,7 +89,10 @@ Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& 
     scene.device.setTransform(device::TransformState::View, camera.view);
     scene.device.setTransform(device::TransformState::Projection, camera.projection);
 
-    if (scene.textFont) drawTexts(view, savedLine(save), *scene.textFont);
+    if (scene.textFont) {
+        drawTexts(view, savedLine(save),
+                  problemLine.empty() ? std::nullopt : std::optional<std::string>(problemLine), *scene.textFont);
+    }
     return camera;
 }
 
@@ -104,7 +109,7 @@ void renderRecordedFrame(const RecordedFrame& frame, Scene& scene) {
                                     static_cast<float>(view.overlayWidth),
                                     static_cast<float>(view.overlayHeight));
     }
-    if (scene.textFont) drawTexts(frame.view, frame.savedLine, *scene.textFont);
+    if (scene.textFont) drawTexts(frame.view, frame.savedLine, frame.problemLine, *scene.textFont);
 }
 
 }  // namespace render

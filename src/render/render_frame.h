@@ -28,14 +28,16 @@ struct Camera {
     base::Matrix projection = base::Matrix::identity();
 };
 
-Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene);
+// `problemLine`: what went wrong with the last load, drawn under the saved line; empty: nothing.
+Camera renderFrame(state::ViewState& view, const state::SaveState& save, Scene& scene,
+                   const std::string& problemLine = {});
 // The camera of `view`'s eye, heading and look height (which also sets its look-at point).
 Camera cameraOf(state::ViewState& view);
 
 // The line under the texts that tells of the last save or take-back, when the frame shows one.
 std::optional<std::string> savedLine(const state::SaveState& save);
 void drawTexts(const state::ViewState& view, const std::optional<std::string>& savedLine,
-               device::TextFont& font);
+               const std::optional<std::string>& problemLine, device::TextFont& font);
 
 // A frame drawn again from its record: the device gets the matrices it got then, the light,
 // overlay and texts come from `view`, and the model is drawn with the recorded world matrix.
@@ -47,6 +49,7 @@ struct RecordedFrame {
     base::Matrix projection = base::Matrix::identity();
     std::optional<std::string> savedLine;
     bool clean = false;
+    std::optional<std::string> problemLine;
 };
 void renderRecordedFrame(const RecordedFrame& frame, Scene& scene);
 

@@ -18,6 +18,26 @@ std::string saveFailed(const std::string& prefix, int number) {
     return prefix + std::to_string(number) + " の保存に失敗しました";
 }
 
+std::string modelNotLoaded(const std::string& file, const std::string& reason) {
+    return "モデル " + file + " を読み込めません: " + reason;
+}
+
+std::string textureNotLoaded(const std::string& file) {
+    return "テクスチャ " + file + " を読み込めません";
+}
+
+std::string sampleFilesMissing(const std::string& files) {
+    return "作業フォルダに見本のファイルがありません: " + files;
+}
+
+std::string outlineNotRead(const std::string& file) {
+    return "枠 " + file + " を読み込めないので、枠は四角です";
+}
+
+std::string outlineTooComplex(const std::string& file) {
+    return "枠 " + file + " の形は複雑すぎるので、枠は四角です";
+}
+
 std::string undone(const std::string& file) {
     return file + " を取り消しました";
 }

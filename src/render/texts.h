@@ -33,6 +33,18 @@ std::string values(int red, int green, int blue, int alpha, int ambientRed, int 
 std::string saved(const std::string& prefix, int number);
 // "%s%d の保存に失敗しました": shown instead when the file could not be written.
 std::string saveFailed(const std::string& prefix, int number);
+// The problem line: what went wrong with the last load, for a user who sees no terminal.
+// "モデル %s を読み込めません: %s": the model shown stays.
+std::string modelNotLoaded(const std::string& file, const std::string& reason);
+// "テクスチャ %s を読み込めません"
+std::string textureNotLoaded(const std::string& file);
+// "作業フォルダに見本のファイルがありません: %s"
+std::string sampleFilesMissing(const std::string& files);
+// "枠 %s を読み込めないので、枠は四角です" and "枠 %s の形は複雑すぎるので、枠は四角です"
+std::string outlineNotRead(const std::string& file);
+std::string outlineTooComplex(const std::string& file);
+inline constexpr std::uint32_t kProblemColour = 0xFFFFD75A;
+
 // "%s を取り消しました": shown instead when F9 took the file back.
 std::string undone(const std::string& file);
 // "%s は保存の後に変わったか消されたので、取り消しませんでした"

@@ -73,6 +73,8 @@ base::Result<RecordedCapture> readCaptureLine(std::string_view line, std::size_t
         c.projection = matrix(j.at("projection"));
         if (const auto saved = j.find("saved_line"); saved != j.end() && saved->is_string())
             c.savedLine = saved->get<std::string>();
+        if (const auto problem = j.find("problem_line"); problem != j.end() && problem->is_string())
+            c.problemLine = problem->get<std::string>();
         return c;
     } catch (const std::exception& e) {
         return base::Failure{std::string("cannot be read: ") + e.what()};

@@ -23,6 +23,7 @@ struct RecordedCapture {
     state::ViewState view;
     base::Matrix world, viewMatrix, projection;
     std::optional<std::string> savedLine;
+    std::optional<std::string> problemLine;
 };
 
 // The capture in one record line, or why it cannot be replayed.

@@ -556,7 +556,7 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
             modelFile = modelUtf8;
         }
         const bool clean = o.clean || job.background.has_value();
-        render::RecordedFrame frame{c.view, c.world, c.viewMatrix, c.projection, c.savedLine, clean};
+        render::RecordedFrame frame{c.view, c.world, c.viewMatrix, c.projection, c.savedLine, clean, c.problemLine};
         auto draw = [&](std::uint32_t clearColour) -> const base::Image& {
             device.beginScene();
             device.clear(device::kClearTarget | device::kClearZBuffer, clearColour, 1.0f, 0);
@@ -598,6 +598,7 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
         view.view = c.viewMatrix;
         view.projection = c.projection;
         view.savedLine = clean ? std::nullopt : c.savedLine;
+        view.problemLine = clean ? std::nullopt : c.problemLine;
         const base::Rect rect{c.view.overlayX, c.view.overlayY, c.view.overlayX + c.view.overlayWidth,
                               c.view.overlayY + c.view.overlayHeight};
         const render::ObjectLabel label =

@@ -439,6 +439,9 @@ class WithoutWindowManager(CaptureTestCase):
         wait_until(reported, what=f"a line on stderr naming the folder and the reason; got {self.app.stderr()!r}")
         time.sleep(0.5)
         self.assertIsNone(self.app.process.poll(), f"a failed save ended the program: {self.app.stderr()}")
+        unnamed = [line for line in self.app.stderr().splitlines()
+                   if SAVE_FOLDER in line and not line.startswith("nukitori: ")]
+        self.assertEqual(unnamed, [], "save failures on stderr that do not name the program")
         self.assertEqual(sorted(os.listdir(self.app.workdir)), listing, "a failed save left files behind")
         with open(blocker, "rb") as f:
             self.assertEqual(f.read(), b"not a folder", "the file in the folder's place was changed")

@@ -22,6 +22,8 @@ GRAB_TEXTURE = "フィルター.bmp"
 # Blue (0.2, 0.5, 0.8) under the same light as the orange: 1.13 of full scale.
 LIT_BLUE = (58, 144, 231)
 PANEL_BOX = (170, 120, 414, 295)   # inside the textured panel
+PROBLEM_BOX = (50, 78, 594, 96)    # the line that tells what went wrong with a load
+PROBLEM_COLOUR = (255, 215, 90)
 
 
 def box_around(point, reach=2):
@@ -148,6 +150,10 @@ class Drops(unittest.TestCase):
             line = f'model "{program_path(path)}" not loaded'
             wait_until(lambda: line in self.app.stderr(), what=f"{line!r} on stderr; got {self.app.stderr()!r}")
             self.assertIsNone(self.app.process.poll(), f"a drop of {path} ended the program")
+            # The model shown stays, and the viewer says why the drop was refused.
+            wait_until(lambda: all(near(p, LIT_ORANGE) for p in self.pedestal()), what="the sample's pedestal kept")
+            wait_until(lambda: sum(near(p, PROBLEM_COLOUR, 24) for p in pixels(self.client(), PROBLEM_BOX)) > 20,
+                       what="the problem line in the viewer")
         self.app.focus(self.viewer)
         self.server.tap(self.server.keycode_of("Escape"))
         self.assertEqual(self.app.wait_exit(), 0, f"Esc after the drops did not end the program: {self.app.stderr()}")

@@ -231,7 +231,7 @@ TEST_F(AppOnDoubles, TheFrameIsShapedByItsOutlineAndAShapeTheSystemRefusesIsRepo
         << said;
 }
 
-TEST_F(AppOnDoubles, AModelProblemIsReportedOnceUntilItChangesOrALoadGoesThrough) {
+TEST_F(AppOnDoubles, AModelProblemIsReportedOnceAndShownInTheViewerUntilALoadGoesThrough) {
     LogCapture log;
     std::filesystem::remove("model.x");
     ASSERT_TRUE(app.startUp());
@@ -239,9 +239,19 @@ TEST_F(AppOnDoubles, AModelProblemIsReportedOnceUntilItChangesOrALoadGoesThrough
         const std::string text = log.take();
         return std::count(text.begin(), text.end(), '\n');
     };
-    EXPECT_EQ(said(), 1) << "the missing model was not reported";
+    // The line under the saved line, in the next frame drawn.
+    const auto shown = [&]() -> std::string {
+        device->texts.clear();
+        app.idlePass();
+        for (const auto& text : device->texts)
+            if (text.y == 78) return text.text;
+        return "";
+    };
+    EXPECT_EQ(said(), 2) << "the folder without its sample files and the missing model were not reported";
+    EXPECT_EQ(shown(), "作業フォルダに見本のファイルがありません: model.x, フィルター.bmp");
     for (int i = 0; i < 5; ++i) app.frameGrab();
     EXPECT_EQ(said(), 0) << "the same problem was reported again on a grab";
+    EXPECT_EQ(shown().rfind("モデル model.x を読み込めません: ", 0), 0u);
     writeFile("model.x", "not a model");
     app.frameGrab();
     EXPECT_EQ(said(), 1) << "a new problem was not reported";
@@ -250,9 +260,25 @@ TEST_F(AppOnDoubles, AModelProblemIsReportedOnceUntilItChangesOrALoadGoesThrough
     writeFile("model.x", kCube);
     app.frameGrab();
     EXPECT_EQ(said(), 0) << "a model that loads says nothing";
+    EXPECT_EQ(shown(), "") << "the problem stayed after a load that went through";
     std::filesystem::remove("model.x");
     app.frameGrab();
     EXPECT_EQ(said(), 1) << "a problem after a load that went through was not reported";
+}
+
+TEST_F(AppOnDoubles, ADroppedFileThatIsNoModelLeavesTheModelShownAndSaysWhy) {
+    ASSERT_TRUE(app.startUp());
+    writeFile("truncated.glb", "glTF");
+    LogCapture log;
+    app.onFileDropped("truncated.glb");
+    EXPECT_EQ(app.state.modelPath, "model.x") << "the model's path went with the refused drop";
+    device->calls.clear();
+    device->texts.clear();
+    app.idlePass();
+    EXPECT_GT(device->count("drawSubset"), 0) << "the model shown went with the refused drop";
+    ASSERT_FALSE(device->texts.empty());
+    EXPECT_NE(device->texts.back().text.find("truncated.glb"), std::string::npos) << device->texts.back().text;
+    EXPECT_NE(log.take().find("nukitori: model \"truncated.glb\" not loaded"), std::string::npos);
 }
 
 TEST_F(AppOnDoubles, ButtonsAndPrefixFollowTheCounterRules) {
