@@ -80,8 +80,6 @@ int main(int argc, char** argv) {
         case app::CommandLine::Action::Run:
             break;
     }
-    if (const auto exitCode = enterWorkFolder(command)) return *exitCode;
-
     // Screen reading and key state come from X11; Wayland sessions run nukitori through XWayland.
     qputenv("QT_QPA_PLATFORM", "xcb");
     // One back-buffer pixel is one screen pixel, whatever scaling the user's environment asks
@@ -98,6 +96,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "nukitori: cannot open the X display \"%s\"; nukitori needs an X11 session\n",
                      name ? name : "");
         return 1;
+    }
+    // Only a program that can start makes or seeds its working folder.
+    if (const auto exitCode = enterWorkFolder(command)) {
+        XCloseDisplay(display);
+        return *exitCode;
     }
 
     // Qt sees none of our options: its own (-display, -style, …) are not nukitori's.

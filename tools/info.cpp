@@ -1,11 +1,13 @@
 // nukitori-info FILE: what the model readers find in FILE (X, glTF, GLB or OBJ), as "key: value"
-// lines.
+// lines. Also --help and --version; "--" ends the options, for a file whose name starts with "-".
 #include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <limits>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "model/model_reader.h"
 
@@ -58,11 +60,27 @@ void printMesh(const std::string& path, const base::MeshData& mesh) {
     }
 }
 
-int run(int argc, const std::string& path) {
-    if (argc != 2) {
-        std::cerr << "usage: nukitori-info FILE\n";
+constexpr const char* kUsage = "usage: nukitori-info [--] FILE | --help | --version\n";
+
+int run(std::vector<std::string> arguments) {
+    if (arguments.size() == 1 && arguments[0] == "--help") {
+        std::cout << kUsage
+                  << "Prints what nukitori's model readers find in FILE (an X, glTF, GLB or OBJ model):\n"
+                     "its vertices, triangles, materials with their textures, and its bounds.\n"
+                     "Exit status: 0 read, 1 not readable as a model, 2 misuse.\n";
+        return 0;
+    }
+    if (arguments.size() == 1 && arguments[0] == "--version") {
+        std::cout << "nukitori-info " NUKITORI_VERSION "\n";
+        return 0;
+    }
+    if (arguments.size() == 2 && arguments[0] == "--") arguments.erase(arguments.begin());
+    else if (arguments.size() == 1 && arguments[0].size() > 1 && arguments[0][0] == '-') arguments.clear();
+    if (arguments.size() != 1) {
+        std::cerr << kUsage;
         return 2;
     }
+    const std::string& path = arguments[0];
     const base::Result<base::MeshData> result = model::readModel(path);
     if (!result) {
         std::cerr << path << ": " << result.error() << '\n';
@@ -79,10 +97,12 @@ int run(int argc, const std::string& path) {
 int wmain(int argc, wchar_t** argv) {
     // What is printed is UTF-8; a console shows it as such only when told so.
     SetConsoleOutputCP(CP_UTF8);
-    return run(argc, argc == 2 ? base::toUtf8(argv[1]) : std::string());
+    std::vector<std::string> arguments;
+    for (int i = 1; i < argc; ++i) arguments.push_back(base::toUtf8(argv[i]));
+    return run(std::move(arguments));
 }
 #else
 int main(int argc, char** argv) {
-    return run(argc, argc == 2 ? std::string(argv[1]) : std::string());
+    return run(std::vector<std::string>(argv + 1, argv + argc));
 }
 #endif

@@ -508,6 +508,16 @@ class WithWindowManager(CaptureTestCase):
         self.assertTrue(near(colour, FACE_COLOUR, 0),
                         f"the frame's face at {face} shows {colour}: the active viewer covers the frame")
 
+    @unittest.skipIf(UNDER_WINE, "Wine sets the Windows program's hints from its window styles")
+    def test_the_viewer_is_a_fixed_size_window_with_no_maximize(self):
+        hints = self.server.run(["xprop", "-id", str(self.viewer), "_MOTIF_WM_HINTS", "WM_NORMAL_HINTS",
+                                 "_NET_WM_ALLOWED_ACTIONS"])
+        self.assertIn("program specified minimum size: 594 by 578", hints)
+        self.assertIn("program specified maximum size: 594 by 578", hints)
+        motif = [int(v, 16) for v in hints.split("_MOTIF_WM_HINTS(_MOTIF_WM_HINTS) = ")[1].splitlines()[0].split(", ")]
+        self.assertEqual(motif[1] & (2 | 16), 0, f"the viewer offers resizing or maximizing: {hints}")
+        self.assertNotIn("MAXIMIZE", hints.split("_NET_WM_ALLOWED_ACTIONS")[1], "the window manager offers maximizing")
+
 
 @unittest.skipIf(UNDER_WINE, "MIT-SHM and plain XGetImage reads are the X11 program's; Windows reads with BitBlt")
 class PlainScreenReads(CaptureTestCase):

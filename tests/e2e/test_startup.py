@@ -1,6 +1,8 @@
 """Start-up, the viewer's picture and the ways to quit, on the real binary under Xvfb."""
 import os
+import shutil
 import subprocess
+import tempfile
 import unittest
 
 from harness import CLEAR_COLOUR, BIN, UNDER_WINE, Nukitori, XServer, near, wait_until
@@ -80,11 +82,15 @@ class WithoutDisplay(unittest.TestCase):
         self.assertIn("X display", result.stderr)
         self.assertEqual(len(result.stderr.strip().splitlines()), 1, result.stderr)
 
-    def test_a_display_that_does_not_exist_gives_exit_code_1(self):
+    def test_a_display_that_does_not_exist_gives_exit_code_1_and_makes_no_working_folder(self):
         env = dict(os.environ, DISPLAY=":9999")
-        result = subprocess.run([os.path.abspath(BIN)], env=env, capture_output=True, text=True, timeout=20)
+        folder = os.path.join(tempfile.mkdtemp(prefix="nukitori-nodisplay-"), "new")
+        self.addCleanup(shutil.rmtree, os.path.dirname(folder), True)
+        result = subprocess.run([os.path.abspath(BIN), "--workdir", folder], env=env, capture_output=True,
+                                text=True, timeout=20)
         self.assertEqual(result.returncode, 1)
         self.assertIn("cannot open the X display \":9999\"", result.stderr)
+        self.assertFalse(os.path.exists(folder), "the working folder was made for a program that could not start")
 
 
 if __name__ == "__main__":

@@ -84,6 +84,7 @@ void QtShell::createViewer(platform::WindowEvents& events) {
     viewer_->onClose = [&events] { events.onViewerClosed(); };
     viewer_->onExposed = [&events] { events.onViewerExposed(); };
     viewer_->show();
+    if (Display* qt = qtDisplay()) x11::allowMoveAndCloseOnly(qt, viewer_->winId());
 }
 
 platform::OutlineShape QtShell::createFrame(platform::WindowEvents& events, const base::Image& outline) {

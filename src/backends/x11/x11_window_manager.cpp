@@ -14,4 +14,14 @@ void raiseWindow(Display* display, unsigned long window) {
     XFlush(display);
 }
 
+void allowMoveAndCloseOnly(Display* display, unsigned long window) {
+    // The Motif hints: flags (functions and decorations given), functions, decorations, input
+    // mode, status. Functions move (4) and close (32); decorations border (2), title (8), menu (16).
+    const long hints[5] = {1 | 2, 4 | 32, 2 | 8 | 16, 0, 0};
+    const Atom atom = XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    XChangeProperty(display, window, atom, atom, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(hints), 5);
+    XFlush(display);
+}
+
 }  // namespace backends::x11

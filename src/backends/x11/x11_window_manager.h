@@ -10,4 +10,8 @@ bool windowManagerRunning(Display* display);
 // until the toolkit next talks to the server.
 void raiseWindow(Display* display, unsigned long window);
 
+// Tells the window manager that `window` may be moved and closed only: no resizing, maximizing
+// or minimizing, and a title with a close box. The toolkit's own hints also offer resizing.
+void allowMoveAndCloseOnly(Display* display, unsigned long window);
+
 }  // namespace backends::x11
