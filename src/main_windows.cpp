@@ -7,7 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include <shellapi.h>
+
+#include <vector>
+
 #include "app/app.h"
+#include "app/command_line.h"
+#include "app/work_folder.h"
 #include "backends/d3d9/d3d9_device.h"
 #include "backends/win32/com_scope.h"
 #include "backends/win32/gdi_text_painter.h"
@@ -37,10 +43,68 @@ void writeLine(std::string_view line) {
     WriteFile(stream, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+// Text for a person at the prompt that started us: to our standard stream when it leads
+// somewhere (a pipe, a file, a console), else to the parent's console, else in a message box
+// (a start from Explorer or a shortcut has neither).
+void tell(DWORD which, const std::string& text, UINT boxStyle) {
+    HANDLE stream = GetStdHandle(which);
+    if ((!stream || stream == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+        stream = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
+    if (stream && stream != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        DWORD mode = 0;
+        if (GetConsoleMode(stream, &mode)) {
+            const std::wstring wide = base::toUtf16(text);
+            WriteConsoleW(stream, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+        } else {
+            WriteFile(stream, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        }
+        return;
+    }
+    MessageBoxW(nullptr, base::toUtf16(text).c_str(), L"nukitori", boxStyle);
+}
+
+// The words after the program's name, in UTF-8.
+std::vector<std::string> commandWords() {
+    std::vector<std::string> words;
+    int count = 0;
+    LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!list) return words;
+    for (int i = 1; i < count; ++i) words.push_back(base::toUtf8(list[i]));
+    LocalFree(list);
+    return words;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     base::setLogSink(writeLine);
+
+    const std::vector<std::string> words = commandWords();
+    const std::vector<std::string_view> arguments(words.begin(), words.end());
+    const app::CommandLine command = app::parseCommandLine(arguments);
+    switch (command.action) {
+        case app::CommandLine::Action::ShowHelp:
+            tell(STD_OUTPUT_HANDLE, app::helpText(), MB_OK | MB_ICONINFORMATION);
+            return 0;
+        case app::CommandLine::Action::ShowVersion:
+            tell(STD_OUTPUT_HANDLE, app::versionText(NUKITORI_VERSION) + "\n", MB_OK | MB_ICONINFORMATION);
+            return 0;
+        case app::CommandLine::Action::Misuse:
+            tell(STD_ERROR_HANDLE, "nukitori: " + command.problem + "; " + std::string(app::kUsage) + "\n",
+                 MB_OK | MB_ICONERROR);
+            return 2;
+        case app::CommandLine::Action::Run:
+            break;
+    }
+    if (!command.workFolder.empty()) {
+        if (const base::Status entered = app::enterWorkFolder(command.workFolder); !entered) {
+            tell(STD_ERROR_HANDLE, "nukitori: " + entered.error() + "\n", MB_OK | MB_ICONERROR);
+            return 1;
+        }
+    }
+
     const backends::win32::ComScope com;
 
     backends::win32::WicImageDecoder decoder;

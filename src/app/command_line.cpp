@@ -58,8 +58,13 @@ std::string helpText() {
            "  --help         show this text and exit\n"
            "  --version      show the version and exit\n"
            "\n"
+#ifdef _WIN32
+           "Started from Explorer, nukitori works in its own folder; from a shortcut or a prompt,\n"
+           "in the folder it was started in.\n";
+#else
            "Started from the desktop menu, nukitori works in the folder nukitori of the pictures\n"
            "folder and puts the sample files there when they are missing.\n";
+#endif
 }
 
 std::string versionText(std::string_view version) {

@@ -1,5 +1,6 @@
 #pragma once
-// The Linux program's command line: `nukitori [--workdir DIR]`, `--help` and `--version`. It is
+// The program's command line, the same on every system: `nukitori [--workdir DIR]`, `--help`
+// and `--version`. It is
 // read here, apart from main, so that every form can be tested without starting the program.
 #include <span>
 #include <string>

@@ -222,7 +222,7 @@ class XServer:
 class Nukitori:
     """The real binary in a temporary working directory holding the sample files."""
 
-    def __init__(self, server, samples=SAMPLES, make_folder=True, env=None, files=None):
+    def __init__(self, server, samples=SAMPLES, make_folder=True, env=None, files=None, arguments=()):
         """`files` maps further file names to their bytes, written before the program starts."""
         self.server = server
         self.workdir = tempfile.mkdtemp(prefix="nukitori-e2e-")
@@ -235,7 +235,7 @@ class Nukitori:
             os.mkdir(os.path.join(self.workdir, SAVE_FOLDER))
         self.stderr_path = os.path.join(self.workdir, "stderr.txt")
         self._stderr = open(self.stderr_path, "wb")
-        command = [os.path.abspath(os.environ.get("NUKITORI_BIN", BIN))]
+        command = [os.path.abspath(os.environ.get("NUKITORI_BIN", BIN)), *arguments]
         env = env if env is not None else server.env
         if UNDER_WINE:
             prepare_wine()

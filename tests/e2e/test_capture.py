@@ -211,6 +211,7 @@ class WithoutWindowManager(CaptureTestCase):
             return changed > 1000
         wait_until(model_changed, what="the model to show the grabbed picture after the reload")
 
+    @unittest.skipIf(UNDER_WINE, "Windows composes its windows; the Direct3D 9 viewer keeps no frame to show again")
     def test_a_frame_dragged_across_the_viewer_leaves_no_copies_of_itself_for_the_grab(self):
         # Without a compositor nothing but the viewer itself repaints what the moving frame uncovers.
         vx, vy = self.viewer_origin()

@@ -5,7 +5,7 @@ import subprocess
 import tempfile
 import unittest
 
-from harness import CLEAR_COLOUR, BIN, UNDER_WINE, Nukitori, XServer, near, wait_until
+from harness import CLEAR_COLOUR, BIN, UNDER_WINE, Nukitori, XServer, near, program_path, wait_until, wine_env
 
 
 class WithoutWindowManager(unittest.TestCase):
@@ -71,6 +71,42 @@ class WithWindowManager(unittest.TestCase):
                    what="the frame to close")
         self.assertIsNone(self.app.wait_exit(1.0), "closing the frame ended the program")
         self.assertTrue(self.server.xdotool("search", "--onlyvisible", "--name", "^ビューア$"))
+
+
+class CommandLine(unittest.TestCase):
+    """The same command line on every system, the Windows program's included."""
+
+    def setUp(self):
+        self.server = XServer()
+        self.addCleanup(self.server.close)
+
+    def run_program(self, *arguments):
+        command, env = [os.path.abspath(os.environ.get("NUKITORI_BIN", BIN)), *arguments], self.server.env
+        if UNDER_WINE:
+            command, env = ["wine", *command], wine_env(env)
+        return subprocess.run(command, env=env, capture_output=True, text=True, timeout=60)
+
+    def test_help_version_and_misuse_print_their_text_and_start_nothing(self):
+        version = self.run_program("--version")
+        self.assertEqual(version.returncode, 0, version.stderr)
+        self.assertRegex(version.stdout, r"^nukitori \d+\.\d+")
+        shown = self.run_program("--help")
+        self.assertEqual(shown.returncode, 0, shown.stderr)
+        self.assertTrue(shown.stdout.startswith("usage: nukitori [--workdir DIR]"), shown.stdout)
+        wrong = self.run_program("--no-such-option")
+        self.assertEqual(wrong.returncode, 2)
+        self.assertIn("nukitori: unknown option --no-such-option; usage: nukitori", wrong.stderr)
+        self.assertFalse(self.server.xdotool("search", "--onlyvisible", "--name", "^ビューア$"))
+
+    def test_workdir_names_the_folder_the_program_works_in(self):
+        folder = os.path.join(tempfile.mkdtemp(prefix="nukitori-workdir-"), "作業")
+        self.addCleanup(shutil.rmtree, os.path.dirname(folder), True)
+        app = Nukitori(self.server, arguments=("--workdir", program_path(folder)))
+        self.addCleanup(app.close)
+        app.window("ビューア")
+        self.assertTrue(os.path.isdir(folder), "the named working folder was not made")
+        wait_until(lambda: "作業" in app.stderr() and "lacks the sample files" in app.stderr(),
+                   what=f"the new folder's missing sample files told; stderr: {app.stderr()!r}")
 
 
 @unittest.skipIf(UNDER_WINE, "the X display checks and their texts are the Linux program's; Wine itself needs X")
