@@ -222,13 +222,18 @@ class Texts(ViewerScreen):
     def grey(self, colour):
         return near(colour, TEXT_GREY, 10)
 
+    @staticmethod
+    def ink(colour):
+        """A pixel of a glyph, its edges included: the grey mixed into the clear colour's dark red."""
+        return colour[0] >= 110 and max(colour) - min(colour) < 90
+
     def test_texts_are_grey_at_their_places_and_nowhere_else(self):
         view = self.view()
         found = {}
         for name, box in (("help text", HELP_BOX), ("second help text", SECOND_HELP_BOX),
                           ("key legend", LEGEND_BOX), ("values", VALUES_BOX)):
             ink = [(x, y) for y in range(box[1], box[3]) for x in range(box[0], box[2])
-                   if not inside((x, y), BUTTON_BOX) and self.grey(view.getpixel((x, y)))]
+                   if not inside((x, y), BUTTON_BOX) and self.ink(view.getpixel((x, y)))]
             self.assertGreater(len(ink), 50, f"the {name} shows only {len(ink)} grey pixels in {box}")
             found[name] = (min(x for x, _ in ink), min(y for _, y in ink), max(y for _, y in ink))
 
@@ -245,6 +250,20 @@ class Texts(ViewerScreen):
         left, top, bottom = found["values"]
         self.assertTrue(top >= 24 and bottom <= 41,
                         f"the values' glyphs span rows {top}..{bottom}, not a line from y 24")
+
+        # Every label of the legend and every value is whole: inside the viewer, clear of the button.
+        for name, box, count in (("key legend", LEGEND_BOX, 8), ("values", VALUES_BOX, 7)):
+            columns = sorted({x for y in range(box[1], box[3]) for x in range(box[0], box[2])
+                              if not inside((x, y), BUTTON_BOX) and self.ink(view.getpixel((x, y)))})
+            groups = [[columns[0], columns[0]]]
+            for x in columns[1:]:
+                if x - groups[-1][1] > 8:
+                    groups.append([x, x])
+                groups[-1][1] = x
+            self.assertEqual(len(groups), count, f"the {name} shows {len(groups)} words, at {groups}")
+            self.assertTrue(all(g[1] < BUTTON_BOX[0] - 2 or g[0] > BUTTON_BOX[2] + 2 for g in groups),
+                            f"a word of the {name} runs under the button: {groups}")
+            self.assertLess(groups[-1][1], 590, f"the {name} runs to the viewer's edge: {groups}")
 
         stray = [(x, y) for y in range(578) for x in range(594)
                  if self.grey(view.getpixel((x, y)))

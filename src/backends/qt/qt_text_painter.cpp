@@ -12,7 +12,7 @@
 namespace backends::qt {
 
 base::Image QtTextPainter::paint(const std::string& text, std::uint32_t colour, int pixelHeight) {
-    const QFont font = japaneseFont(pixelHeight);
+    const QFont font = japaneseFont(viewerTextPixels(pixelHeight));
     const QStringList lines = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).split('\n');
     const QFontMetrics metrics(font);
     int width = 1;
