@@ -1,5 +1,7 @@
 #include "app/app.h"
 
+#include "app/key_table.h"
+
 #include <array>
 #include <chrono>
 #include <filesystem>
@@ -334,6 +336,10 @@ void App::onShootButton() {
 
 void App::onExitButton() {
     requestQuit(0);
+}
+
+void App::onHelpKey() {
+    platform_.shell.toggleKeyWindow(keyTableText());
 }
 
 void App::onPrefixChanged(const std::string& text) {

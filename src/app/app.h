@@ -64,6 +64,7 @@ public:
     void onExitButton() override;
     void onShootButton() override;
     void onPrefixChanged(const std::string& text) override;
+    void onHelpKey() override;
 
     AppState state;
     std::optional<int> quitCode() const { return quitCode_; }

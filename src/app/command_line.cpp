@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include "app/key_table.h"
+
 #include <utility>
 
 namespace app {
@@ -60,11 +62,14 @@ std::string helpText() {
            "\n"
 #ifdef _WIN32
            "Started from Explorer, nukitori works in its own folder; from a shortcut or a prompt,\n"
-           "in the folder it was started in.\n";
+           "in the folder it was started in.\n"
 #else
            "Started from the desktop menu, nukitori works in the folder nukitori of the pictures\n"
-           "folder and puts the sample files there when they are missing.\n";
+           "folder and puts the sample files there when they are missing.\n"
 #endif
+           "\n"
+           "Keys (F1 in nukitori shows them too):\n\n" +
+           keyTableText();
 }
 
 std::string versionText(std::string_view version) {

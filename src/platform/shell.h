@@ -37,6 +37,8 @@ public:
     virtual std::optional<std::string> frameEditText() = 0;
     // The viewer's client-area origin in screen coordinates.
     virtual base::Point viewerClientOrigin() = 0;
+    // Opens the key window showing `text` (UTF-8 lines), or closes it when it is open.
+    virtual void toggleKeyWindow(const std::string& text) { (void)text; }
 };
 
 }  // namespace platform

@@ -19,6 +19,7 @@ public:
     virtual void onExitButton() = 0;                            // frame button 1001
     virtual void onShootButton() = 0;                           // frame button 1002
     virtual void onPrefixChanged(const std::string& text) = 0;  // edit box 1003, UTF-8
+    virtual void onHelpKey() {}                                 // F1 pressed in one of our windows
 };
 
 }  // namespace platform

@@ -121,6 +121,26 @@ class OverlayAndModelKeys(unittest.TestCase):
         self.server.tap(self.key("Escape"))
         self.assertEqual(self.app.wait_exit(), 0, f"Escape did not end the program with 0: {self.app.stderr()}")
 
+    def test_f1_opens_and_closes_the_key_window_and_escape_still_quits(self):
+        def key_window():
+            return self.server.xdotool("search", "--onlyvisible", "--name", r"^キー一覧 \(Keys\)$")
+        self.app.focus(self.viewer)
+        self.server.tap(self.key("F1"))
+        keys = wait_until(key_window, what="the key window after F1")
+        self.server.tap(self.key("F1"))
+        wait_until(lambda: not key_window(), what="the key window to close on F1 again")
+        self.app.focus(self.viewer)
+        self.server.tap(self.key("F1"))
+        keys = wait_until(key_window, what="the key window after F1 once more").split()[0]
+        x, y, w, h = self.app.geometry(keys)
+        click_at(self.server, x + w - 40, y + h - 20)  # its close button, bottom right
+        wait_until(lambda: not key_window(), what="the key window to close on its button")
+        time.sleep(0.3)
+        self.assertIsNone(self.app.process.poll(), f"closing the key window ended the program: {self.app.stderr()}")
+        self.app.focus(self.viewer)
+        self.server.tap(self.key("Escape"))
+        self.assertEqual(self.app.wait_exit(), 0, f"Escape did not end the program with 0: {self.app.stderr()}")
+
     def test_d_typed_into_the_frames_edit_box_also_moves_the_overlay(self):
         fx, fy, _, _ = self.app.geometry(self.frame)
         start = self.settled_left()

@@ -5,8 +5,12 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QRegion>
+#include <QScreen>
+#include <algorithm>
+#include <functional>
 
 #include "backends/qt/frame_window.h"
+#include "backends/qt/key_window.h"
 #include "backends/qt/qt_gl_context.h"
 #include "backends/qt/qt_image.h"
 #include "backends/qt/qt_image_decoder.h"
@@ -25,6 +29,7 @@ namespace {
 class KeyFilter final : public QObject {
 public:
     explicit KeyFilter(x11::OwnWindowKeys& keys) : keys_(keys) {}
+    std::function<void()> onHelpKey;  // F1 pressed in one of our windows
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
@@ -34,6 +39,12 @@ protected:
                 auto* key = static_cast<QKeyEvent*>(event);
                 if (!key->isAutoRepeat())
                     keys_.keyEvent(key->nativeScanCode(), event->type() == QEvent::KeyPress);
+                // Each event comes once per window it passes through: the top-level one counts.
+                if (key->key() == Qt::Key_F1 && event->type() == QEvent::KeyPress && !key->isAutoRepeat() &&
+                    watched->isWindowType() && onHelpKey) {
+                    onHelpKey();
+                    return true;
+                }
                 break;
             }
             case QEvent::ApplicationStateChange:
@@ -83,6 +94,7 @@ void QtShell::createViewer(platform::WindowEvents& events) {
     viewer_->onDrop = [&events](const std::string& path) { events.onFileDropped(path); };
     viewer_->onClose = [&events] { events.onViewerClosed(); };
     viewer_->onExposed = [&events] { events.onViewerExposed(); };
+    static_cast<KeyFilter*>(keyFilter_.get())->onHelpKey = [&events] { events.onHelpKey(); };
     viewer_->show();
     if (Display* qt = qtDisplay()) x11::allowMoveAndCloseOnly(qt, viewer_->winId());
 }
@@ -134,6 +146,24 @@ std::optional<std::string> QtShell::frameEditText() {
 base::Point QtShell::viewerClientOrigin() {
     const QPoint origin = viewer_->mapToGlobal(QPoint(0, 0));
     return {origin.x(), origin.y()};
+}
+
+void QtShell::toggleKeyWindow(const std::string& text) {
+    if (keys_ && keys_->isVisible()) {
+        keys_->close();
+        return;
+    }
+    keys_ = std::make_unique<KeyWindow>(text);
+    // Beside the viewer where the screen has room, else as far right as it fits.
+    keys_->adjustSize();
+    if (viewer_ && viewer_->screen()) {
+        const QRect screen = viewer_->screen()->availableGeometry();
+        const int x = std::min(viewer_->frameGeometry().right() + 8, screen.right() + 1 - keys_->frameGeometry().width());
+        keys_->move(std::max(screen.left(), x), viewer_->frameGeometry().top());
+    }
+    keys_->show();
+    keys_->raise();
+    keys_->activateWindow();
 }
 
 void QtShell::paceFrame() {

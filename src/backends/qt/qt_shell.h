@@ -20,6 +20,7 @@ namespace backends::qt {
 
 class ViewerWindow;
 class FrameWindow;
+class KeyWindow;
 
 class QtShell final : public platform::Shell {
 public:
@@ -36,6 +37,7 @@ public:
     std::optional<std::string> frameEditText() override;
     base::Point viewerClientOrigin() override;
     void paceFrame() override;
+    void toggleKeyWindow(const std::string& text) override;
     // An OpenGL context on the viewer's surface, for the device that main pairs with this shell.
     base::Result<std::unique_ptr<device::GlContext>> createViewerContext();
 
@@ -44,6 +46,7 @@ private:
     std::unique_ptr<QObject> keyFilter_;
     std::unique_ptr<ViewerWindow> viewer_;
     std::unique_ptr<FrameWindow> frame_;
+    std::unique_ptr<KeyWindow> keys_;
     platform::FramePacer pacer_;
     QTimer wake_;  // ends the wait for events when the next poll is due
 };
