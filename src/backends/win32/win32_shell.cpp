@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <string>
 
 #include "backends/win32/frame_window.h"
 #include "backends/win32/gdi_objects.h"
@@ -11,6 +12,7 @@
 #include "backends/win32/viewer_window.h"
 #include "backends/win32/window_class.h"
 #include "base/log.h"
+#include "base/os/windows_text.h"
 #include "platform/frame_pacer.h"
 #include "platform/window_layout.h"
 
@@ -19,6 +21,8 @@ namespace backends::win32 {
 namespace {
 
 using Clock = platform::FramePacer::Clock;
+constexpr const wchar_t* kKeyWindowClassName = L"nukitoriKeys";
+constexpr int kKeyCloseButton = 1;
 // Windows 10 1803 and later; older systems refuse it and get an ordinary timer.
 constexpr DWORD kHighResolutionTimer = 0x00000002;
 constexpr const wchar_t* kUnusedClassName = L"NORMALDLG";
@@ -56,6 +60,31 @@ private:
     HANDLE timer_ = nullptr;
 };
 
+// The key window: the list in a read-only box, and a button that closes it; closing it leaves
+// the program running.
+LRESULT CALLBACK keyWindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_COMMAND:
+            if (LOWORD(wParam) == kKeyCloseButton) DestroyWindow(window);
+            return 0;
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, wParam, lParam);
+    }
+}
+
+// The list with the line breaks an edit box shows.
+std::wstring editBoxText(const std::string& text) {
+    std::wstring lines;
+    for (const wchar_t c : base::toUtf16(text)) {
+        if (c == L'\n') lines += L'\r';
+        lines += c;
+    }
+    return lines;
+}
+
 }  // namespace
 
 struct Win32Shell::Native {
@@ -65,6 +94,9 @@ struct Win32Shell::Native {
     Font frameFont = createGothicFont(-platform::kControlFontPixels, DRAFT_QUALITY);
     bool viewerClassRegistered = false;
     bool frameClassRegistered = false;
+    bool keyClassRegistered = false;
+    HWND keyWindow = nullptr;
+    Font keyFont = createGothicFont(-13, ANTIALIASED_QUALITY);
     ViewerWindow viewer;
     FrameWindow frame;
     platform::WindowEvents* events = nullptr;
@@ -83,6 +115,8 @@ Win32Shell::~Win32Shell() {
     native_->events = nullptr;
     native_->frame.detach();
     native_->viewer.detach();
+    if (native_->keyWindow && IsWindow(native_->keyWindow)) DestroyWindow(native_->keyWindow);
+    if (native_->keyClassRegistered) UnregisterClassW(kKeyWindowClassName, native_->instance);
     if (native_->frame.handle()) DestroyWindow(native_->frame.handle());
     if (native_->viewer.handle()) DestroyWindow(native_->viewer.handle());
     if (native_->frameClassRegistered) UnregisterClassW(FrameWindow::kClassName, native_->instance);
@@ -153,6 +187,11 @@ void Win32Shell::processPendingEvents() {
             if (native_->events) native_->events->onViewerClosed();
             return;
         }
+        // F1 pressed (not repeated) in any of our windows, the controls included.
+        if (message.message == WM_KEYDOWN && message.wParam == VK_F1 && !(message.lParam & (1 << 30))) {
+            if (native_->events) native_->events->onHelpKey();
+            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
@@ -164,6 +203,44 @@ std::optional<base::Rect> Win32Shell::frameWindowRect() {
 
 std::optional<std::string> Win32Shell::frameEditText() {
     return native_->frame.prefixText();
+}
+
+void Win32Shell::toggleKeyWindow(const std::string& text) {
+    Native& n = *native_;
+    if (n.keyWindow && IsWindow(n.keyWindow)) {
+        DestroyWindow(n.keyWindow);
+        n.keyWindow = nullptr;
+        return;
+    }
+    if (!n.keyClassRegistered)
+        n.keyClassRegistered =
+            registerWindowClass(n.instance, kKeyWindowClassName, keyWindowProcedure, n.background.get());
+    constexpr int width = 900, height = 660;
+    // Beside the viewer where the screen has room, else as far right as it fits.
+    RECT viewer{};
+    GetWindowRect(n.viewer.handle(), &viewer);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(n.viewer.handle(), MONITOR_DEFAULTTONEAREST), &monitor);
+    const int x = std::max<int>(monitor.rcWork.left,
+                           std::min<int>(viewer.right + 8, monitor.rcWork.right - width));
+    n.keyWindow = CreateWindowExW(0, kKeyWindowClassName, L"キー一覧 (Keys)", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                                  x, viewer.top, width, height, nullptr, nullptr, n.instance, nullptr);
+    if (!n.keyWindow) return;
+    RECT client{};
+    GetClientRect(n.keyWindow, &client);
+    const HWND list = CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"EDIT", editBoxText(text).c_str(),
+        WS_CHILD | WS_VISIBLE | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL, 8, 8,
+        client.right - 16, client.bottom - 52, n.keyWindow, nullptr, n.instance, nullptr);
+    const HWND close = CreateWindowExW(0, L"BUTTON", L"閉じる (Close)", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON,
+                                       client.right - 128, client.bottom - 36, 120, 28, n.keyWindow,
+                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(kKeyCloseButton)), n.instance,
+                                       nullptr);
+    for (const HWND control : {list, close})
+        if (control) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(n.keyFont.get()), FALSE);
+    ShowWindow(n.keyWindow, SW_SHOW);
+    SetForegroundWindow(n.keyWindow);
 }
 
 base::Point Win32Shell::viewerClientOrigin() {

@@ -28,6 +28,7 @@ public:
     std::optional<base::Rect> frameWindowRect() override;
     std::optional<std::string> frameEditText() override;
     base::Point viewerClientOrigin() override;
+    void toggleKeyWindow(const std::string& text) override;
 
     // The viewer window the device draws on; null before createViewer.
     HWND viewerWindow() const;
