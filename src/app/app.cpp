@@ -129,7 +129,11 @@ int App::run() {
         platform_.shell.processPendingEvents();
         if (quitCode_) break;
         idlePass();
-        platform_.shell.paceFrame();
+        // An untouched viewer sleeps until something happens instead of polling 60 times a second.
+        if (!lastPassBusy_ && !platform_.keyboard.anyKeyMayBeHeld())
+            platform_.shell.waitForEvents();
+        else
+            platform_.shell.paceFrame();
     }
     shutdown();
     return *quitCode_;
@@ -139,7 +143,8 @@ void App::idlePass() {
     state.save.numberedSave = 0;
     input::pollKeyboard(state.view, state.save, platform_.keyboard, *this);
     const bool changed = redraw_.changed(state.view, state.save);
-    if (!changed && !redraw_.settling()) return;
+    lastPassBusy_ = changed || redraw_.settling();
+    if (!lastPassBusy_) return;
     drawFrame();
     redraw_.drawn(state.view, state.save, changed);
 }

@@ -92,6 +92,7 @@ private:
     std::unique_ptr<render::ModelObject> currentModel_;
     std::optional<int> quitCode_;
     bool framesDrawn_ = false;
+    bool lastPassBusy_ = true;  // the last pass drew, or the one after it must
     RedrawDecision redraw_;
     bool dropped_ = false;  // a dropped file is always read, even when it looks unchanged
     std::vector<std::string> lastModelReport_;

@@ -11,6 +11,9 @@ public:
     virtual bool isHeld(int virtualKey) = 0;
     // Held physically, whichever window has the focus (GetAsyncKeyState).
     virtual bool isHeldAnywhere(int virtualKey) = 0;
+    // False only when no key is held anywhere and every press will arrive as an event that ends
+    // the shell's wait for events; a backend that cannot know says true.
+    virtual bool anyKeyMayBeHeld() { return true; }
 };
 
 }  // namespace platform

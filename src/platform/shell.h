@@ -29,6 +29,9 @@ public:
     // Waits until the next key poll is due, one display period after the last, running the
     // window events that arrive meanwhile; at once when presenting already waited that long.
     virtual void paceFrame() {}
+    // Waits for the next window or key event, however long that takes (used when nothing is
+    // held, moving or left to draw); a shell that cannot wake on every key event paces instead.
+    virtual void waitForEvents() { paceFrame(); }
     // Runs every pending window event (the handlers run inside), without waiting.
     virtual void processPendingEvents() = 0;
     // The capture frame's outer rectangle in screen coordinates; nothing once it is closed.

@@ -145,12 +145,15 @@ TEST_F(AppOnDoubles, EscapeEndsTheLoopAfterItsPassWithExitCode0AndShutsDownOverl
     ASSERT_TRUE(started) << started.error();
     int passes = 0;
     shell.pendingEvents = [&] {
-        if (++passes == 3) keyboard.press(0x1B);
+        if (++passes == 5) keyboard.press(0x1B);
     };
     EXPECT_EQ(app.run(), 0);
-    // Escape was seen in the third pass, which still ran to its end; each pass waited once.
-    EXPECT_EQ(keyboard.refreshCount, 3);
-    EXPECT_EQ(shell.paceFrameCount, 3) << "every pass waits for the next display period";
+    // Escape was seen in the fifth pass, which still ran to its end; each pass waited once: for
+    // the next display period while drawing (the first frame and the one that settles it) or
+    // while a key is held, and for the next event while nothing changes.
+    EXPECT_EQ(keyboard.refreshCount, 5);
+    EXPECT_EQ(shell.paceFrameCount, 3);
+    EXPECT_EQ(shell.waitForEventsCount, 2) << "an untouched viewer did not wait for events";
     const int overlayGone = device->find("releaseVertexBuffer");
     const int modelGone = device->find("releaseMesh");
     ASSERT_GE(overlayGone, 0);

@@ -249,7 +249,7 @@ TEST_F(Grab, WriteFailuresAreReportedWithTheSystemsReason) {
     state.save.numberedSave = 0;
     capture::frameGrab(state.save, shell, screen);
     const std::string textureSaid = log.take();
-    EXPECT_EQ(textureSaid.rfind("フィルター.bmp: ", 0), 0u)
+    EXPECT_EQ(textureSaid.rfind("nukitori: フィルター.bmp: ", 0), 0u)
         << "stderr does not name the file: " << textureSaid;
     EXPECT_EQ(std::count(textureSaid.begin(), textureSaid.end(), '\n'), 1) << "not one line: " << textureSaid;
     EXPECT_EQ(state.save.saveCounter, 2) << "a plain grab changed the counter";

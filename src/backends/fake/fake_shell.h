@@ -27,6 +27,7 @@ public:
     }
     void showCursor() override;
     void paceFrame() override;
+    void waitForEvents() override { ++waitForEventsCount; }
     void processPendingEvents() override;
     std::optional<base::Rect> frameWindowRect() override;
     std::optional<std::string> frameEditText() override;
@@ -47,6 +48,7 @@ public:
     base::Image frameOutline;
     platform::OutlineShape outlineShape = platform::OutlineShape::Taken;
     int paceFrameCount = 0;
+    int waitForEventsCount = 0;
 
     // The frame as created at the screen's top-left corner with its layout's size.
     std::optional<base::Rect> frameRect = base::Rect{0, 0, platform::frame::kWidth, platform::frame::kHeight};

@@ -25,6 +25,7 @@ public:
     bool isHeldAnywhere(int virtualKey) override {
         return held_.count(virtualKey) != 0 || elsewhere_.count(virtualKey) != 0;
     }
+    bool anyKeyMayBeHeld() override { return !held_.empty() || !elsewhere_.empty(); }
     int refreshCount = 0;
 
 private:

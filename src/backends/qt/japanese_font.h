@@ -19,9 +19,10 @@ inline QFont japaneseFont(int pixelHeight) {
 
 // The pixel height IPAPGothic is drawn at for the viewer's texts of `height`: its glyphs are wider
 // than MS P Gothic's, and at the full height the key legend and the values run under the capture
-// button and past the viewer's edge; at four fifths every label and value is whole.
+// button and past the viewer's edge; at five sevenths every label and value is whole, the
+// light's values at 100 % included.
 inline int viewerTextPixels(int height) {
-    return height * 4 / 5;
+    return height * 5 / 7;
 }
 
 }  // namespace backends::qt

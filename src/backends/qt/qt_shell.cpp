@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QRegion>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <functional>
 
@@ -84,6 +85,10 @@ QtShell::QtShell(Display* display, x11::OwnWindowKeys& ownKeys)
     QCoreApplication::instance()->installEventFilter(keyFilter_.get());
     wake_.setSingleShot(true);
     wake_.setTimerType(Qt::PreciseTimer);
+    keyEvents_ = std::make_unique<QSocketNotifier>(x11::connectionSocket(display_), QSocketNotifier::Read);
+    // Only while waiting: the key poll reads the socket once a frame, and a socket left readable
+    // in between would keep waking the paced loop.
+    keyEvents_->setEnabled(false);
 }
 
 QtShell::~QtShell() = default;
@@ -164,6 +169,22 @@ void QtShell::toggleKeyWindow(const std::string& text) {
     keys_->show();
     keys_->raise();
     keys_->activateWindow();
+}
+
+void QtShell::waitForEvents() {
+    // The key poll reads its connection's queue to the end, so what arrives after it makes the
+    // socket readable; a flush first, so that nothing we asked for waits in our own buffer.
+    if (x11::flushAndCheckEvents(display_)) return;
+    // Without a window manager nothing keeps the frame above other windows but itself, twice a
+    // second; with one, nothing wakes the program but its events.
+    const bool raising = frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_);
+    if (raising) wake_.start(500);
+    keyEvents_->setEnabled(true);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    keyEvents_->setEnabled(false);
+    wake_.stop();
+    if (raising) x11::raiseWindow(display_, frame_->winId());
+    pacer_.waited(platform::FramePacer::Clock::now());
 }
 
 void QtShell::paceFrame() {

@@ -15,6 +15,7 @@
 // Xlib's display, without Xlib's macros in Qt code.
 typedef struct _XDisplay Display;
 class QObject;
+class QSocketNotifier;
 
 namespace backends::qt {
 
@@ -37,6 +38,7 @@ public:
     std::optional<std::string> frameEditText() override;
     base::Point viewerClientOrigin() override;
     void paceFrame() override;
+    void waitForEvents() override;
     void toggleKeyWindow(const std::string& text) override;
     // An OpenGL context on the viewer's surface, for the device that main pairs with this shell.
     base::Result<std::unique_ptr<device::GlContext>> createViewerContext();
@@ -49,6 +51,8 @@ private:
     std::unique_ptr<KeyWindow> keys_;
     platform::FramePacer pacer_;
     QTimer wake_;  // ends the wait for events when the next poll is due
+    // Wakes the event loop when key events arrive on the key poll's own X connection.
+    std::unique_ptr<QSocketNotifier> keyEvents_;
 };
 
 }  // namespace backends::qt

@@ -29,6 +29,7 @@ public:
     bool isHeld(std::size_t key) const {
         return key < kKeys && (down_.test(key) || pressedForPoll_.test(key));
     }
+    bool anyHeld() const { return down_.any() || pressedForPoll_.any() || pressedSincePoll_.any(); }
 
 private:
     std::bitset<kKeys> down_;

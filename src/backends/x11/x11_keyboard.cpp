@@ -115,6 +115,11 @@ bool X11Keyboard::isHeldAnywhere(int virtualKey) {
     return (static_cast<unsigned char>(keymap_[code / 8]) >> (code % 8)) & 1u;
 }
 
+bool X11Keyboard::anyKeyMayBeHeld() {
+    // Without raw events, presses elsewhere arrive as nothing: only polling sees them.
+    return rawEventsOpcode_ < 0 || XPending(display_) > 0 || anywhere_.anyHeld() || ownWindows_.anyHeld();
+}
+
 bool X11Keyboard::isHeld(int virtualKey) {
     const std::uint8_t code = keycodeOf(virtualKey);
     return code != 0 && ownWindows_.isHeld(code);

@@ -26,6 +26,7 @@ public:
 
     void refresh() override;
     bool isHeld(int virtualKey) override;
+    bool anyKeyMayBeHeld() override;
     bool isHeldAnywhere(int virtualKey) override;
 
     // Virtual key -> physical keycode on this display.

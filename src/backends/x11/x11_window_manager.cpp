@@ -14,6 +14,15 @@ void raiseWindow(Display* display, unsigned long window) {
     XFlush(display);
 }
 
+int connectionSocket(Display* display) {
+    return ConnectionNumber(display);
+}
+
+bool flushAndCheckEvents(Display* display) {
+    XFlush(display);
+    return XPending(display) > 0;
+}
+
 void allowMoveAndCloseOnly(Display* display, unsigned long window) {
     // The Motif hints: flags (functions and decorations given), functions, decorations, input
     // mode, status. Functions move (4) and close (32); decorations border (2), title (8), menu (16).

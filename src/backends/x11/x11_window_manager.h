@@ -14,4 +14,9 @@ void raiseWindow(Display* display, unsigned long window);
 // or minimizing, and a title with a close box. The toolkit's own hints also offer resizing.
 void allowMoveAndCloseOnly(Display* display, unsigned long window);
 
+// The connection's socket, readable when events arrive.
+int connectionSocket(Display* display);
+// Sends what the connection holds back, then says whether events wait in its queue.
+bool flushAndCheckEvents(Display* display);
+
 }  // namespace backends::x11
