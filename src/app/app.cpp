@@ -1,13 +1,12 @@
 #include "app/app.h"
 
-#include "app/key_table.h"
-
 #include <array>
 #include <chrono>
 #include <filesystem>
 #include <span>
 #include <utility>
 
+#include "app/key_table.h"
 #include "base/file_bytes.h"
 #include "base/file_names.h"
 #include "base/log.h"

@@ -215,6 +215,9 @@ class WithoutWindowManager(CaptureTestCase):
     def test_a_frame_dragged_across_the_viewer_leaves_no_copies_of_itself_for_the_grab(self):
         # Without a compositor nothing but the viewer itself repaints what the moving frame uncovers.
         vx, vy = self.viewer_origin()
+        # The viewer's first frame is on the screen (a sanitizer build takes its time).
+        wait_until(lambda: near(self.server.screenshot().getpixel((vx + 585, vy + 570)), CLEAR_COLOUR),
+                   what="the viewer's first frame")
         target = (vx + 200, vy + 240)
         fx, fy, fw, fh = self.geometry(self.frame)
         hole = (target[0] + HOLE[0], target[1] + HOLE[1], HOLE[2], HOLE[3])
