@@ -172,12 +172,12 @@ void QtShell::toggleKeyWindow(const std::string& text) {
 }
 
 void QtShell::waitForEvents() {
-    // The key poll reads its connection's queue to the end, so what arrives after it makes the
-    // socket readable; a flush first, so that nothing we asked for waits in our own buffer.
-    if (x11::flushAndCheckEvents(display_)) return;
     // Without a window manager nothing keeps the frame above other windows but itself, twice a
     // second; with one, nothing wakes the program but its events.
     const bool raising = frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_);
+    // Events that came while that asked the server are in the connection's queue, not its
+    // socket: they are handled now. From here on, what arrives makes the socket readable.
+    if (x11::flushAndCheckEvents(display_)) return;
     if (raising) wake_.start(500);
     keyEvents_->setEnabled(true);
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
