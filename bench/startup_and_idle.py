@@ -6,7 +6,11 @@ colour at a point of its client area that nothing else covers (aim: under 300 ms
 Idle: the CPU the running, untouched program takes over a few seconds (aim: far below one core,
 since the main loop is paced to 60 Hz).
 
-Usage: startup_and_idle.py [--bin PATH] [--runs N] [--idle-seconds S] [--json]
+With --f3d PATH (Debian's f3d package), f3d is measured the same way in the same run, opening the sample glTF: its
+first painted pixel (a corner of its window leaving black) and its idle load; the figures are
+reported beside nukitori's, as ratios.
+
+Usage: startup_and_idle.py [--bin PATH] [--f3d PATH] [--runs N] [--idle-seconds S] [--json]
 """
 import argparse
 import ctypes
@@ -14,6 +18,7 @@ import ctypes.util
 import json
 import os
 import statistics
+import subprocess
 import sys
 import time
 
@@ -136,12 +141,78 @@ def wait_gone(xlib, probe, timeout=5.0):
         time.sleep(0.005)
 
 
+class F3d:
+    """f3d opening the sample glTF, timed from just before exec."""
+
+    def __init__(self, server, binary):
+        self.started = time.monotonic()
+        self.process = subprocess.Popen([binary, os.path.join(ROOT, "assets", "model.glb")], env=server.env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def close(self):
+        self.process.terminate()
+        try:
+            self.process.wait(5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait()
+
+
+def f3d_first_pixel(server, xlib, run, timeout=20.0):
+    """Seconds from exec to the first non-black pixel 10 px inside f3d's window."""
+    probe = None
+    deadline = run.started + timeout
+    while time.monotonic() < deadline:
+        if probe is None:
+            found = server.xdotool("search", "--onlyvisible", "--name", "^F3D")
+            if found:
+                values = dict(line.partition("=")[::2] for line in
+                              server.xdotool("getwindowgeometry", "--shell", found.split()[-1]).splitlines())
+                probe = int(values["X"]) + 10, int(values["Y"]) + 10
+        else:
+            colour = xlib.pixel(*probe)
+            if colour is not None and max(colour) > 8:
+                return time.monotonic() - run.started
+        if run.process.poll() is not None:
+            raise RuntimeError(f"f3d ended with {run.process.returncode}")
+        time.sleep(0.0005 if probe else 0.005)
+    raise TimeoutError("f3d painted nothing")
+
+
+def idle_fraction(pid, seconds):
+    cpu0, wall0 = cpu_seconds(pid), time.monotonic()
+    time.sleep(seconds)
+    return (cpu_seconds(pid) - cpu0) / (time.monotonic() - wall0)
+
+
+def measure_f3d(server, xlib, binary, runs, idle_seconds):
+    times = []
+    for _ in range(runs + 1):  # the first fills the caches and is not counted
+        run = F3d(server, binary)
+        try:
+            times.append(f3d_first_pixel(server, xlib, run) * 1000)
+        finally:
+            run.close()
+        time.sleep(0.3)
+    times = times[1:]
+    run = F3d(server, binary)
+    try:
+        f3d_first_pixel(server, xlib, run)
+        time.sleep(1.0)
+        idle = idle_fraction(run.process.pid, idle_seconds)
+    finally:
+        run.close()
+    return {"startup_ms_median": round(statistics.median(times), 1), "startup_ms_all": [round(t, 1) for t in times],
+            "idle_cpu_fraction": round(idle, 4)}
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--bin", default=os.environ.get("NUKITORI_BIN", os.path.join(ROOT, "build-bench", "nukitori")))
     parser.add_argument("--runs", type=int, default=10)
     parser.add_argument("--idle-seconds", type=float, default=5.0)
     parser.add_argument("--json", action="store_true", help="print the figures as JSON too")
+    parser.add_argument("--f3d", help="f3d's program, measured beside nukitori in the same run")
     args = parser.parse_args()
     binary = os.path.abspath(args.bin)
     if not os.access(binary, os.X_OK):
@@ -198,6 +269,8 @@ def main():
             }
         finally:
             idle.close()
+        if args.f3d:
+            figures["f3d"] = measure_f3d(server, xlib, args.f3d, args.runs, args.idle_seconds)
     finally:
         xlib.close()
         server.close()
@@ -209,6 +282,13 @@ def main():
     i = figures["idle"]
     print(f"idle over {i['seconds']} s: nukitori {i['nukitori_cpu_fraction'] * 100:.1f}% of one core "
           f"({i['nukitori_threads']} threads, RSS {i['nukitori_rss']}), Xvfb {i['xvfb_cpu_fraction'] * 100:.1f}%")
+    if args.f3d:
+        f = figures["f3d"]
+        print(f"f3d in the same run: start-up median {f['startup_ms_median']} ms (each {f['startup_ms_all']}), "
+              f"idle {f['idle_cpu_fraction'] * 100:.2f}% of one core")
+        print(f"nukitori / f3d start-up: {s['median'] / f['startup_ms_median']:.2f} (target at most 0.45); "
+              f"idle: nukitori {i['nukitori_cpu_fraction'] * 100:.2f}% against f3d "
+              f"{f['idle_cpu_fraction'] * 100:.2f}% (target at most f3d's + 0.2%)")
     if args.json:
         print(json.dumps(figures, ensure_ascii=False))
 
