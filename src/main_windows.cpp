@@ -26,21 +26,27 @@
 
 namespace {
 
-// One line to the debugger and to stderr: UTF-16 to a console, UTF-8 bytes to a file or pipe.
-void writeLine(std::string_view line) {
-    const std::wstring wide = base::toUtf16(line) + L"\n";
-    OutputDebugStringW(wide.c_str());
-    const HANDLE stream = GetStdHandle(STD_ERROR_HANDLE);
-    if (!stream || stream == INVALID_HANDLE_VALUE) return;
+// Writes UTF-8 `text` to `stream`: as UTF-16 to a console, as bytes to a file or pipe.
+void writeTo(HANDLE stream, std::string_view text) {
     DWORD written = 0;
     DWORD mode = 0;
     if (GetConsoleMode(stream, &mode)) {
+        const std::wstring wide = base::toUtf16(text);
         WriteConsoleW(stream, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
         return;
     }
-    std::string bytes(line);
-    bytes += '\n';
-    WriteFile(stream, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    WriteFile(stream, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+bool usable(HANDLE stream) {
+    return stream && stream != INVALID_HANDLE_VALUE;
+}
+
+// One line to the debugger and to stderr.
+void writeLine(std::string_view line) {
+    const std::string text = std::string(line) + "\n";
+    OutputDebugStringW(base::toUtf16(text).c_str());
+    if (const HANDLE stream = GetStdHandle(STD_ERROR_HANDLE); usable(stream)) writeTo(stream, text);
 }
 
 // Text for a person at the prompt that started us: to our standard stream when it leads
@@ -48,18 +54,10 @@ void writeLine(std::string_view line) {
 // (a start from Explorer or a shortcut has neither).
 void tell(DWORD which, const std::string& text, UINT boxStyle) {
     HANDLE stream = GetStdHandle(which);
-    if ((!stream || stream == INVALID_HANDLE_VALUE) && AttachConsole(ATTACH_PARENT_PROCESS)) {
+    if (!usable(stream) && AttachConsole(ATTACH_PARENT_PROCESS))
         stream = CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
-    }
-    if (stream && stream != INVALID_HANDLE_VALUE) {
-        DWORD written = 0;
-        DWORD mode = 0;
-        if (GetConsoleMode(stream, &mode)) {
-            const std::wstring wide = base::toUtf16(text);
-            WriteConsoleW(stream, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-        } else {
-            WriteFile(stream, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-        }
+    if (usable(stream)) {
+        writeTo(stream, text);
         return;
     }
     MessageBoxW(nullptr, base::toUtf16(text).c_str(), L"nukitori", boxStyle);

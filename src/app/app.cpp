@@ -16,6 +16,7 @@
 #include "capture/overlay_capture.h"
 #include "capture/sample_record.h"
 #include "input/poll_keyboard.h"
+#include "model/model_paths.h"
 #include "model/model_reader.h"
 #include "render/object_label.h"
 #include "render/render_frame.h"
@@ -65,8 +66,7 @@ std::string fileName(const std::string& path) {
 std::string missingSampleFiles() {
     std::string missing;
     for (std::string_view file : base::kSampleFiles) {
-        std::error_code ignored;
-        if (std::filesystem::is_regular_file(base::pathFromUtf8(std::string(file)), ignored)) continue;
+        if (model::isRegularFile(std::string(file))) continue;
         missing += (missing.empty() ? "" : ", ") + std::string(file);
     }
     return missing;
