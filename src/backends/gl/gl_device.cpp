@@ -1,5 +1,6 @@
 #include "backends/gl/gl_device.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -18,10 +19,12 @@ namespace {
 using device::RenderState;
 using device::TextureStageState;
 
-// One stage of a program; its info log is the reason it did not compile.
-base::Result<unsigned> compileStage(GLenum type, const char* source) {
+// One stage of a program from its source with `defines` in front; its info log is the reason it
+// did not compile.
+base::Result<unsigned> compileStage(GLenum type, const std::string& defines, const char* source) {
     const unsigned shader = glCreateShader(type);
-    glShaderSource(shader, 1, &source, nullptr);
+    const char* parts[] = {shaders::kVersion, defines.c_str(), source};
+    glShaderSource(shader, 3, parts, nullptr);
     glCompileShader(shader);
     GLint ok = 0;
     glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
@@ -32,10 +35,10 @@ base::Result<unsigned> compileStage(GLenum type, const char* source) {
     return base::Failure{std::string("a shader did not compile: ") + log};
 }
 
-base::Result<unsigned> compile(const char* vertex, const char* fragment) {
-    auto vs = compileStage(GL_VERTEX_SHADER, vertex);
+base::Result<unsigned> compile(const char* vertex, const char* fragment, const std::string& defines = {}) {
+    auto vs = compileStage(GL_VERTEX_SHADER, defines, vertex);
     if (!vs) return vs.failure();
-    auto fs = compileStage(GL_FRAGMENT_SHADER, fragment);
+    auto fs = compileStage(GL_FRAGMENT_SHADER, defines, fragment);
     if (!fs) {
         glDeleteShader(*vs);
         return fs.failure();
@@ -53,8 +56,25 @@ base::Result<unsigned> compile(const char* vertex, const char* fragment) {
     return base::Failure{"a shader program did not link"};
 }
 
-void setColour(unsigned program, const char* name, const base::ColourValue& c) {
-    glUniform4f(glGetUniformLocation(program, name), c.r, c.g, c.b, c.a);
+// The defines line of a mesh or stage program (see the shaders).
+std::string definesOf(unsigned features) {
+    std::string defines;
+    const auto define = [&](const char* name, unsigned bit) {
+        defines += std::string("#define ") + name + ((features & bit) ? " 1\n" : " 0\n");
+    };
+    define("LIGHT", GlDevice::kLight);
+    define("SPECULAR", GlDevice::kSpecular);
+    define("TEXTURE", GlDevice::kTexture);
+    define("VERTEX_COLOUR", GlDevice::kVertexColour);
+    return defines;
+}
+
+float saturate(float v) {
+    return std::clamp(v, 0.0f, 1.0f);
+}
+
+bool isBlack(const base::ColourValue& c) {
+    return c.r == 0.0f && c.g == 0.0f && c.b == 0.0f;
 }
 
 void setMatrix(unsigned program, const char* name, const base::Matrix& m) {
@@ -127,12 +147,6 @@ base::Status GlDevice::initialise() {
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
         return base::Failure{"the 5-6-5 back buffer could not be created"};
-    auto lit = compile(shaders::kLitVertex, shaders::kFragment);
-    if (!lit) return lit.failure();
-    litProgram_ = *lit;
-    auto pretransformed = compile(shaders::kPretransformedVertex, shaders::kFragment);
-    if (!pretransformed) return pretransformed.failure();
-    pretransformedProgram_ = *pretransformed;
     auto text = compile(shaders::kTextVertex, shaders::kTextFragment);
     if (!text) return text.failure();
     textProgram_ = *text;
@@ -152,8 +166,7 @@ base::Status GlDevice::initialise() {
 
 GlDevice::~GlDevice() {
     if (!context_->makeCurrent()) return;
-    glDeleteProgram(litProgram_);
-    glDeleteProgram(pretransformedProgram_);
+    for (const auto& [features, made] : programs_) glDeleteProgram(made);
     glDeleteProgram(textProgram_);
     glDeleteVertexArrays(1, &streamVao_);
     glDeleteVertexArrays(1, &textVao_);
@@ -287,24 +300,29 @@ void GlDevice::applyBlend() {
     }
 }
 
-void GlDevice::applyStageUniforms(unsigned program, bool lit) {
+unsigned GlDevice::program(unsigned features) {
+    if (const auto found = programs_.find(features); found != programs_.end()) return found->second;
+    // Built when a state first needs it; one that does not build draws nothing (and is not
+    // tried again every frame).
+    auto made = features & kVertexColour ? compile(shaders::kPretransformedVertex, shaders::kFragment, definesOf(features))
+                                         : compile(shaders::kLitVertex, shaders::kFragment, definesOf(features));
+    return programs_[features] = made ? *made : 0;
+}
+
+void GlDevice::applyStageUniforms(unsigned program) {
     glUseProgram(program);
-    const auto* texture = dynamic_cast<GlTexture*>(texture_);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, texture ? texture->id() : 0);
-    glUniform1i(glGetUniformLocation(program, "stageTexture"), 0);
-    glUniform1i(glGetUniformLocation(program, "hasTexture"), texture ? 1 : 0);
+    if (const auto* texture = dynamic_cast<GlTexture*>(texture_)) {
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, texture->id());
+        glUniform1i(glGetUniformLocation(program, "stageTexture"), 0);
+        glUniform1i(glGetUniformLocation(program, "hasTexture"), 1);
+    }
     glUniform1i(glGetUniformLocation(program, "colourOp"), static_cast<int>(stage0_.colourOp));
     glUniform1i(glGetUniformLocation(program, "colourArg1"), static_cast<int>(stage0_.colourArg1));
     glUniform1i(glGetUniformLocation(program, "colourArg2"), static_cast<int>(stage0_.colourArg2));
     glUniform1i(glGetUniformLocation(program, "alphaOp"), static_cast<int>(stage0_.alphaOp));
     glUniform1i(glGetUniformLocation(program, "alphaArg1"), static_cast<int>(stage0_.alphaArg1));
     glUniform1i(glGetUniformLocation(program, "alphaArg2"), static_cast<int>(stage0_.alphaArg2));
-    glUniform1i(glGetUniformLocation(program, "addSpecular"),
-                lit && renderStates_[device::RenderState::SpecularEnable] &&
-                        renderStates_[device::RenderState::Lighting]
-                    ? 1
-                    : 0);
     applyBlend();
 }
 
@@ -312,9 +330,11 @@ void GlDevice::drawPrimitive(device::PrimitiveType type, std::uint32_t startVert
                              std::uint32_t primitiveCount) {
     auto* buffer = dynamic_cast<GlVertexBuffer*>(stream_);
     if (!buffer || streamStride_ != 28 || primitiveCount == 0) return;
-    applyStageUniforms(pretransformedProgram_, false);
-    glUniform2f(glGetUniformLocation(pretransformedProgram_, "viewport"), static_cast<float>(width_),
-                static_cast<float>(height_));
+    const unsigned p = program(kVertexColour | kTexture);
+    if (!p) return;
+    applyStageUniforms(p);
+    if (!dynamic_cast<GlTexture*>(texture_)) glUniform1i(glGetUniformLocation(p, "hasTexture"), 0);
+    glUniform2f(glGetUniformLocation(p, "viewport"), static_cast<float>(width_), static_cast<float>(height_));
     glBindVertexArray(streamVao_);
     glBindBuffer(GL_ARRAY_BUFFER, buffer->id());
     const auto base = static_cast<std::uintptr_t>(streamOffset_);
@@ -340,37 +360,61 @@ void GlDevice::drawSubset(device::Mesh& mesh, std::uint32_t attributeId) {
     auto* glMesh = dynamic_cast<GlMesh*>(&mesh);
     const GlMesh::Range* range = glMesh ? glMesh->range(attributeId) : nullptr;
     if (!range || range->count == 0) return;
-    const unsigned p = litProgram_;
-    applyStageUniforms(p, true);
-    setMatrix(p, "world", world_);
-    setMatrix(p, "view", view_);
-    setMatrix(p, "projection", projection_);
-    glUniform1i(glGetUniformLocation(p, "lighting"), renderStates_[device::RenderState::Lighting] ? 1 : 0);
-    glUniform1i(glGetUniformLocation(p, "specularEnable"),
-                renderStates_[device::RenderState::SpecularEnable] ? 1 : 0);
+    const bool lighting = renderStates_[device::RenderState::Lighting] != 0;
     // One directional light: the lowest enabled index.
     const device::Light* light = nullptr;
-    for (const auto& [index, l] : lights_)
-        if (lightEnabled_[index] && l.type == device::LightType::Directional) {
-            light = &l;
-            break;
-        }
-    glUniform1i(glGetUniformLocation(p, "lightOn"), light ? 1 : 0);
-    if (light) {
-        // Directions are transformed into camera space by the view's rotation.
+    if (lighting)
+        for (const auto& [index, l] : lights_)
+            if (lightEnabled_[index] && l.type == device::LightType::Directional) {
+                light = &l;
+                break;
+            }
+    const bool specular = light && renderStates_[device::RenderState::SpecularEnable] &&
+                          !isBlack(material_.specular) && !isBlack(light->specular);
+    const unsigned features = (light ? kLight : 0u) | (specular ? kSpecular : 0u) |
+                              (dynamic_cast<GlTexture*>(texture_) ? kTexture : 0u);
+    const unsigned p = program(features);
+    if (!p) return;
+    applyStageUniforms(p);
+    const base::Matrix worldView = base::matrixMultiply(world_, view_);
+    // Direct3D's depth runs 0..1 and OpenGL's -1..1: z' = 2z - w, folded into the matrix.
+    base::Matrix depthRange = base::Matrix::identity();
+    depthRange.m[2][2] = 2.0f;
+    depthRange.m[3][2] = -1.0f;
+    setMatrix(p, "worldViewProjection",
+              base::matrixMultiply(base::matrixMultiply(worldView, projection_), depthRange));
+    const base::ColourValue& md = material_.diffuse;
+    if (!light) {
+        // Unlit meshes are white; lit ones with no light show their emissive colour.
+        const base::ColourValue& e = material_.emissive;
+        if (lighting)
+            glUniform4f(glGetUniformLocation(p, "constantDiffuse"), saturate(e.r), saturate(e.g), saturate(e.b),
+                        saturate(md.a));
+        else
+            glUniform4f(glGetUniformLocation(p, "constantDiffuse"), 1.0f, 1.0f, 1.0f, 1.0f);
+    } else {
+        setMatrix(p, "worldView", worldView);
+        // Directions are turned into camera space by the view's rotation; the shader wants the
+        // way towards the light.
         const float* d = light->direction;
         float c[3];
-        for (int j = 0; j < 3; ++j) c[j] = d[0] * view_.m[0][j] + d[1] * view_.m[1][j] + d[2] * view_.m[2][j];
-        glUniform3f(glGetUniformLocation(p, "lightDirection"), c[0], c[1], c[2]);
-        setColour(p, "lightDiffuse", light->diffuse);
-        setColour(p, "lightSpecular", light->specular);
-        setColour(p, "lightAmbient", light->ambient);
+        for (int j = 0; j < 3; ++j) c[j] = -(d[0] * view_.m[0][j] + d[1] * view_.m[1][j] + d[2] * view_.m[2][j]);
+        const float length = std::sqrt(c[0] * c[0] + c[1] * c[1] + c[2] * c[2]);
+        if (length > 0.0f)
+            for (float& v : c) v /= length;
+        glUniform3f(glGetUniformLocation(p, "towardsLight"), c[0], c[1], c[2]);
+        const base::ColourValue &ma = material_.ambient, &e = material_.emissive, &la = light->ambient,
+                                &ld = light->diffuse;
+        glUniform3f(glGetUniformLocation(p, "ambientColour"), e.r + ma.r * la.r, e.g + ma.g * la.g,
+                    e.b + ma.b * la.b);
+        glUniform3f(glGetUniformLocation(p, "diffuseProduct"), md.r * ld.r, md.g * ld.g, md.b * ld.b);
+        glUniform1f(glGetUniformLocation(p, "diffuseAlpha"), saturate(md.a));
+        if (specular) {
+            const base::ColourValue &ms = material_.specular, &ls = light->specular;
+            glUniform3f(glGetUniformLocation(p, "specularProduct"), ms.r * ls.r, ms.g * ls.g, ms.b * ls.b);
+            glUniform1f(glGetUniformLocation(p, "materialPower"), material_.power);
+        }
     }
-    setColour(p, "materialDiffuse", material_.diffuse);
-    setColour(p, "materialAmbient", material_.ambient);
-    setColour(p, "materialSpecular", material_.specular);
-    setColour(p, "materialEmissive", material_.emissive);
-    glUniform1f(glGetUniformLocation(p, "materialPower"), material_.power);
     glBindVertexArray(glMesh->vao());
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(range->count), GL_UNSIGNED_INT,
                    reinterpret_cast<void*>(static_cast<std::uintptr_t>(range->first) * 4));

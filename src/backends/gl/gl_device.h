@@ -62,6 +62,9 @@ public:
     // The back buffer's pixels as 0xAARRGGBB, top row first, as the next present would show.
     base::Image readBackBuffer();
 
+    // What a mesh or stage program does (see the shaders).
+    static constexpr unsigned kLight = 1, kSpecular = 2, kTexture = 4, kVertexColour = 8;
+
 private:
     // Texture stage 0 as Direct3D 9 starts it.
     struct StageStates {
@@ -76,7 +79,9 @@ private:
     GlDevice(std::unique_ptr<device::GlContext> context, std::unique_ptr<device::TextPainter> painter,
              int width, int height);
     base::Status initialise();
-    void applyStageUniforms(unsigned program, bool lit);
+    // The program for a draw with these features (made the first time), or 0 if it did not build.
+    unsigned program(unsigned features);
+    void applyStageUniforms(unsigned program);
     void applyBlend();
 
     // First, so that it is released last, after every GL object.
@@ -85,7 +90,8 @@ private:
     int width_;
     int height_;
     unsigned framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
-    unsigned litProgram_ = 0, pretransformedProgram_ = 0, textProgram_ = 0;
+    std::map<unsigned, unsigned> programs_;  // by features
+    unsigned textProgram_ = 0;
     unsigned streamVao_ = 0, textVao_ = 0, textVbo_ = 0;
 
     base::Matrix world_ = base::Matrix::identity();

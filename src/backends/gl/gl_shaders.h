@@ -6,98 +6,121 @@
 // diffuse, current and texture arguments, and the font's pictures. Not implemented: other
 // lights, fog, the alpha test, other stage operations (they modulate) and arguments (they read
 // the diffuse colour).
+//
+// The mesh and stage programs are built per draw state from the sources below, with a line of
+// defines in front: the software renderer pays for every varying of every triangle and for
+// every instruction of every vertex, so a state that needs no lighting, no specular or no
+// texture leaves them out instead of branching around them.
+//   LIGHT          a light shines on the mesh: the normal is read, the diffuse colour varies
+//   SPECULAR       the light's highlight is added (only with LIGHT)
+//   TEXTURE        stage 0 has a texture: the coordinates are read and passed on
+//   VERTEX_COLOUR  pre-transformed vertices bring their own colour (with alpha)
 namespace backends::gl::shaders {
 
-inline constexpr const char* kLitVertex = R"(#version 330 core
+inline constexpr const char* kVersion = "#version 330 core\n";
+
+inline constexpr const char* kLitVertex = R"(
 layout(location = 0) in vec3 inPosition;
-layout(location = 1) in vec3 inNormal;
+// World, view and projection in one, with Direct3D's 0..1 depth range mapped to OpenGL's.
+uniform mat4 worldViewProjection;
+#if TEXTURE
 layout(location = 2) in vec2 inUv;
-uniform mat4 world;
-uniform mat4 view;
-uniform mat4 projection;
-uniform bool lighting;
-uniform bool specularEnable;
-uniform bool lightOn;
-uniform vec3 lightDirection;   // camera space, towards where the light shines
-uniform vec4 lightDiffuse;
-uniform vec4 lightSpecular;
-uniform vec4 lightAmbient;
-uniform vec4 materialDiffuse;
-uniform vec4 materialAmbient;
-uniform vec4 materialSpecular;
-uniform vec4 materialEmissive;
-uniform float materialPower;
-out vec4 diffuseColour;
-out vec3 specularColour;
 out vec2 uv;
+#endif
+#if LIGHT
+layout(location = 1) in vec3 inNormal;
+uniform mat4 worldView;
+uniform vec3 towardsLight;     // camera space, normalized
+uniform vec3 ambientColour;    // emissive plus ambient light on the material
+uniform vec3 diffuseProduct;   // material diffuse times light diffuse
+out vec3 litColour;
+#if SPECULAR
+uniform vec3 specularProduct;  // material specular times light specular
+uniform float materialPower;
+out vec3 specularColour;
+#endif
+#endif
 void main() {
-    mat4 worldView = view * world;
-    vec4 cameraPosition = worldView * vec4(inPosition, 1.0);
-    gl_Position = projection * cameraPosition;
-    // Direct3D's depth range is 0..1, OpenGL's -1..1.
-    gl_Position.z = 2.0 * gl_Position.z - gl_Position.w;
+    gl_Position = worldViewProjection * vec4(inPosition, 1.0);
+#if TEXTURE
     uv = inUv;
-    if (!lighting) {
-        diffuseColour = vec4(1.0);
-        specularColour = vec3(0.0);
-        return;
-    }
-    vec3 colour = materialEmissive.rgb + materialAmbient.rgb * (lightOn ? lightAmbient.rgb : vec3(0.0));
+#endif
+#if LIGHT
+    vec3 n = normalize(mat3(worldView) * inNormal);
+    float nl = dot(n, towardsLight);
+    vec3 colour = ambientColour;
+#if SPECULAR
     vec3 specular = vec3(0.0);
-    if (lightOn) {
-        vec3 n = normalize(mat3(worldView) * inNormal);
-        vec3 l = normalize(-lightDirection);
-        float nl = dot(n, l);
-        if (nl > 0.0) {
-            colour += materialDiffuse.rgb * lightDiffuse.rgb * nl;
-            if (specularEnable) {
-                vec3 h = normalize(normalize(-cameraPosition.xyz) + l);
-                float nh = max(dot(n, h), 0.0);
-                specular = materialSpecular.rgb * lightSpecular.rgb * pow(nh, materialPower);
-            }
-        }
+#endif
+    if (nl > 0.0) {
+        colour += diffuseProduct * nl;
+#if SPECULAR
+        vec3 cameraPosition = (worldView * vec4(inPosition, 1.0)).xyz;
+        vec3 h = normalize(normalize(-cameraPosition) + towardsLight);
+        specular = specularProduct * pow(max(dot(n, h), 0.0), materialPower);
+#endif
     }
-    diffuseColour = vec4(clamp(colour, 0.0, 1.0), clamp(materialDiffuse.a, 0.0, 1.0));
+    litColour = clamp(colour, 0.0, 1.0);
+#if SPECULAR
     specularColour = clamp(specular, 0.0, 1.0);
+#endif
+#endif
 }
 )";
 
-inline constexpr const char* kPretransformedVertex = R"(#version 330 core
+inline constexpr const char* kPretransformedVertex = R"(
 layout(location = 0) in vec4 inPosition;   // x, y in back-buffer pixels, z, rhw
 layout(location = 1) in vec4 inColour;
 layout(location = 2) in vec2 inUv;
 uniform vec2 viewport;
-out vec4 diffuseColour;
-out vec3 specularColour;
+out vec4 vertexColour;
 out vec2 uv;
 void main() {
     float w = 1.0 / inPosition.w;
     vec2 ndc = vec2(inPosition.x / viewport.x * 2.0 - 1.0, 1.0 - inPosition.y / viewport.y * 2.0);
     gl_Position = vec4(ndc * w, (inPosition.z * 2.0 - 1.0) * w, w);
-    diffuseColour = inColour;
-    specularColour = vec3(0.0);
+    vertexColour = inColour;
     uv = inUv;
 }
 )";
 
 // Stage 0 with the arguments as Direct3D numbers them: 0 diffuse, 1 current, 2 texture.
-inline constexpr const char* kFragment = R"(#version 330 core
-in vec4 diffuseColour;
+inline constexpr const char* kFragment = R"(
+#if VERTEX_COLOUR
+in vec4 vertexColour;
+#elif LIGHT
+in vec3 litColour;
+uniform float diffuseAlpha;
+#else
+uniform vec4 constantDiffuse;   // unlit, or lit with no light: the same for every pixel
+#endif
+#if SPECULAR
 in vec3 specularColour;
+#endif
+#if TEXTURE
 in vec2 uv;
 uniform sampler2D stageTexture;
 uniform bool hasTexture;
+#endif
 uniform int colourOp;
 uniform int colourArg1;
 uniform int colourArg2;
 uniform int alphaOp;
 uniform int alphaArg1;
 uniform int alphaArg2;
-uniform bool addSpecular;
 out vec4 fragColour;
-vec4 argument(int which, vec4 texel) {
+vec4 diffuseColour() {
+#if VERTEX_COLOUR
+    return vertexColour;
+#elif LIGHT
+    return vec4(litColour, diffuseAlpha);
+#else
+    return constantDiffuse;
+#endif
+}
+vec4 argument(int which, vec4 diffuse, vec4 texel) {
     if (which == 2) return texel;
-    return diffuseColour;   // diffuse, and current, which at stage 0 is the diffuse colour
+    return diffuse;   // diffuse, and current, which at stage 0 is the diffuse colour
 }
 vec4 operation(int op, vec4 a, vec4 b) {
     if (op == 2) return a;          // select argument 1
@@ -108,23 +131,29 @@ vec4 operation(int op, vec4 a, vec4 b) {
     return a * b;
 }
 void main() {
+    vec4 diffuse = diffuseColour();
     // Without a texture, sampling reads opaque white.
+#if TEXTURE
     vec4 texel = hasTexture ? texture(stageTexture, uv) : vec4(1.0);
-    vec3 colour = operation(colourOp, argument(colourArg1, texel), argument(colourArg2, texel)).rgb;
-    float alpha = operation(alphaOp, argument(alphaArg1, texel), argument(alphaArg2, texel)).a;
+#else
+    vec4 texel = vec4(1.0);
+#endif
+    vec3 colour = operation(colourOp, argument(colourArg1, diffuse, texel), argument(colourArg2, diffuse, texel)).rgb;
+    float alpha = operation(alphaOp, argument(alphaArg1, diffuse, texel), argument(alphaArg2, diffuse, texel)).a;
     // A disabled colour operation disables the whole stage, its alpha operation too: stage 0
     // then passes the diffuse colour on.
     if (colourOp == 1) {
-        colour = diffuseColour.rgb;
-        alpha = diffuseColour.a;
+        colour = diffuse.rgb;
+        alpha = diffuse.a;
     }
-    if (addSpecular) colour = clamp(colour + specularColour, 0.0, 1.0);
+#if SPECULAR
+    colour = clamp(colour + specularColour, 0.0, 1.0);
+#endif
     fragColour = vec4(colour, alpha);
 }
 )";
-
 // Text: a picture of the text, blended over the scene.
-inline constexpr const char* kTextVertex = R"(#version 330 core
+inline constexpr const char* kTextVertex = R"(
 layout(location = 0) in vec2 inPosition;
 layout(location = 1) in vec2 inUv;
 uniform vec2 viewport;
@@ -135,7 +164,7 @@ void main() {
 }
 )";
 
-inline constexpr const char* kTextFragment = R"(#version 330 core
+inline constexpr const char* kTextFragment = R"(
 in vec2 uv;
 uniform sampler2D glyphs;
 out vec4 fragColour;
