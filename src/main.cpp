@@ -1,5 +1,6 @@
 // nukitori on Linux: Qt windows on X11, key state and screen pixels from X11, OpenGL graphics.
 #include <QApplication>
+#include <QFontDatabase>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <string>
 #include <string_view>
 #include <system_error>
+#include <thread>
 #include <vector>
 
 #include "app/app.h"
@@ -109,6 +111,11 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {name, nullptr};
     QApplication application(qtArgc, qtArgv);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Qt reads the font configuration and lists every installed face the first time a text is
+    // measured, well after the viewer's OpenGL set-up has begun: done here beside that set-up, it
+    // is ready by then (the font database serialises its users, so the windows wait for nothing
+    // more than what is left of it). Joined before Qt goes.
+    std::jthread fontWarmUp([] { QFontDatabase::families(); });
 
     backends::x11::OwnWindowKeys ownKeys;
     backends::qt::QtShell shell(display, ownKeys);
