@@ -1,5 +1,6 @@
 // nukitori on Linux: Qt windows on X11, key state and screen pixels from X11, OpenGL graphics.
 #include <QApplication>
+#include <QDBusConnection>
 #include <QFontDatabase>
 #include <cstdio>
 #include <cstdlib>
@@ -116,6 +117,9 @@ int main(int argc, char** argv) {
     // is ready by then (the font database serialises its users, so the windows wait for nothing
     // more than what is left of it). Joined before Qt goes.
     std::jthread fontWarmUp([] { QFontDatabase::families(); });
+    // Likewise Qt's accessibility bridge waits for the session bus when the first control gets
+    // its text; asked for here, the bus is connected (or found missing) sooner.
+    std::jthread busWarmUp([] { QDBusConnection::sessionBus(); });
 
     backends::x11::OwnWindowKeys ownKeys;
     backends::qt::QtShell shell(display, ownKeys);
