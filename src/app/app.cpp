@@ -76,9 +76,12 @@ std::string missingSampleFiles() {
 
 App::App(Platform platform) : platform_(std::move(platform)) {}
 
-App::~App() = default;
+App::~App() {
+    platform_.screen.watchQuestions(nullptr);
+}
 
 base::Status App::startUp() {
+    platform_.screen.watchQuestions(this);
     platform_.shell.createViewer(*this);
     std::string outlineProblem;
     if (platform_.shell.createFrame(*this, readOutline(platform_.decoder, outlineProblem)) ==
@@ -158,9 +161,45 @@ void App::drawFrame() {
     shownProblem_ = problem_;
     deviceCamera_ = render::renderFrame(state.view, state.save, scene, problem_);
     shownWorld_ = currentModel_ ? currentModel_->lastWorld() : base::Matrix::identity();
+    shownView_ = state.view;
     device_->endScene();
     device_->present();
     framesDrawn_ = true;
+}
+
+void App::drawShownFrame(const std::string& problemLine) {
+    if (!device_ || !framesDrawn_) return;
+    device_->beginScene();
+    device_->clear(device::kClearTarget | device::kClearZBuffer, kClearColour, 1.0f, 0);
+    render::Scene scene{*device_, textFont_.get(), currentModel_.get(), currentOverlay_.get()};
+    // Not renderFrame: it would take this pass's steps, which belong to the next frame.
+    render::renderRecordedFrame({shownView_, shownWorld_, shownCamera_.view, shownCamera_.projection, shownSavedLine_,
+                                 false, problemLine.empty() ? std::nullopt : std::optional(problemLine)},
+                                scene);
+    // The next frame's model is drawn with the camera the last one left on the device.
+    device_->setTransform(device::TransformState::View, deviceCamera_.view);
+    device_->setTransform(device::TransformState::Projection, deviceCamera_.projection);
+    device_->endScene();
+    device_->present();
+}
+
+void App::questionAsked() {
+    asking_ = true;
+    platform_.shell.keepFrameAbove(false);
+    drawShownFrame(render::texts::kAskingForScreen);
+}
+
+void App::whileAsked() {
+    // Exposures show the last picture again (onViewerExposed); input waits for the answer.
+    platform_.shell.processWindowEvents();
+}
+
+void App::questionAnswered() {
+    // The picture as it was before the question, before the read that follows sees the screen.
+    drawShownFrame(shownProblem_);
+    platform_.shell.keepFrameAbove(true);
+    platform_.shell.processWindowEvents();
+    asking_ = false;
 }
 
 void App::shutdown() {
@@ -174,6 +213,8 @@ void App::requestQuit(int exitCode) {
 }
 
 void App::frameGrab() {
+    // Only the read that asked goes on while the desktop asks.
+    if (asking_) return;
     const bool numbered = state.save.numberedSave != 0;
     if (auto saved = capture::frameGrab(state.save, platform_.shell, platform_.screen)) recordSample(*saved);
     if (!numbered) textureSha256_ = base::fileSha256(std::string(base::kGrabTextureFile));
@@ -181,6 +222,7 @@ void App::frameGrab() {
 }
 
 void App::overlayCapture() {
+    if (asking_) return;
     if (auto saved = capture::overlayCapture(state.view, state.save, platform_.shell, platform_.screen))
         recordSample(*saved);
 }
@@ -306,6 +348,7 @@ void App::onCaptureButton() {
 }
 
 void App::onFileDropped(const std::string& path) {
+    if (asking_) return;
     state.modelPath = path;
     dropped_ = true;
     frameGrab();
@@ -334,6 +377,7 @@ void App::onFrameMoved() {
 }
 
 void App::onShootButton() {
+    if (asking_) return;  // the grab under way would save the numbered file instead
     state.save.numberedSave = 1;
     frameGrab();
 }

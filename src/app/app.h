@@ -32,7 +32,7 @@ struct Platform {
     device::DeviceFactory createDevice;
 };
 
-class App final : public input::Actions, public platform::WindowEvents {
+class App final : public input::Actions, public platform::WindowEvents, public platform::ScreenQuestionWatcher {
 public:
     explicit App(Platform platform);
     ~App() override;
@@ -66,6 +66,12 @@ public:
     void onPrefixChanged(const std::string& text) override;
     void onHelpKey() override;
 
+    // platform::ScreenQuestionWatcher: while the desktop asks, the viewer keeps its picture and
+    // says so, the frame leaves the question uncovered, and nothing else grabs or saves.
+    void questionAsked() override;
+    void whileAsked() override;
+    void questionAnswered() override;
+
     AppState state;
     std::optional<int> quitCode() const { return quitCode_; }
     device::GraphicsDevice* device() { return device_.get(); }
@@ -82,6 +88,8 @@ private:
     std::string modelProblem() const;
     void showProblem(std::string line);
     void drawFrame();
+    // The frame on the screen drawn again as it was, with `problemLine` for its problem line.
+    void drawShownFrame(const std::string& problemLine);
     // Appends the record line of a file just saved, and remembers it for a take-back.
     void recordSample(const capture::SavedSample& sample);
 
@@ -108,6 +116,8 @@ private:
     std::string problem_;
     std::string shownProblem_;  // the problem line of the frame on the screen
     base::Matrix shownWorld_ = base::Matrix::identity();
+    state::ViewState shownView_;  // the overlay, light and values of the frame on the screen
+    bool asking_ = false;         // a read waits for the user's answer to the desktop
     std::vector<capture::SavedSample> savedThisRun_;  // newest last: what F9 may take back
 };
 

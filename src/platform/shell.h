@@ -42,6 +42,12 @@ public:
     virtual base::Point viewerClientOrigin() = 0;
     // Opens the key window showing `text` (UTF-8 lines), or closes it when it is open.
     virtual void toggleKeyWindow(const std::string& text) { (void)text; }
+    // Handles what the windows need to stay alive (exposures, the window manager's pings) and
+    // leaves the user's input queued.
+    virtual void processWindowEvents() {}
+    // Whether the frame stays above other windows: not while the desktop asks the user, whose
+    // question it could cover.
+    virtual void keepFrameAbove(bool above) { (void)above; }
 };
 
 }  // namespace platform

@@ -44,6 +44,8 @@ std::string sampleFilesMissing(const std::string& files);
 std::string outlineNotRead(const std::string& file);
 std::string outlineTooComplex(const std::string& file);
 inline constexpr std::uint32_t kProblemColour = 0xFFFFD75A;
+// Where the problem line stands while a grab or capture waits for the desktop's question.
+inline constexpr const char* kAskingForScreen = "画面の共有を確認しています…";
 
 // "%s を取り消しました": shown instead when F9 took the file back.
 std::string undone(const std::string& file);

@@ -375,6 +375,37 @@ TEST_F(AppOnDoubles, EverySaveIsRecordedAndF9TakesTheLastOnesBackWhileTheyAreUnc
     EXPECT_TRUE(saved("cut0.bmp")) << "F9 in another program took a save back";
 }
 
+TEST_F(AppOnDoubles, WhileTheDesktopAsksTheViewerSaysSoTheFrameStepsBackAndNothingElseReadsTheScreen) {
+    ASSERT_TRUE(app.startUp());
+    app.idlePass();
+    screen.asks = true;
+    const auto shown = [&](const std::string& text) {
+        const bool found = std::any_of(device->texts.begin(), device->texts.end(),
+                                       [&](const auto& t) { return t.text == text; });
+        device->texts.clear();
+        return found;
+    };
+    bool askedLineShown = false;
+    shell.windowEvents = [&] {
+        askedLineShown = askedLineShown || shown("画面の共有を確認しています…");
+        // What the user did meanwhile waits: no second read (it would wait inside the first), no save.
+        app.onFileDropped("elsewhere.x");
+        app.onShootButton();
+        app.onCaptureButton();
+    };
+    shell.log.clear();
+    app.onFrameMoved();
+    EXPECT_TRUE(askedLineShown);
+    EXPECT_EQ(screen.readCount, 1);
+    EXPECT_EQ(shell.log, (std::vector<std::string>{"frameAbove 0", "frameAbove 1"}));
+    EXPECT_EQ(app.state.modelPath, "model.x");
+    const auto saveFolder = base::pathFromUtf8(base::kSaveFolder);
+    EXPECT_TRUE(!std::filesystem::exists(saveFolder) || std::filesystem::is_empty(saveFolder)) << "a save went ahead";
+    device->texts.clear();
+    app.idlePass();
+    EXPECT_FALSE(shown("画面の共有を確認しています…")) << "the line stays after the answer";
+}
+
 TEST_F(AppOnDoubles, AScreenThatCannotBeReadFailsGrabsAndCapturesAloudAndWritesNothing) {
     const auto started = app.startUp();
     ASSERT_TRUE(started) << started.error();

@@ -7,7 +7,7 @@ DMA-BUF); this one needs only SHM.
 
 CONTROL is a JSON file read at each Start: {"format": "BGRx" or a list taken in turn,
 "refuse": true to answer 1 as a user who cancels, "region": [x, y, w, h] to cast only that part
-of the output}. LOG gets one line per event, its first word the event and its last two "at" and
+of the output, "answer_after": seconds that Start takes, as a user reading a question would}. LOG gets one line per event, its first word the event and its last two "at" and
 the monotonic time: "create", "select", "start" for the calls; then "asked" where a user would
 have been asked to choose the screen (no restore data came), "refused", "started FORMAT NODE";
 "closed" when the session ends."""
@@ -154,6 +154,7 @@ class Backend:
             control = json.load(f)
         if not state["restored"]:
             self.log("asked")
+        time.sleep(control.get("answer_after", 0))
         if control.get("refuse"):
             self.log("refused")
             return 1, {}

@@ -264,7 +264,8 @@ exec echo "$DISPLAY" > {self.path("run", "x-display")}
     def set_cast(self, **settings):
         """Tells the ScreenCast backend what its next sessions do: format (a PipeWire video
         format name, or a list taken in turn), refuse (answer 1 to Start, as a user who cancels),
-        region ([x, y, w, h]: cast only that part of the output, placed there)."""
+        region ([x, y, w, h]: cast only that part of the output, placed there), answer_after
+        (seconds Start takes to answer)."""
         with open(self.cast_control + ".new", "w") as f:
             json.dump(settings, f)
         os.chown(self.cast_control + ".new", self.user.pw_uid, self.user.pw_gid)

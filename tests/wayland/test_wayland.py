@@ -291,6 +291,27 @@ class ScreenCastPortal(WaylandTestCase):
         app = self.start_app()
         self.assert_same(self.grab(app), self.picture_under(self.hole_box(app)), "the grab from the part")
 
+    def test_while_the_desktop_asks_the_viewer_says_so_and_the_grab_then_completes(self):
+        self.desktop.set_cast(format="BGRx", answer_after=3)
+        app = self.start_app()
+        x, y, _, _ = self.geometry(app.viewer)
+        problem_line = (x + 50, y + 78, 320, 14)
+
+        def yellow():
+            line = crop(self.desktop.screenshot(), *problem_line)
+            return sum(1 for r, g, b in line.convert("RGB").getdata() if r > 200 and g > 160 and b < 150)
+        self.assertEqual(yellow(), 0, "the viewer shows a problem line before the grab")
+        old = file_stamp(app.path(GRAB_FILE))
+        started = len(self.events("started"))
+        self.drop_frame(app)
+        # Drawn while the grab still waits for Start: the viewer is not stuck in the wait.
+        wait_until(lambda: yellow() > 20, timeout=2.5, interval=0.1, what="the viewer to say the desktop asks")
+        self.assertEqual(len(self.events("started")), started, "the line came only after the answer")
+        wait_for_file(app.path(GRAB_FILE), GRAB_FILE_SIZE, timeout=20, old_stamp=old)
+        self.assert_same(self.bmp(app.path(GRAB_FILE), HOLE[2], HOLE[3]), self.picture_under(self.hole_box(app)),
+                         "the grab after the question")
+        wait_until(lambda: yellow() == 0, timeout=5, what="the line to go after the answer")
+
     def test_a_refused_cast_is_reported_and_saves_nothing(self):
         self.desktop.set_cast(refuse=True)
         app = self.start_app()

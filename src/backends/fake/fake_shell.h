@@ -32,6 +32,11 @@ public:
     std::optional<base::Rect> frameWindowRect() override;
     std::optional<std::string> frameEditText() override;
     base::Point viewerClientOrigin() override;
+    // Runs windowEvents; logs "frameAbove 0" / "frameAbove 1".
+    void processWindowEvents() override {
+        if (windowEvents) windowEvents();
+    }
+    void keepFrameAbove(bool above) override { log.push_back(above ? "frameAbove 1" : "frameAbove 0"); }
 
     // The frame as a closed window: no rectangle and no edit box.
     void closeFrame();
@@ -43,6 +48,8 @@ public:
     DeviceFactory deviceFactory;
     // Runs inside processPendingEvents, standing in for the window events of one drain.
     std::function<void()> pendingEvents;
+    // Runs inside processWindowEvents: what the windows get while a read waits for the user.
+    std::function<void()> windowEvents;
     int processEventsCount = 0;
     // The outline the frame was made with, and what the window system makes of its shape.
     base::Image frameOutline;

@@ -16,6 +16,11 @@ std::uint32_t SyntheticScreen::patternAt(int x, int y) {
 
 base::Result<base::Image> SyntheticScreen::read(int x, int y, int width, int height) {
     ++readCount;
+    if (asks && watcher_) {
+        watcher_->questionAsked();
+        watcher_->whileAsked();
+        watcher_->questionAnswered();
+    }
     if (failure) return base::Failure{*failure};
     const base::Rect part = platform::onScreenPart(x, y, width, height, {0, 0, width_, height_});
     base::Image image = base::Image::uncleared(width, height);

@@ -15,15 +15,19 @@ public:
     // The default desktop colours every pixel by its coordinates, so any shift shows.
     static std::uint32_t patternAt(int x, int y);
     base::Result<base::Image> read(int x, int y, int width, int height) override;
+    void watchQuestions(platform::ScreenQuestionWatcher* watcher) override { watcher_ = watcher; }
     int width() const { return width_; }
     int height() const { return height_; }
     int readCount = 0;
     // While set, every read fails with this reason, as a display that refuses reads does.
     std::optional<std::string> failure;
+    // While set, every read first asks the user, as a desktop without a kept permission does.
+    bool asks = false;
 
 private:
     int width_;
     int height_;
+    platform::ScreenQuestionWatcher* watcher_ = nullptr;
 };
 
 }  // namespace backends::fake

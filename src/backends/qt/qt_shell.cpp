@@ -171,10 +171,20 @@ void QtShell::toggleKeyWindow(const std::string& text) {
     keys_->activateWindow();
 }
 
+void QtShell::processWindowEvents() {
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void QtShell::keepFrameAbove(bool above) {
+    if (above == frameAbove_ || !frame_ || frame_->isClosed()) return;
+    frameAbove_ = above;
+    x11::keepAbove(display_, frame_->winId(), above);
+}
+
 void QtShell::waitForEvents() {
     // Without a window manager nothing keeps the frame above other windows but itself, twice a
     // second; with one, nothing wakes the program but its events.
-    const bool raising = frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_);
+    const bool raising = frameAbove_ && frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_);
     // Events that came while that asked the server are in the connection's queue, not its
     // socket: they are handled now. From here on, what arrives makes the socket readable.
     if (x11::flushAndCheckEvents(display_)) return;
@@ -192,7 +202,7 @@ void QtShell::paceFrame() {
     // come and an untouched program uses no processor time. A virtual X server has no vertical
     // retrace, so the period is kept here rather than by presenting.
     // Without a window manager nothing keeps the frame above other windows but itself.
-    if (pacer_.raiseDue() && frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_))
+    if (pacer_.raiseDue() && frameAbove_ && frame_ && !frame_->isClosed() && !x11::windowManagerRunning(display_))
         x11::raiseWindow(display_, frame_->winId());
 
     const auto deadline = pacer_.deadline();

@@ -40,6 +40,8 @@ public:
     void paceFrame() override;
     void waitForEvents() override;
     void toggleKeyWindow(const std::string& text) override;
+    void processWindowEvents() override;
+    void keepFrameAbove(bool above) override;
     // An OpenGL context on the viewer's surface, for the device that main pairs with this shell.
     base::Result<std::unique_ptr<device::GlContext>> createViewerContext();
 
@@ -50,6 +52,7 @@ private:
     std::unique_ptr<FrameWindow> frame_;
     std::unique_ptr<KeyWindow> keys_;
     platform::FramePacer pacer_;
+    bool frameAbove_ = true;  // kept above other windows, also where no window manager does it
     QTimer wake_;  // ends the wait for events when the next poll is due
     // Wakes the event loop when key events arrive on the key poll's own X connection.
     std::unique_ptr<QSocketNotifier> keyEvents_;

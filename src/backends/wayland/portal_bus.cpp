@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <systemd/sd-bus.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -165,7 +166,8 @@ std::uint32_t PortalBus::interfaceVersion(const char* interface) {
     return version;
 }
 
-base::Result<PortalResponse> PortalBus::request(const PortalCall& call, std::chrono::milliseconds limit) {
+base::Result<PortalResponse> PortalBus::request(const PortalCall& call, std::chrono::milliseconds limit,
+                                                const std::function<void()>& whileWaiting) {
     const char* unique = nullptr;
     if (const int r = sd_bus_get_unique_name(bus_, &unique); r < 0)
         return base::Failure{std::string("the session bus gave no name: ") + std::strerror(-r)};
@@ -222,8 +224,10 @@ base::Result<PortalResponse> PortalBus::request(const PortalCall& call, std::chr
             return base::Failure{std::string(call.method) + " got no answer within " +
                                  std::to_string(limit.count() / 1000) + " s"};
         }
+        const auto wait = whileWaiting ? std::min<std::chrono::steady_clock::duration>(left, kWaitTick) : left;
         sd_bus_wait(bus_, static_cast<std::uint64_t>(
-                              std::chrono::duration_cast<std::chrono::microseconds>(left).count()));
+                              std::chrono::duration_cast<std::chrono::microseconds>(wait).count()));
+        if (whileWaiting) whileWaiting();
     }
     if (pending.parseResult < 0)
         return base::Failure{std::string("the portal's answer to ") + call.method + " cannot be read"};

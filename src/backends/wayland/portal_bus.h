@@ -4,6 +4,7 @@
 // Not thread-safe: one caller at a time.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,8 +54,11 @@ public:
 
     // The version of a portal interface, 0 when the desktop does not offer it.
     std::uint32_t interfaceVersion(const char* interface);
-    // Calls the method and waits at most `limit` for its Request's answer.
-    base::Result<PortalResponse> request(const PortalCall& call, std::chrono::milliseconds limit);
+    // Calls the method and waits at most `limit` for its Request's answer; `whileWaiting`, if
+    // given, is called every kWaitTick meanwhile.
+    base::Result<PortalResponse> request(const PortalCall& call, std::chrono::milliseconds limit,
+                                         const std::function<void()>& whileWaiting = {});
+    static constexpr auto kWaitTick = std::chrono::milliseconds(40);
     // The PipeWire connection through which a started screen-cast session streams.
     base::Result<int> openPipeWireRemote(const std::string& session);
     void closeSession(const std::string& session);

@@ -74,6 +74,26 @@ PortalScreen::~PortalScreen() {
     stopCast();
 }
 
+void PortalScreen::watchQuestions(platform::ScreenQuestionWatcher* watcher) {
+    std::lock_guard lock(mutex_);
+    questions_ = watcher;
+}
+
+base::Result<PortalResponse> PortalScreen::askUser(const PortalCall& call) {
+    const auto asked = std::chrono::steady_clock::now();
+    bool told = false;
+    auto answer = bus_->request(call, kUserAnswer, [&] {
+        if (!questions_) return;
+        if (!told && std::chrono::steady_clock::now() - asked >= kQuestionShown) {
+            told = true;
+            questions_->questionAsked();
+        }
+        if (told) questions_->whileAsked();
+    });
+    if (told) questions_->questionAnswered();
+    return answer;
+}
+
 std::string PortalScreen::tokenFile() const {
     return configFolder_ + "/screencast-restore-token";
 }
@@ -113,7 +133,7 @@ base::Status PortalScreen::startCast() {
     if (!selected) return failed(selected.error());
     if (selected->code != 0) return failed(refusal(*selected, "the choice of a monitor"));
 
-    auto started = bus_->request({kScreenCast, "Start", session_, std::string(), {}}, kUserAnswer);
+    auto started = askUser({kScreenCast, "Start", session_, std::string(), {}});
     if (!started) return failed(started.error());
     if (started->code != 0) return failed(refusal(*started, "the screen to cast"));
     if (started->streams.empty()) return failed("the desktop started no screen stream");
@@ -160,8 +180,7 @@ base::Result<base::Image> PortalScreen::readCast(int x, int y, int width, int he
 base::Result<base::Image> PortalScreen::readScreenshot(int x, int y, int width, int height) {
     if (auto connected = connectBus(); !connected) return connected.failure();
     if (bus_->interfaceVersion(kScreenshot) == 0) return base::Failure{"the desktop offers no screenshots"};
-    auto shot =
-        bus_->request({kScreenshot, "Screenshot", {}, std::string(), {{"interactive", false}}}, kUserAnswer);
+    auto shot = askUser({kScreenshot, "Screenshot", {}, std::string(), {{"interactive", false}}});
     if (!shot) return shot.failure();
     if (shot->code != 0) return base::Failure{refusal(*shot, "a screenshot")};
     const std::string path = base::localFilePath(shot->uri);

@@ -21,6 +21,8 @@ namespace backends::wayland {
 
 class PortalBus;
 class PipeWireStream;
+struct PortalCall;
+struct PortalResponse;
 
 class PortalScreen final : public platform::Screen {
 public:
@@ -32,8 +34,12 @@ public:
     PortalScreen& operator=(const PortalScreen&) = delete;
 
     base::Result<base::Image> read(int x, int y, int width, int height) override;
+    void watchQuestions(platform::ScreenQuestionWatcher* watcher) override;
 
     static constexpr auto kIdleStop = std::chrono::seconds(3);
+    // A desktop that remembers the permission answers within milliseconds; an answer still
+    // missing after this is taken as a question on the screen.
+    static constexpr auto kQuestionShown = std::chrono::milliseconds(250);
 
 private:
     base::Status connectBus();
@@ -42,9 +48,12 @@ private:
     base::Result<base::Image> readCast(int x, int y, int width, int height);
     base::Result<base::Image> readScreenshot(int x, int y, int width, int height);
     void watchIdle();
+    // A call that may ask the user, with the watcher told while it waits.
+    base::Result<PortalResponse> askUser(const PortalCall& call);
     std::string tokenFile() const;
 
     platform::ImageDecoder& decoder_;
+    platform::ScreenQuestionWatcher* questions_ = nullptr;
     const int rootWidth_, rootHeight_;
     const std::string configFolder_;
 

@@ -14,6 +14,26 @@ void raiseWindow(Display* display, unsigned long window) {
     XFlush(display);
 }
 
+void keepAbove(Display* display, unsigned long window, bool above) {
+    // The window manager's state request: remove (0) or add (1) two states at once.
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "_NET_WM_STATE", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = above ? 1 : 0;
+    event.xclient.data.l[1] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_ABOVE", False));
+    event.xclient.data.l[2] = static_cast<long>(XInternAtom(display, "_NET_WM_STATE_STAYS_ON_TOP", False));
+    event.xclient.data.l[3] = 1;  // from an application
+    XSendEvent(display, DefaultRootWindow(display), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &event);
+    if (above)
+        XRaiseWindow(display, window);
+    else
+        XLowerWindow(display, window);
+    XFlush(display);
+}
+
 int connectionSocket(Display* display) {
     return ConnectionNumber(display);
 }

@@ -14,6 +14,10 @@ void raiseWindow(Display* display, unsigned long window);
 // or minimizing, and a title with a close box. The toolkit's own hints also offer resizing.
 void allowMoveAndCloseOnly(Display* display, unsigned long window);
 
+// Asks the window manager to keep `window` above other windows, or to stop doing so and put
+// it below them (where it can cover nothing the desktop shows).
+void keepAbove(Display* display, unsigned long window, bool above);
+
 // The connection's socket, readable when events arrive.
 int connectionSocket(Display* display);
 // Sends what the connection holds back, then says whether events wait in its queue.
