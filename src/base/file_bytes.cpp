@@ -3,6 +3,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "base/os/regular_file.h"
+
 namespace base {
 
 std::filesystem::path pathFromUtf8(std::string_view text) {
@@ -16,11 +18,9 @@ std::string utf8FromPath(const std::filesystem::path& path) {
 
 Result<std::vector<std::uint8_t>> readFileBytes(const std::string& path, std::uint64_t limit,
                                                 std::string_view tooLarge) {
+    if (const Status regular = checkRegularFile(path); !regular) return regular.failure();
     const std::filesystem::path file = pathFromUtf8(path);
     std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(file, error);
-    if (!std::filesystem::exists(status)) return Failure{"no such file"};
-    if (!std::filesystem::is_regular_file(status)) return Failure{"not a regular file"};
     const std::uintmax_t size = std::filesystem::file_size(file, error);
     if (error) return Failure{"its size cannot be read: " + error.message()};
     if (size > limit)

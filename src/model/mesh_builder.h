@@ -21,6 +21,10 @@ base::MeshMaterial whiteMaterial();
 // exhaust memory.
 base::Status checkTriangleCount(std::size_t triangles);
 
+// The same for vertices: a file that places one mesh many times would otherwise hold a copy of
+// its vertices for every place.
+base::Status checkVertexCount(std::size_t vertices);
+
 // Whether every vertex stands at a finite position: numbers beyond a float, or a transform that
 // overflows, would leave the viewer nothing to frame.
 bool positionsFinite(std::span<const base::MeshVertex> vertices);

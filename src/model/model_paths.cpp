@@ -1,8 +1,10 @@
 #include "model/model_paths.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "base/file_bytes.h"
+#include "base/os/regular_file.h"
 
 namespace model {
 
@@ -16,9 +18,25 @@ std::string genericUtf8(const std::filesystem::path& path) {
 
 }  // namespace
 
+base::Status checkModelFile(const std::string& path) {
+    if (const base::Status regular = base::checkRegularFile(path); !regular)
+        return base::Failure{"cannot read \"" + path + "\": " + regular.error()};
+    return base::Done{};
+}
+
 std::string besideFolder(const std::string& folder, const std::string& name) {
     if (folder.empty() || base::pathFromUtf8(name).is_absolute()) return name;
     return genericUtf8(base::pathFromUtf8(folder) / base::pathFromUtf8(name));
+}
+
+std::string foundBeside(const std::string& folder, const std::string& name) {
+    if (name.empty()) return {};
+    if (const std::string asWritten = besideFolder(folder, name); isRegularFile(asWritten)) return asWritten;
+    if (name.find('\\') == std::string::npos) return {};
+    std::string slashed = name;
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    if (const std::string found = besideFolder(folder, slashed); isRegularFile(found)) return found;
+    return {};
 }
 
 std::string folderOf(const std::string& path) {
@@ -26,15 +44,7 @@ std::string folderOf(const std::string& path) {
 }
 
 bool isRegularFile(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::is_regular_file(base::pathFromUtf8(path), ignored);
-}
-
-base::Status notAFolder(const std::string& path) {
-    std::error_code ignored;
-    if (std::filesystem::is_directory(base::pathFromUtf8(path), ignored))
-        return base::Failure{"\"" + path + "\" is a folder, not a file"};
-    return base::Done{};
+    return base::checkRegularFile(path).ok();
 }
 
 }  // namespace model

@@ -13,9 +13,6 @@ namespace model {
 
 namespace {
 
-// Model files are read whole (but X files in binary form, which are streamed).
-constexpr std::uint64_t kMaxModelFileBytes = std::uint64_t{1} << 31;
-
 // What a file no reader takes is told, with every format by name: "X, glTF, GLB or OBJ".
 base::Failure notAModel() {
     const std::span<const ModelReader> readers = modelReaders();
@@ -56,7 +53,8 @@ base::Result<base::MeshData> parseModel(std::span<const std::uint8_t> bytes, con
 }
 
 base::Result<base::MeshData> readModel(const std::string& path) {
-    if (const base::Status file = notAFolder(path); !file) return file.failure();
+    // Before anything opens it: a FIFO or a device would keep the open or the read waiting.
+    if (const base::Status file = checkModelFile(path); !file) return file.failure();
     std::uint8_t head[kHeadBytes];
     std::size_t got = 0;
     {

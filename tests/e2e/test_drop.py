@@ -7,7 +7,7 @@ import tempfile
 import unittest
 import urllib.parse
 
-from harness import ASSETS, Nukitori, XServer, drag, file_stamp, near, program_path, wait_for_file, wait_until, xdnd_drop
+from harness import ASSETS, UNDER_WINE, Nukitori, XServer, drag, file_stamp, near, program_path, wait_for_file, wait_until, xdnd_drop
 from test_capture import FACE, GRAB_FILE, GRAB_FILE_SIZE
 from test_rendering import (LIT_ORANGE, PANEL_WHITE_MARKER, PEDESTAL_FRONT_BOX,
                             PEDESTAL_TOP_BOX, pixels)
@@ -145,10 +145,18 @@ class Drops(unittest.TestCase):
         text = os.path.join(self.folder, "説明 書.txt")
         with open(text, "w") as f:
             f.write("not a model\n")
-        for path in (self.folder, text):
+        paths = [self.folder, text]
+        if not UNDER_WINE:
+            # Opened to be read, a FIFO nobody writes would hold the program for good.
+            fifo = os.path.join(self.folder, "管.x")
+            os.mkfifo(fifo)
+            paths.append(fifo)
+        for path in paths:
             xdnd_drop(self.server, self.viewer, path)
             line = f'model "{program_path(path)}" not loaded'
             wait_until(lambda: line in self.app.stderr(), what=f"{line!r} on stderr; got {self.app.stderr()!r}")
+            if path != text:
+                self.assertIn("a folder" if path == self.folder else "a FIFO", self.app.stderr())
             self.assertIsNone(self.app.process.poll(), f"a drop of {path} ended the program")
             # The model shown stays, and the viewer says why the drop was refused.
             wait_until(lambda: all(near(p, LIT_ORANGE) for p in self.pedestal()), what="the sample's pedestal kept")

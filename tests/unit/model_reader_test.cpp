@@ -4,15 +4,29 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <limits>
+#include <mutex>
+#include <thread>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "fresh_directory.h"
 #include "model/polygon.h"
 #include "model/readers.h"
+#include "model/xfile/xfile_reader.h"
 
 namespace {
 
@@ -133,6 +147,92 @@ TEST_F(ModelFiles, TheSampleInEveryFormatIsTheSameModelWhateverTheFileIsCalled) 
         EXPECT_EQ(model::readModel(format)->materials[0].textureFilename, "フィルター.bmp") << format;
 }
 
+// Should a reader wait on what it was given, `release` ends the wait after a while (and again
+// until the test is over), so that the test fails instead of hanging.
+class WaitBreaker {
+public:
+    explicit WaitBreaker(std::function<void()> release)
+        : thread_([this, release = std::move(release)] {
+              std::unique_lock lock(mutex_);
+              std::chrono::milliseconds wait{5000};
+              while (!over_.wait_for(lock, wait, [this] { return done_; })) {
+                  lock.unlock();
+                  release();
+                  lock.lock();
+                  wait = std::chrono::milliseconds(100);
+              }
+          }) {}
+    ~WaitBreaker() {
+        {
+            const std::lock_guard lock(mutex_);
+            done_ = true;
+        }
+        over_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable over_;
+    bool done_ = false;
+    std::thread thread_;
+};
+
+#define EXPECT_REFUSED_FOR(result, reason)                                                                \
+    do {                                                                                                  \
+        const auto& refused = (result);                                                                   \
+        EXPECT_FALSE(refused) << #result << " was read";                                                  \
+        EXPECT_NE(refused.error().find(reason), std::string::npos) << #result << ": " << refused.error(); \
+    } while (false)
+
+TEST_F(ModelFiles, WhatIsNoRegularFileIsRefusedUnopenedInEveryFormat) {
+    const std::string triangle = "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+#ifdef _WIN32
+    // Instances of a named pipe whose server never writes: a reader that opened one would wait
+    // on its first read for good.
+    const std::string pipe = "\\\\.\\pipe\\nukitori-test-" + std::to_string(GetCurrentProcessId());
+    std::vector<HANDLE> instances;
+    for (int i = 0; i < 4; ++i) {
+        instances.push_back(CreateNamedPipeW(base::pathFromUtf8(pipe).c_str(), PIPE_ACCESS_DUPLEX,
+                                             PIPE_TYPE_BYTE | PIPE_WAIT, 4, 0, 0, 0, nullptr));
+        ASSERT_NE(instances.back(), INVALID_HANDLE_VALUE) << "no named pipe to test with";
+    }
+    {
+        const WaitBreaker breaker([&] {
+            for (const HANDLE h : instances) DisconnectNamedPipe(h);
+        });
+        EXPECT_REFUSED_FOR(model::readModel(pipe), "named pipe");
+        EXPECT_REFUSED_FOR(model::xfile::readXFile(pipe), "named pipe");
+        EXPECT_REFUSED_FOR(model::readModel("NUL"), "device");
+    }
+    for (const HANDLE h : instances) CloseHandle(h);
+#else
+    for (const char* fifo : {"model.x", "m.gltf", "m.obj", "fifo.mtl", "fifo.bin"})
+        ASSERT_EQ(mkfifo(fifo, 0600), 0) << "no FIFO to test with";
+    fs::create_symlink("/dev/zero", "zero.x");
+    writeFile("beside.obj", "mtllib fifo.mtl\n" + triangle);
+    writeFile("beside.gltf", R"({"asset":{"version":"2.0"},"buffers":[{"byteLength":36,"uri":"fifo.bin"}]})");
+    const WaitBreaker breaker([] {
+        for (const char* fifo : {"model.x", "m.gltf", "m.obj", "fifo.mtl", "fifo.bin"}) {
+            const int end = ::open(fifo, O_WRONLY | O_NONBLOCK);
+            if (end >= 0) ::close(end);
+        }
+    });
+    EXPECT_REFUSED_FOR(model::readModel("model.x"), "\"model.x\": a FIFO, not a regular file");
+    EXPECT_REFUSED_FOR(model::xfile::readXFile("model.x"), "FIFO");
+    EXPECT_REFUSED_FOR(model::readModel("m.gltf"), "FIFO");
+    EXPECT_REFUSED_FOR(model::readModel("m.obj"), "FIFO");
+    EXPECT_REFUSED_FOR(model::readModel("zero.x"), "a device, not a regular file");
+    EXPECT_REFUSED_FOR(model::readModel("beside.gltf"), "fifo.bin");
+    // A material library is no more than a wish: the faces keep the default material.
+    const base::Result<MeshData> obj = model::readModel("beside.obj");
+    ASSERT_TRUE(obj) << obj.error();
+    EXPECT_EQ(obj->materials.size(), 1u);
+#endif
+    EXPECT_REFUSED_FOR(model::readModel("missing.x"), "\"missing.x\": no such file");
+    EXPECT_REFUSED_FOR(model::readModel(dir_.string()), "a folder");
+}
+
 // A little-endian byte buffer for glTF files made in the tests.
 struct Buffer {
     std::vector<std::uint8_t> bytes;
@@ -175,6 +275,55 @@ struct Buffer {
 std::string view(std::size_t offset, std::size_t length) {
     return R"({"buffer":0,"byteOffset":)" + std::to_string(offset) + R"(,"byteLength":)" +
            std::to_string(length) + "}";
+}
+
+TEST_F(ModelFiles, TextureNamesWithBackslashesAreFoundWithThemAsFolderSeparatorsInEveryFormat) {
+    fs::create_directories("sub/tex");
+    writePicture("sub/test.png", 1, 1);
+    writePicture("sub/tex/a.png", 1, 1);
+    const auto names = [](const base::Result<MeshData>& mesh) {
+        std::vector<std::string> out;
+        if (mesh)
+            for (const base::MeshMaterial& m : mesh->materials) out.push_back(m.textureFilename);
+        return out;
+    };
+    // Each file names ".\test.png" and "tex\a.png", as files written on Windows do.
+    const auto expectFound = [&](const std::string& model) {
+        const base::Result<MeshData> mesh = model::readModel(model);
+        ASSERT_TRUE(mesh) << model << ": " << mesh.error();
+        const std::vector<std::string> found = names(mesh);
+        ASSERT_GE(found.size(), 2u) << model;
+        std::error_code ignored;
+        EXPECT_TRUE(fs::equivalent(u8(found[0]), "sub/test.png", ignored)) << model << ": " << found[0];
+        EXPECT_TRUE(fs::equivalent(u8(found[1]), "sub/tex/a.png", ignored)) << model << ": " << found[1];
+    };
+    writeFile("sub/m.x", R"(xof 0303txt 0032
+Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;
+  MeshMaterialList { 2; 1; 0;;
+    Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { ".\test.png"; } }
+    Material { 1;1;1;1;; 1; 0;0;0;; 0;0;0;; TextureFilename { "tex\a.png"; } } } }
+)");
+    expectFound("sub/m.x");
+    writeFile("sub/m.obj", "mtllib m.mtl\nusemtl a\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
+    writeFile("sub/m.mtl", "newmtl a\nmap_Kd .\\test.png\nnewmtl b\nmap_Kd tex\\a.png\n");
+    expectFound("sub/m.obj");
+    Buffer b;
+    b.floats({0, 0, 0, 1, 0, 0, 0, 1, 0});
+    writeFile("sub/m.gltf", b.gltf(R"("bufferViews":[{"buffer":0,"byteLength":36}],
+        "accessors":[{"bufferView":0,"componentType":5126,"count":3,"type":"VEC3"}],
+        "meshes":[{"primitives":[{"attributes":{"POSITION":0},"material":0}]}],"nodes":[{"mesh":0}],
+        "materials":[{"pbrMetallicRoughness":{"baseColorTexture":{"index":0}}},
+                     {"pbrMetallicRoughness":{"baseColorTexture":{"index":1}}}],
+        "textures":[{"source":0},{"source":1}],"images":[{"uri":".\\test.png"},{"uri":"tex\\a.png"}])"));
+    expectFound("sub/m.gltf");
+#ifndef _WIN32
+    // Where a file has the name as written, it is that file.
+    writePicture("sub/tex\\a.png", 1, 1);
+    EXPECT_EQ(names(model::readModel("sub/m.obj")).at(1), "sub/tex\\a.png");
+    // Found nowhere: the name stays as written, for the problem line to name.
+    writeFile("sub/m.mtl", "newmtl a\nmap_Kd .\\gone.png\n");
+    EXPECT_EQ(names(model::readModel("sub/m.obj")).at(0), "sub/.\\gone.png");
+#endif
 }
 
 TEST(GltfReader, StripsFansSparseDataPackedCoordinatesAndMirroredInstancesAllFaceTheViewer) {
@@ -276,6 +425,25 @@ TEST(ModelReader, BadFilesAreRefusedWithAReason) {
                             << wellFormed.error();
 
     const std::string utf16("\xFF\xFE{\0\"\0a\0s\0s\0e\0t\0\"\0:\0{\0}\0}\0", 26);
+    std::string utf16Obj = "\xFF\xFE";
+    for (const char c : std::string("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n")) utf16Obj += {c, '\0'};
+    // A node graph of 18 levels, each node holding the mesh of 128 vertices and the next node
+    // twice: 262,143 places, 33.5 million vertices from a file of 3 KB.
+    Buffer many;
+    for (int i = 0; i < 128; ++i) many.floats({static_cast<float>(i), 0, 0});
+    for (int i = 0; i < 128; ++i) many.floats({0, 0, 1});
+    std::string nodes;
+    for (int i = 0; i < 18; ++i)
+        nodes +=
+            std::string(i ? "," : "") + R"({"mesh":0)" +
+            (i < 17 ? R"(,"children":[)" + std::to_string(i + 1) + "," + std::to_string(i + 1) + "]" : "") +
+            "}";
+    const std::string instancing = many.gltf(R"("bufferViews":[)" + view(0, 1536) + "," + view(1536, 1536) +
+                                             R"(],
+        "accessors":[{"bufferView":0,"componentType":5126,"count":128,"type":"VEC3"},
+                     {"bufferView":1,"componentType":5126,"count":128,"type":"VEC3"}],
+        "meshes":[{"primitives":[{"attributes":{"POSITION":0,"NORMAL":1}}]}],
+        "nodes":[)" + nodes + R"(],"scenes":[{"nodes":[0]}])");
     const std::string junk("\x00\x9F\x12\xFFxof glTF\x01\x02\x03", 15);
     const struct {
         const char* what;
@@ -306,10 +474,12 @@ TEST(ModelReader, BadFilesAreRefusedWithAReason) {
              std::vector<std::uint8_t>(36)),
          "m.glb", ""},
         {"no triangles", R"({"asset":{"version":"2.0"}})", "m.gltf", "no triangles"},
+        {"one mesh placed many times", instancing, "m.gltf", "too many vertices"},
         {"an OBJ face past the vertices", "v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 9\n", "m.obj", "does not exist"},
         {"an OBJ face counting back too far", "v 0 0 0\nf -1 -2 -3\n", "m.obj", "back past"},
         {"an OBJ position beyond any float", "v 1e999 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "m.obj", "finite"},
         {"an OBJ without faces", "# nothing\nv 1 2 3\n", "m.obj", "no faces"},
+        {"a UTF-16 OBJ", utf16Obj, "m.obj", "not UTF-8 text"},
         {"no known format", "hello", "m.txt", "not a model"},
     };
     for (const auto& c : cases) {

@@ -4,9 +4,13 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <limits>
 #include <new>
 #include <string>
 
+#include "base/file_bytes.h"
 #include "model/xfile/xfile_reader.h"
 #include "xfile_test_files.h"
 
@@ -135,6 +139,56 @@ TEST(XFileErrors, CountsLargerThanTheDataFailFastWithoutBigAllocations) {
 
     EXPECT_LT(largestAllocation.load(), 1u << 20)
         << "an allocation followed a count that the data cannot hold";
+}
+
+TEST(XFileErrors, FilesLargerThanAnyModelAreRefusedUnreadInEveryForm) {
+    // Sparse files of 64 GiB: only their first bytes take room on the disk.
+    const std::string path = ::testing::TempDir() + "xfile_errors_huge.x";
+    for (const char* header : {"xof 0303txt 0032", "xof 0303tzip0032", "xof 0303bin 0032"}) {
+        std::ofstream(base::pathFromUtf8(path), std::ios::binary) << header << "\nMesh {";
+        std::filesystem::resize_file(base::pathFromUtf8(path), std::uint64_t{64} << 30);
+        largestAllocation = 0;
+        const model::xfile::XFileResult result = model::xfile::readXFile(path);
+        EXPECT_FALSE(result.ok()) << header;
+        EXPECT_CONTAINS(result.error(), "larger than 2147483648 bytes") << header;
+        EXPECT_LT(largestAllocation.load(), 1u << 20) << header << ": memory sized by the file's length";
+    }
+    std::filesystem::remove(base::pathFromUtf8(path));
+
+    // A small compressed file that claims to grow to 4 GiB.
+    Bytes hugeTotal = bytesOf("xof 0303tzip0032");
+    xfile_test::putLe(hugeTotal, 0xFFFFFFF0u, 4);
+    hugeTotal.insert(hugeTotal.end(), {0x10, 0x00, 0x05, 0x00, 'C', 'K', 0x03, 0x00, 0x00});
+    EXPECT_CONTAINS(errorOf(hugeTotal), "byte offset 16: decompressed size 4294967280 is larger than");
+}
+
+TEST(XFileErrors, NumbersNoFloatHoldsAndFramesThatOverflowNameTheirPlace) {
+    EXPECT_CONTAINS(errorOfText("Mesh {\n 3; 0;0;0;,\n 1e39;0;0;, 0;1;0;; 1; 3;0,1,2;; }"),
+                    "line 4: a vertex coordinate (number 1e39) is not a finite number a float holds");
+    EXPECT_CONTAINS(
+        errorOfText("Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;;\n"
+                    "MeshMaterialList { 1; 1; 0;; Material { 1;1;1;1;; -4e38; 0;0;0;; 0;0;0;; } } }"),
+        "line 3: the specular power");
+    // Each matrix is finite; together they take the second vertex beyond a float.
+    const std::string scale = "FrameTransformMatrix { 1e30,0,0,0, 0,1e30,0,0, 0,0,1e30,0, 0,0,0,1;; }\n";
+    EXPECT_CONTAINS(errorOfText("Frame {\n" + scale + "Frame {\n" + scale +
+                                "Mesh { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } } }"),
+                    "line 6: the frames that hold this Mesh move a vertex beyond any finite position");
+
+    BinaryWriter wide("xof 0303bin 0064", 8);
+    wide.name("Mesh")
+        .open()
+        .integers({3})
+        .floats({0, 0, 0, 1e300, 0, 0, 0, 1, 0})
+        .integers({1, 3, 0, 1, 2})
+        .close();
+    EXPECT_CONTAINS(errorOf(wide.bytes()), "is not a finite number a float holds");
+    BinaryWriter notANumber("xof 0303bin 0032");
+    notANumber.name("Mesh").open().integers({3});
+    notANumber.floats({0, 0, 0, std::numeric_limits<double>::quiet_NaN(), 0, 0, 0, 1, 0});
+    notANumber.integers({1, 3, 0, 1, 2}).close();
+    EXPECT_CONTAINS(errorOf(notANumber.bytes()), "byte offset");
+    EXPECT_CONTAINS(errorOf(notANumber.bytes()), "not a finite number");
 }
 
 TEST(XFileErrors, TruncatedAndDamagedBinaryFilesNameTheByteOffset) {

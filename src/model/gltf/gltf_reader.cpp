@@ -8,6 +8,7 @@
 #include <limits>
 #include <map>
 #include <new>
+#include <set>
 #include <stdexcept>
 
 #include "base/byte_order.h"
@@ -248,10 +249,13 @@ Matrix nodeMatrix(const tinygltf::Node& node) {
     return m;
 }
 
+// Places the meshes of the node graph into `out`. A planning builder only counts what the graph
+// would place, from the accessors' counts: a small file whose graph places one mesh many times
+// is refused before any of it is built.
 class MeshBuilder {
 public:
-    MeshBuilder(const Model& model, MeshData& out, std::size_t defaultMaterial)
-        : model_(model), out_(out), defaultMaterial_(defaultMaterial) {}
+    MeshBuilder(const Model& model, MeshData& out, std::size_t defaultMaterial, bool planning)
+        : model_(model), out_(out), defaultMaterial_(defaultMaterial), planning_(planning) {}
 
     void addNode(int index, const Matrix& parent, int depth) {
         if (index < 0 || static_cast<std::size_t>(index) >= model_.nodes.size())
@@ -276,13 +280,65 @@ public:
         Matrix placed = world;
         for (auto& row : placed.m) row[2] = -row[2];
         placed_.clear();
+        plannedSources_.clear();
         std::size_t p = 0;
-        for (const tinygltf::Primitive& primitive : model_.meshes[static_cast<std::size_t>(index)].primitives)
-            addPrimitive(primitive, placed,
-                         "mesh " + std::to_string(index) + " primitive " + std::to_string(p++));
+        for (const tinygltf::Primitive& primitive :
+             model_.meshes[static_cast<std::size_t>(index)].primitives) {
+            if (planning_) {
+                planPrimitive(primitive);
+            } else {
+                addPrimitive(primitive, placed,
+                             "mesh " + std::to_string(index) + " primitive " + std::to_string(p++));
+            }
+        }
     }
 
 private:
+    int attributeOf(const tinygltf::Primitive& primitive, const char* name) const {
+        const auto it = primitive.attributes.find(name);
+        return it == primitive.attributes.end() ? -1 : it->second;
+    }
+
+    // What addPrimitive will add; what it refuses counts for nothing, as it will fail there.
+    void planPrimitive(const tinygltf::Primitive& primitive) {
+        const int mode = primitive.mode < 0 ? TINYGLTF_MODE_TRIANGLES : primitive.mode;
+        if (mode != TINYGLTF_MODE_TRIANGLES && mode != TINYGLTF_MODE_TRIANGLE_STRIP &&
+            mode != TINYGLTF_MODE_TRIANGLE_FAN)
+            return;
+        // No more than the accessor's data can hold, so that a false count, refused when the
+        // mesh is built, sizes nothing here.
+        const auto count = [&](int accessor) -> std::uint64_t {
+            if (accessor < 0 || static_cast<std::size_t>(accessor) >= model_.accessors.size()) return 0;
+            const tinygltf::Accessor& a = model_.accessors[static_cast<std::size_t>(accessor)];
+            std::uint64_t most = kMaxElementsWithoutData;
+            if (a.bufferView >= 0 && static_cast<std::size_t>(a.bufferView) < model_.bufferViews.size()) {
+                const tinygltf::BufferView& view = model_.bufferViews[static_cast<std::size_t>(a.bufferView)];
+                const std::size_t each = std::max<std::size_t>(
+                    1, view.byteStride != 0 ? view.byteStride
+                                            : componentBytes(a.componentType) * componentsOf(a.type));
+                most = view.byteLength / each + 1;
+            }
+            return std::min<std::uint64_t>({a.count, most, kMaxElements + 1});
+        };
+        const std::uint64_t vertices = count(attributeOf(primitive, "POSITION"));
+        const std::uint64_t corners = primitive.indices >= 0 ? count(primitive.indices) : vertices;
+        const std::uint64_t triangles = mode == TINYGLTF_MODE_TRIANGLES ? corners / 3
+                                        : corners >= 3                  ? corners - 2
+                                                                        : 0;
+        plannedTriangles_ += triangles;
+        if (attributeOf(primitive, "NORMAL") < 0) {
+            plannedVertices_ += triangles * 3;
+        } else if (plannedSources_
+                       .insert({attributeOf(primitive, "POSITION"), attributeOf(primitive, "NORMAL"),
+                                attributeOf(primitive, "TEXCOORD_0")})
+                       .second) {
+            plannedVertices_ += vertices;
+        }
+        // At once, so that the sums stay far from overflowing however many places follow.
+        if (const base::Status room = checkTriangleCount(plannedTriangles_); !room) fail(room.error());
+        if (const base::Status room = checkVertexCount(plannedVertices_); !room) fail(room.error());
+    }
+
     void addPrimitive(const tinygltf::Primitive& primitive, const Matrix& world, const std::string& what) {
         const int mode = primitive.mode < 0 ? TINYGLTF_MODE_TRIANGLES : primitive.mode;
         if (mode == TINYGLTF_MODE_POINTS || mode == TINYGLTF_MODE_LINE || mode == TINYGLTF_MODE_LINE_LOOP ||
@@ -298,10 +354,7 @@ private:
             material = static_cast<std::size_t>(primitive.material);
         }
 
-        const auto attribute = [&](const char* name) {
-            const auto it = primitive.attributes.find(name);
-            return it == primitive.attributes.end() ? -1 : it->second;
-        };
+        const auto attribute = [&](const char* name) { return attributeOf(primitive, name); };
         const int positionAccessor = attribute("POSITION");
         if (positionAccessor < 0) fail(what + " has no positions");
         // Primitives of one mesh often share their vertices: placed once, they serve them all,
@@ -381,6 +434,9 @@ private:
             }
             return v;
         };
+        const std::size_t added = normals.empty() ? list.size() : vertexCount;
+        if (const base::Status room = checkVertexCount(out_.vertices.size() + added); !room)
+            fail(room.error());
         if (!normals.empty()) {
             reserveMore(out_.vertices, vertexCount);
             for (std::uint32_t i = 0; i < vertexCount; ++i) out_.vertices.push_back(vertex(i));
@@ -429,11 +485,17 @@ private:
 
 public:
     bool usedDefault() const { return usedDefault_; }
+    // What a planning builder counted.
+    std::size_t plannedVertices() const { return static_cast<std::size_t>(plannedVertices_); }
+    std::size_t plannedTriangles() const { return static_cast<std::size_t>(plannedTriangles_); }
 
 private:
     const Model& model_;
     MeshData& out_;
     std::size_t defaultMaterial_;
+    bool planning_;
+    std::uint64_t plannedVertices_ = 0, plannedTriangles_ = 0;
+    std::set<std::array<int, 3>> plannedSources_;  // as placed_, for the plan
     std::vector<bool> onPath_;
     struct Placed {
         std::uint32_t first;  // where they start in the mesh
@@ -479,7 +541,10 @@ MeshMaterial materialOf(const Model& model, const tinygltf::Material& source, co
         out.embeddedTexture = std::make_shared<const std::vector<std::uint8_t>>(picture.image);
         out.textureFilename = path + "#picture" + std::to_string(image);
     } else if (!picture.uri.empty()) {
-        out.textureFilename = besideFolder(folder, base::percentDecoded(picture.uri));
+        const std::string name = base::percentDecoded(picture.uri);
+        // Kept as written when not found, so that the problem line names it.
+        const std::string found = foundBeside(folder, name);
+        out.textureFilename = found.empty() ? besideFolder(folder, name) : found;
     }
     return out;
 }
@@ -546,7 +611,6 @@ base::Result<base::MeshData> parseGltf(std::span<const std::uint8_t> bytes, bool
         out.materials.reserve(model.materials.size() + 1);
         for (const tinygltf::Material& material : model.materials)
             out.materials.push_back(materialOf(model, material, folder, path));
-        MeshBuilder builder(model, out, model.materials.size());
         std::vector<int> roots;
         if (!model.scenes.empty()) {
             const std::size_t scene =
@@ -563,12 +627,22 @@ base::Result<base::MeshData> parseGltf(std::span<const std::uint8_t> bytes, bool
                         held[static_cast<std::size_t>(child)] = true;
             for (std::size_t i = 0; i < held.size(); ++i)
                 if (!held[i]) roots.push_back(static_cast<int>(i));
-            // Nor any node: the meshes as they stand.
-            if (model.nodes.empty())
+        }
+        const auto place = [&](MeshBuilder& builder) {
+            // No scene nor any node: the meshes as they stand.
+            if (model.scenes.empty() && model.nodes.empty())
                 for (std::size_t i = 0; i < model.meshes.size(); ++i)
                     builder.addMesh(static_cast<int>(i), Matrix::identity());
-        }
-        for (const int root : roots) builder.addNode(root, Matrix::identity(), 0);
+            for (const int root : roots) builder.addNode(root, Matrix::identity(), 0);
+        };
+        MeshBuilder planner(model, out, model.materials.size(), true);
+        place(planner);
+        // Room for all of it at once: growing by doubling could take twice the bound.
+        out.vertices.reserve(planner.plannedVertices());
+        out.indices.reserve(planner.plannedTriangles() * 3);
+        out.attributes.reserve(planner.plannedTriangles());
+        MeshBuilder builder(model, out, model.materials.size(), false);
+        place(builder);
         if (builder.usedDefault()) {
             // glTF's default material: white, without a texture.
             out.materials.push_back(whiteMaterial());

@@ -9,6 +9,7 @@
 #include <streambuf>
 
 #include "base/file_bytes.h"
+#include "base/utf8.h"
 #include "model/mesh_builder.h"
 #include "model/model_paths.h"
 #include "model/polygon.h"
@@ -122,7 +123,11 @@ MeshMaterial meshMaterial(const tinyobj::material_t& m, const std::string& folde
     out.material.specular = {m.specular[0], m.specular[1], m.specular[2], 1.0f};
     out.material.emissive = {m.emission[0], m.emission[1], m.emission[2], 1.0f};
     out.material.power = m.shininess;
-    if (!m.diffuse_texname.empty()) out.textureFilename = besideFolder(folder, m.diffuse_texname);
+    if (!m.diffuse_texname.empty()) {
+        // Kept as written when not found, so that the problem line names it.
+        const std::string found = foundBeside(folder, m.diffuse_texname);
+        out.textureFilename = found.empty() ? besideFolder(folder, m.diffuse_texname) : found;
+    }
     return out;
 }
 
@@ -239,6 +244,17 @@ base::Result<MeshData> buildMesh(const ObjContents& obj, const std::string& fold
     return out;
 }
 
+// Text editors on Windows may save OBJ as UTF-16, whose every other byte is zero for the
+// statements' letters: the reader then sees no statement at all, which tells nothing of why.
+bool isUtf8Text(std::span<const std::uint8_t> bytes) {
+    const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    return text.find('\0') == std::string_view::npos && base::isValidUtf8(text);
+}
+
+base::Failure notUtf8Text() {
+    return {"the file is not UTF-8 text (UTF-16 perhaps): OBJ files are read as UTF-8"};
+}
+
 }  // namespace
 
 base::Result<base::MeshData> parseObj(std::span<const std::uint8_t> bytes, const std::string& path) {
@@ -256,11 +272,14 @@ base::Result<base::MeshData> parseObj(std::span<const std::uint8_t> bytes, const
         MemoryBuffer buffer(bytes);
         std::istream in(&buffer);
         std::string warning, error;
-        if (!tinyobj::LoadObjWithCallback(in, callbacks, &obj, &libraries, &warning, &error))
+        if (!tinyobj::LoadObjWithCallback(in, callbacks, &obj, &libraries, &warning, &error)) {
+            if (!isUtf8Text(bytes)) return notUtf8Text();
             return base::Failure{error.empty() ? "not an OBJ file" : error.substr(0, error.find('\n'))};
+        }
         if (!obj.error.empty()) return base::Failure{obj.error};
         base::Result<MeshData> mesh = buildMesh(obj, folder);
-        if (mesh && mesh->triangleCount() == 0) return base::Failure{"the file holds no faces"};
+        if (mesh && mesh->triangleCount() == 0)
+            return isUtf8Text(bytes) ? base::Failure{"the file holds no faces"} : notUtf8Text();
         return mesh;
     } catch (const std::bad_alloc&) {
         return base::Failure{"not enough memory for the mesh"};

@@ -4,6 +4,7 @@
 
 #include "base/mesh_transform.h"
 #include "model/mesh_builder.h"
+#include "model/xfile/xfile_tokenizer.h"
 
 namespace model::xfile {
 
@@ -89,6 +90,10 @@ void appendMesh(const XFileMesh& mesh, const base::Matrix* world, base::MeshData
         const base::NormalTransform normals(*world);
         for (std::size_t i = firstVertex; i < out.vertices.size(); ++i)
             base::transformVertex(out.vertices[i], *world, normals);
+        // Finite numbers in the file, but frames whose matrices together overflow a float.
+        if (!positionsFinite(std::span(out.vertices).subspan(firstVertex)))
+            throw XFileSyntaxError(
+                mesh.place + ": the frames that hold this Mesh move a vertex beyond any finite position");
     }
     out.hasNormals = out.hasNormals || mesh.hasNormals;
     out.hasTextureCoords = out.hasTextureCoords || !mesh.textureCoords.empty();

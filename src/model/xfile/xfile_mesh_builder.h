@@ -6,6 +6,7 @@
 
 namespace model::xfile {
 
+// Throws XFileSyntaxError, naming the Mesh, when its frames move a vertex beyond a finite position.
 base::MeshData buildMeshData(const XFileScene& scene);
 
 }  // namespace model::xfile

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/byte_order.h"
+#include "model/model_paths.h"
 #include "model/xfile/xfile_header.h"
 
 namespace model::xfile {
@@ -65,6 +66,10 @@ base::Result<std::vector<std::uint8_t>> decompressXFileBody(std::span<const std:
     const std::uint32_t total = readLe(file, pos, 4);
     if (total < kXFileHeaderSize)
         return failureAt(pos, "decompressed size " + std::to_string(total) + " is smaller than the header");
+    if (total > kMaxModelFileBytes)
+        return failureAt(pos, "decompressed size " + std::to_string(total) +
+                                  " is larger than any model file (" + std::to_string(kMaxModelFileBytes) +
+                                  " bytes)");
     pos += 4;
     const std::size_t expected = total - kXFileHeaderSize;
     std::vector<std::uint8_t> body;

@@ -1,6 +1,7 @@
 #include "model/xfile/xfile_parser.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <map>
 #include <string_view>
@@ -96,6 +97,10 @@ private:
         if (token.kind != TokenKind::Float && token.kind != TokenKind::Integer) {
             fail(token, std::string("expected ") + what + " (a number), found " + describeToken(token));
         }
+        // Checked before narrowing, which is undefined beyond a float's range.
+        if (!std::isfinite(token.number) || std::fabs(token.number) > std::numeric_limits<float>::max())
+            fail(token,
+                 std::string(what) + " (" + describeToken(token) + ") is not a finite number a float holds");
         return static_cast<float>(token.number);
     }
 
@@ -237,6 +242,7 @@ private:
     void parseMesh(int frame) {
         XFileMesh mesh;
         mesh.frame = frame;
+        mesh.place = tokens_.describePlace(objectStart_);
         const std::uint32_t vertexCount = readCount("vertex count", 3);
         mesh.positions.reserve(vertexCount);
         for (std::uint32_t i = 0; i < vertexCount; ++i)

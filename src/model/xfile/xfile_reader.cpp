@@ -84,9 +84,13 @@ XFileResult parseXFile(std::span<const std::uint8_t> data) {
     std::vector<std::uint8_t> decompressed;
     std::span<const std::uint8_t> body = data.subspan(kXFileHeaderSize);
     if (header->compressed) {
-        base::Result<std::vector<std::uint8_t>> unpacked = decompressXFileBody(data);
-        if (!unpacked) return unpacked.failure();
-        decompressed = std::move(*unpacked);
+        try {
+            base::Result<std::vector<std::uint8_t>> unpacked = decompressXFileBody(data);
+            if (!unpacked) return unpacked.failure();
+            decompressed = std::move(*unpacked);
+        } catch (const std::bad_alloc&) {
+            return failure("not enough memory to decompress the file");
+        }
         body = decompressed;
     }
 
@@ -98,14 +102,19 @@ XFileResult parseXFile(std::span<const std::uint8_t> data) {
 }
 
 XFileResult readXFile(const std::string& path) {
-    if (const base::Status file = notAFolder(path); !file) return file.failure();
+    // Before it is opened: a FIFO or a device would keep the open or the read waiting.
+    if (const base::Status file = checkModelFile(path); !file) return file.failure();
     // Paths are UTF-8 on every platform; the u8 form keeps Japanese names intact on Windows.
     std::ifstream in(base::pathFromUtf8(path), std::ios::binary);
     if (!in) return failure("cannot open \"" + path + "\": " + std::strerror(errno));
-    std::vector<std::uint8_t> data;
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     in.seekg(0, std::ios::beg);
+    if (size < 0) return failure("cannot read \"" + path + "\"");
+    // The same bound as every model file's, checked before anything is sized by the file.
+    if (static_cast<std::uint64_t>(size) > kMaxModelFileBytes)
+        return failure("cannot read \"" + path + "\": the file is larger than " +
+                       std::to_string(kMaxModelFileBytes) + " bytes");
     // The binary form is read as it is parsed, so the file is never in memory beside its mesh.
     if (size >= static_cast<std::streamoff>(kXFileHeaderSize)) {
         std::uint8_t start[kXFileHeaderSize];
@@ -120,12 +129,15 @@ XFileResult readXFile(const std::string& path) {
         in.clear();
         in.seekg(0, std::ios::beg);
     }
-    if (size > 0) {
+    std::vector<std::uint8_t> data;
+    try {
         data.resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return failure("not enough memory to read \"" + path + "\"");
+    }
+    if (size > 0) {
         in.read(reinterpret_cast<char*>(data.data()), size);
         if (!in) return failure("cannot read \"" + path + "\"");
-    } else if (size < 0) {
-        return failure("cannot read \"" + path + "\"");
     }
     return parseXFile(data);
 }

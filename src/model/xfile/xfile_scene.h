@@ -3,6 +3,7 @@
 // it, and the frames whose transforms place them.
 #include <array>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/matrix.h"
@@ -16,7 +17,8 @@ struct XFileFrame {
 };
 
 struct XFileMesh {
-    int frame = -1;  // the frame that holds the mesh, or -1 at the top
+    int frame = -1;     // the frame that holds the mesh, or -1 at the top
+    std::string place;  // where the Mesh starts, as errors name it ("line 12")
     std::vector<std::array<float, 3>> positions;
     std::vector<std::uint32_t> faceSizes;    // corners of each face
     std::vector<std::uint32_t> faceIndices;  // the corners of all faces, one after another

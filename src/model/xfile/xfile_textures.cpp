@@ -6,11 +6,11 @@ namespace model::xfile {
 
 void resolveXFileTextures(base::MeshData& mesh, const std::string& path) {
     const std::string folder = folderOf(path);
-    if (folder.empty()) return;
     for (base::MeshMaterial& m : mesh.materials) {
-        if (m.textureFilename.empty() || isRegularFile(m.textureFilename)) continue;
-        const std::string beside = besideFolder(folder, m.textureFilename);
-        if (isRegularFile(beside)) m.textureFilename = beside;
+        if (m.textureFilename.empty()) continue;
+        std::string found = foundBeside("", m.textureFilename);
+        if (found.empty() && !folder.empty()) found = foundBeside(folder, m.textureFilename);
+        if (!found.empty()) m.textureFilename = found;
     }
 }
 
