@@ -266,7 +266,8 @@ void writeGrabTextureFile(benchmark::State& state) {
     const std::vector<std::uint8_t> bytes = capture::encodeBmpSnapshot(gradient(138, 111));
     base::Status result = base::Done{};
     for (auto _ : state)
-        result = base::writeFileAtomically(base::pathFromUtf8(base::kGrabTextureFile), bytes);
+        result = base::writeFileAtomically(base::pathFromUtf8(base::kGrabTextureFile), bytes,
+                                           base::Durability::Scratch);  // as frameGrab writes it
     if (!result) state.SkipWithError(result.error().c_str());
     state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }

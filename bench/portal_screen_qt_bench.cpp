@@ -55,6 +55,11 @@ std::string configFolder() {
     return std::string(home ? home : "/tmp") + "/.config/nukitori";
 }
 
+std::string picturesFolder() {
+    const char* home = std::getenv("HOME");
+    return home ? std::string(home) + "/Pictures" : std::string();
+}
+
 double seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
@@ -76,7 +81,8 @@ void portalRead(benchmark::State& bench) {
     if (!desktop().problem.empty()) return bench.SkipWithError(desktop().problem.c_str());
     const int width = static_cast<int>(bench.range(0)), height = static_cast<int>(bench.range(1));
     backends::qt::QtImageDecoder decoder;
-    backends::wayland::PortalScreen screen(decoder, desktop().width, desktop().height, configFolder());
+    backends::wayland::PortalScreen screen(decoder, desktop().width, desktop().height, configFolder(),
+                                           picturesFolder());
     if (auto first = screen.read(10, 20, width, height); !first)
         return bench.SkipWithError(first.error().c_str());
     const auto start = Clock::now();
@@ -97,7 +103,8 @@ void sessionStart(benchmark::State& bench) {
     backends::qt::QtImageDecoder decoder;
     double total = 0;
     for (auto _ : bench) {
-        backends::wayland::PortalScreen screen(decoder, desktop().width, desktop().height, configFolder());
+        backends::wayland::PortalScreen screen(decoder, desktop().width, desktop().height, configFolder(),
+                                               picturesFolder());
         const auto start = Clock::now();
         auto read = screen.read(10, 20, 594, 578);
         const auto took = Clock::now() - start;

@@ -26,6 +26,7 @@
 #include "backends/x11/x11_keyboard.h"
 #include "backends/x11/x11_screen.h"
 #include "base/log.h"
+#include "base/os/home_folder.h"
 
 // Xlib last: its macros clash with Qt's names.
 #include <X11/Xlib.h>
@@ -138,9 +139,12 @@ int main(int argc, char** argv) {
     }
     if (portal) {
         const int screenNumber = DefaultScreen(display);
+        const std::string home = base::homeFolder(environment("HOME"));
+        const std::string config = app::configFolder(home, environment("XDG_CONFIG_HOME"));
         screen = std::make_unique<backends::wayland::PortalScreen>(
             decoder, DisplayWidth(display, screenNumber), DisplayHeight(display, screenNumber),
-            app::configFolder(environment("HOME"), environment("XDG_CONFIG_HOME")) + "/nukitori");
+            config.empty() ? std::string() : config + "/nukitori",
+            app::picturesFolder(home, environment("XDG_CONFIG_HOME")));
     }
     // The OpenGL device on the shell's viewer, its texts painted by Qt.
     app::App app(

@@ -96,11 +96,13 @@ std::string picturesFolderFromUserDirs(std::string_view userDirsText, std::strin
 
 std::string configFolder(std::string_view home, std::string_view configHome) {
     if (pathFromUtf8(configHome).is_absolute()) return std::string(configHome);
+    if (home.empty()) return {};
     // Joined as a shell joins "$HOME/.config", with a slash.
     return std::string(home) + "/.config";
 }
 
 std::string picturesFolder(std::string_view home, std::string_view configHome) {
+    if (home.empty()) return {};
     const fs::path config = pathFromUtf8(configFolder(home, configHome));
     const std::string named = picturesFolderFromUserDirs(readText(config / "user-dirs.dirs"), home);
     if (!named.empty()) return named;

@@ -17,11 +17,11 @@ namespace app {
 std::string picturesFolderFromUserDirs(std::string_view userDirsText, std::string_view home);
 
 // The user's configuration folder: `configHome` (XDG_CONFIG_HOME) when it is absolute, else
-// <home>/.config.
+// <home>/.config; empty when `home` is empty too.
 std::string configFolder(std::string_view home, std::string_view configHome);
 
 // The user's pictures folder: the one <configHome>/user-dirs.dirs names (<home>/.config when
-// `configHome` is empty or not absolute), else <home>/Pictures.
+// `configHome` is empty or not absolute), else <home>/Pictures; empty when `home` is empty.
 std::string picturesFolder(std::string_view home, std::string_view configHome);
 
 // Creates `folder` with its parents when missing and makes it the working directory. The

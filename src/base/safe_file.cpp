@@ -12,7 +12,8 @@ namespace {
 namespace fs = std::filesystem;
 
 // Writes `bytes` to a fresh hidden file beside `target` and gives its path.
-Result<fs::path> writeTemporary(const fs::path& target, std::span<const std::uint8_t> bytes) {
+Result<fs::path> writeTemporary(const fs::path& target, std::span<const std::uint8_t> bytes,
+                                Durability durability) {
     static std::atomic<unsigned long> sequence{0};
     const fs::path folder = target.parent_path();
     // A short name of its own: the target's name may already be near the length limit.
@@ -20,7 +21,7 @@ Result<fs::path> writeTemporary(const fs::path& target, std::span<const std::uin
         const std::string name =
             ".nukitori-" + std::to_string(processId()) + "-" + std::to_string(sequence.fetch_add(1)) + ".tmp";
         const fs::path temporary = folder / name;
-        const Result<FileOutcome> written = writeNewFile(temporary, bytes);
+        const Result<FileOutcome> written = writeNewFile(temporary, bytes, durability);
         if (!written) return written.failure();
         if (*written == FileOutcome::Done) return temporary;
     }
@@ -29,19 +30,22 @@ Result<fs::path> writeTemporary(const fs::path& target, std::span<const std::uin
 
 }  // namespace
 
-Status writeFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes) {
-    const Result<fs::path> temporary = writeTemporary(target, bytes);
+Status writeFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes,
+                           Durability durability) {
+    const Result<fs::path> temporary = writeTemporary(target, bytes, durability);
     if (!temporary) return temporary.failure();
     const Status renamed = replaceFile(*temporary, target);
     if (!renamed) {
         std::error_code ignored;
         fs::remove(*temporary, ignored);
+        return renamed;
     }
+    if (durability == Durability::OnDisk) syncFolder(target.parent_path());
     return renamed;
 }
 
 Result<ExclusiveWrite> writeFileExclusive(const fs::path& target, std::span<const std::uint8_t> bytes) {
-    const Result<fs::path> temporary = writeTemporary(target, bytes);
+    const Result<fs::path> temporary = writeTemporary(target, bytes, Durability::OnDisk);
     if (!temporary) return temporary.failure();
     // A hard link takes the final name only if nobody holds it, so the whole file appears at
     // once and an existing file is never replaced.
@@ -51,6 +55,7 @@ Result<ExclusiveWrite> writeFileExclusive(const fs::path& target, std::span<cons
     if (!linked) return linked.failure();
     switch (*linked) {
         case FileOutcome::Done:
+            syncFolder(target.parent_path());
             return ExclusiveWrite::Written;
         case FileOutcome::NameTaken:
             return ExclusiveWrite::NameTaken;
@@ -62,7 +67,9 @@ Result<ExclusiveWrite> writeFileExclusive(const fs::path& target, std::span<cons
     // exclusively. Still never replaces a file; only a reader racing the write sees it grow.
     const Result<FileOutcome> created = writeNewFile(target, bytes);
     if (!created) return created.failure();
-    return *created == FileOutcome::Done ? ExclusiveWrite::Written : ExclusiveWrite::NameTaken;
+    if (*created != FileOutcome::Done) return ExclusiveWrite::NameTaken;
+    syncFolder(target.parent_path());
+    return ExclusiveWrite::Written;
 }
 
 }  // namespace base

@@ -6,20 +6,24 @@
 #include <filesystem>
 #include <span>
 
+#include "base/os/os_file.h"
 #include "base/result.h"
 
 namespace base {
 
 // Replaces `target` (or creates it) with exactly `bytes`; on failure the old file is untouched
-// and no temporary file is left behind.
-Status writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+// and no temporary file is left behind. OnDisk: the bytes are on the disk before the file takes
+// the name, and the name after.
+Status writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
+                           Durability durability = Durability::OnDisk);
 
 enum class ExclusiveWrite {
     Written,
     NameTaken,  // something had the name, even one that appeared while this ran: left alone
 };
 
-// Creates `target` with exactly `bytes`, but never replaces an existing file.
+// Creates `target` with exactly `bytes`, but never replaces an existing file; on the disk, bytes
+// and name, before it returns.
 Result<ExclusiveWrite> writeFileExclusive(const std::filesystem::path& target,
                                           std::span<const std::uint8_t> bytes);
 

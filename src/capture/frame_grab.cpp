@@ -39,7 +39,10 @@ std::optional<SavedSample> frameGrab(state::SaveState& save, platform::Shell& sh
     }
     const std::vector<std::uint8_t> bytes = encodeBmpSnapshot(*picture);
     if (bytes.empty()) return std::nullopt;
-    const base::Status written = base::writeFileAtomically(base::pathFromUtf8(base::kGrabTextureFile), bytes);
+    // Rewritten at every grab, up to once a frame: waiting for the disk would slow held keypad 5
+    // down to the disk's pace, and the next grab writes the file again.
+    const base::Status written = base::writeFileAtomically(base::pathFromUtf8(base::kGrabTextureFile), bytes,
+                                                           base::Durability::Scratch);
     if (!written) base::logLine("nukitori: " + std::string(base::kGrabTextureFile) + ": " + written.error());
     return std::nullopt;
 }

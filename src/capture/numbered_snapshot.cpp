@@ -35,6 +35,10 @@ std::optional<SavedSample> saveNumberedSnapshot(state::SaveState& save, platform
         return std::nullopt;
     }
     const NumberedSave saved = saveNumbered(bytes, prefix, number);
+    // Past the number actually used: the numbers skipped were taken, and the next save would
+    // only probe them all again, more of them the fuller the folder.
+    save.saveCounter = saved.number;
+    state::advanceSaveCounter(save);
     save.lastSavedNumber = saved.number;
     save.lastSaveFailed = !saved.written;
     if (!saved.written) {

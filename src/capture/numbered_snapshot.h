@@ -33,7 +33,8 @@ struct SavedSample {
 // the outcome in lastSavedPrefix (the sanitized prefix, as in the file's name), lastSavedNumber
 // and lastSaveFailed. A picture that could not be had writes nothing and counts as a failure for
 // its reason. Logs failures. Every save spends its number, written or not, so the counter tracks
-// the presses. Gives the file written, if one was.
+// the presses; a save that skipped taken numbers leaves it after the number it used. Gives the
+// file written, if one was.
 std::optional<SavedSample> saveNumberedSnapshot(state::SaveState& save, platform::Shell& shell,
                                                 const base::Result<base::Image>& picture, SampleKind kind,
                                                 const GrabRect& screen);

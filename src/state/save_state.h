@@ -14,8 +14,8 @@ struct SaveState {
     // Counts up while Enter is held, so that one press captures once.
     std::uint16_t enterHoldCount = 0;
 
-    // What the viewer reports about the last numbered file (the number actually used may
-    // differ from saveCounter - 1 because an existing file is never replaced).
+    // What the viewer reports about the last numbered file (kept apart from saveCounter, which
+    // a new prefix or a take-back moves).
     std::string lastSavedPrefix;
     std::int32_t lastSavedNumber = 0;
     bool lastSaveFailed = false;

@@ -5,11 +5,19 @@ captures fail aloud instead of saving black pictures.
 No X server at hand refuses its root window as XWayland does, so the program is told by
 NUKITORI_X11_READ_UNMAPPED=1 to read a window that is never mapped: the server refuses that with
 the same error, and everything after the refusal is the program's own."""
+import json
 import os
+import shutil
+import stat
+import subprocess
+import sys
+import tempfile
 import time
 import unittest
 
-from harness import (SAMPLES, SAVE_FOLDER, UNDER_WINE, XServer, click_at, file_stamp, stable_screenshot,
+from PIL import Image
+
+from harness import (SAMPLES, SAVE_FOLDER, UNDER_WINE, XServer, click_at, file_stamp, stable_screenshot, stop,
                      wait_for_file, wait_until)
 from test_capture import GRAB_FILE, OVERLAY, OVERLAY_FILE_SIZE, SHOOT_BUTTON, CaptureTestCase, difference
 
@@ -96,6 +104,115 @@ class UnreadableScreenOutsideWayland(UnreadableScreen):
         wait_until(lambda: self.lines_with(f"{SAVE_FOLDER}/0.bmp: {PORTAL_REASON}"),
                    what=f"the failed capture on stderr; got {self.app.stderr()!r}")
         self.assertEqual(self.app.saved_files(), [], "a failed read was saved")
+
+
+@unittest.skipIf(UNDER_WINE, "the desktop portal is the X11 program's")
+class FakePortal(CaptureTestCase):
+    """A portal of the test's own on a private bus (fake_portal.py): its screen casts start but
+    never stream, so every read ends in its Screenshot, which names the file the test chooses.
+    HOME is the test's, with the pictures folder ~/Pictures."""
+
+    def setUp(self):
+        self.root = tempfile.mkdtemp(prefix="nukitori-portal-")
+        self.addCleanup(shutil.rmtree, self.root, True)
+        self.home = os.path.join(self.root, "home")
+        self.pictures = os.path.join(self.home, "Pictures")
+        os.makedirs(self.pictures)
+        self.control = os.path.join(self.root, "control.json")
+        self.calls = os.path.join(self.root, "calls.log")
+        self.set_portal()
+        bus = self.spawn(["dbus-daemon", "--session", "--nofork", "--nopidfile", "--print-address=1",
+                          f"--address=unix:path={self.root}/bus"])
+        self.address = bus.stdout.readline().decode().strip()
+        portal = self.spawn([sys.executable, os.path.join(os.path.dirname(__file__), "fake_portal.py"),
+                             self.control, self.calls], env=dict(os.environ, DBUS_SESSION_BUS_ADDRESS=self.address))
+        self.assertEqual(portal.stdout.readline(), b"ready\n", "the fake portal did not start")
+        super().setUp()
+
+    def spawn(self, args, env=None):
+        """A helper process whose first lines the test reads, ended after the test."""
+        process = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, env=env)
+        self.addCleanup(process.stdout.close)
+        self.addCleanup(stop, process)
+        return process
+
+    def start_app(self, **options):
+        env = dict(self.server.env, NUKITORI_X11_READ_UNMAPPED="1", DBUS_SESSION_BUS_ADDRESS=self.address,
+                   HOME=self.home, WAYLAND_DISPLAY="wayland-nukitori-test")
+        env.pop("XDG_CONFIG_HOME", None)
+        return super().start_app(env=env, **options)
+
+    def set_portal(self, screencast=True, screenshot=""):
+        with open(self.control + ".new", "w") as f:
+            json.dump({"screencast": screencast, "screenshot": screenshot}, f)
+        os.replace(self.control + ".new", self.control)
+
+    def portal_calls(self, name):
+        with open(self.calls) as f:
+            return [line.split()[1:] for line in f.read().splitlines() if line.split()[0] == name]
+
+    def picture(self, path):
+        Image.new("RGB", (64, 64), (10, 200, 30)).save(path)
+        return path
+
+    def capture(self, name, saved=True):
+        self.press_enter()
+        if saved:
+            wait_for_file(self.saved(name), OVERLAY_FILE_SIZE)
+        else:
+            wait_until(lambda: f"{SAVE_FOLDER}/{name}: " in self.app.stderr(),
+                       what=f"the failed capture on stderr; got {self.app.stderr()!r}")
+
+    def test_a_broken_token_is_passed_over_and_the_new_one_kept_for_the_user_alone(self):
+        folder = os.path.join(self.home, ".config", "nukitori")
+        token = os.path.join(folder, "screencast-restore-token")
+        os.makedirs(folder, 0o755)
+        with open(token, "wb") as f:
+            f.write(b"\xff\xfe not a token\n")
+        os.chmod(token, 0o644)
+        victim = os.path.join(self.home, "victim")
+        with open(victim, "w") as f:
+            f.write("the user's own file")
+        os.symlink(victim, token + ".new")  # where an older writer wrote through
+        shot = self.picture(os.path.join(self.pictures, "Screenshot.png"))
+        self.set_portal(screenshot=shot)
+        self.capture("0.bmp")
+
+        self.assertEqual(self.portal_calls("select"), [["-"]], "the session was not asked for without the token")
+        with open(token) as f:
+            self.assertEqual(f.read(), "new-token-1\n", "the new token did not replace the broken one")
+        self.assertEqual(stat.S_IMODE(os.stat(token).st_mode), 0o600, "others may read the token")
+        self.assertEqual(stat.S_IMODE(os.stat(folder).st_mode), 0o700, "others may enter the token's folder")
+        with open(victim) as f:
+            self.assertEqual(f.read(), "the user's own file", "the token was written through a symlink")
+        lines = [line for line in self.app.stderr().splitlines() if token in line]
+        self.assertEqual(len(lines), 1, f"not one line about the broken token: {self.app.stderr()!r}")
+        self.assertTrue(lines[0].startswith("nukitori: "), lines[0])
+        self.assertFalse(os.path.exists(shot), "the screenshot that was read was left behind")
+
+    def test_only_a_screenshot_read_as_one_where_portals_put_them_is_removed(self):
+        notes = os.path.join(self.pictures, "notes.txt")
+        with open(notes, "w") as f:
+            f.write("the user's notes")
+        self.set_portal(screencast=False, screenshot=notes)
+        self.capture("0.bmp", saved=False)
+        self.assertTrue(os.path.exists(notes), "a file that is no picture was removed")
+
+        elsewhere = self.picture(os.path.join(self.home, "photo.png"))
+        self.set_portal(screencast=False, screenshot=elsewhere)
+        self.capture("1.bmp")
+        self.assertTrue(os.path.exists(elsewhere), "a picture outside the pictures folder was removed")
+
+        old = self.picture(os.path.join(self.pictures, "holiday.png"))
+        os.utime(old, (time.time() - 86400, time.time() - 86400))
+        self.set_portal(screencast=False, screenshot=old)
+        self.capture("2.bmp")
+        self.assertTrue(os.path.exists(old), "a picture made before the screenshot was asked for was removed")
+
+        made = self.picture(os.path.join(self.pictures, "Screenshot.png"))
+        self.set_portal(screencast=False, screenshot=made)
+        self.capture("3.bmp")
+        self.assertFalse(os.path.exists(made), "the screenshot made for the read was left behind")
 
 
 if __name__ == "__main__":

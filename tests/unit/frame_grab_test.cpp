@@ -151,6 +151,17 @@ TEST_F(Grab, OverlayCaptureReadsUnderTheOverlayAndSpendsItsNumber) {
     capture::overlayCapture(state.view, state.save, shell, screen);
     EXPECT_EQ(state.save.lastSavedNumber, 1) << "an existing numbered file was not skipped";
     EXPECT_TRUE(fs::exists(numbered("cut1.bmp")));
+    // Past the number used, or every later save probes all the taken numbers again.
+    EXPECT_EQ(state.save.saveCounter, 2) << "the counter was left before the number used";
+
+#ifndef _WIN32
+    // A symlink named like the next file is taken, never followed.
+    fs::create_symlink("../victim", numbered("cut2.bmp"));
+    capture::overlayCapture(state.view, state.save, shell, screen);
+    EXPECT_EQ(state.save.lastSavedNumber, 3) << "the symlink's number was not skipped";
+    EXPECT_EQ(state.save.saveCounter, 4);
+    EXPECT_FALSE(fs::exists("victim")) << "the save followed the symlink";
+#endif
 }
 
 TEST_F(Grab, AnOverlayTooLargeToHoldIsRefusedBeforeAnyPixelIsRead) {

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#ifdef __linux__
+#include <dlfcn.h>
+#endif
+
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -142,6 +147,30 @@ TEST_F(InFreshDirectory, SaveNumberedTakesTheNextFreeNumberAndNeverReplaces) {
     EXPECT_EQ(namesIn(folder).size(), 5u) << "a temporary file was left behind";
 }
 
+// A run longer than the few names probed one by one is looked up in the folder instead: still the
+// first free number, and still never through a name that is taken by anything.
+TEST_F(InFreshDirectory, SaveNumberedTakesTheFirstFreeNumberPastALongRunOfTakenOnes) {
+    const fs::path folder = pathFromUtf8(base::kSaveFolder);
+    fs::create_directory(folder);
+    for (int i = 0; i < 60; ++i)
+        if (i != 45) writeText(folder / ("cut" + std::to_string(i) + ".bmp"), "old");
+    writeText(folder / "cut050.bmp", "not a name of ours: 50 stays taken");
+    writeText(folder / "other45.bmp", "another prefix");
+#ifndef _WIN32
+    fs::remove(folder / "cut30.bmp");
+    fs::create_symlink("../victim", folder / "cut30.bmp");
+#endif
+    const auto first = capture::saveNumbered(bytesOf("new"), "cut", 3);
+    ASSERT_TRUE(first.written) << first.written.error();
+    EXPECT_EQ(first.number, 45) << "not the first free number after the run";
+    const auto second = capture::saveNumbered(bytesOf("newer"), "cut", 46);
+    ASSERT_TRUE(second.written) << second.written.error();
+    EXPECT_EQ(second.number, 60);
+    EXPECT_EQ(contentOf(folder / "cut44.bmp"), "old") << "an existing file was replaced";
+    EXPECT_FALSE(fs::exists("victim")) << "a save went through a symlink";
+    EXPECT_EQ(namesIn(folder).size(), 63u) << "a temporary file was left behind";
+}
+
 TEST_F(InFreshDirectory, SaveNumberedReportsWhyTheFolderCannotBeMade) {
     writeText(pathFromUtf8(base::kSaveFolder), "a file where the folder should be");
     const auto result = capture::saveNumbered(bytesOf("picture"), "cut", 5);
@@ -151,6 +180,16 @@ TEST_F(InFreshDirectory, SaveNumberedReportsWhyTheFolderCannotBeMade) {
     EXPECT_TRUE(result.written.error() == osReason(EEXIST) || result.written.error() == osReason(ENOTDIR))
         << "the error is not the system's reason: " << result.written.error();
     EXPECT_EQ(namesIn(".").size(), 1u) << "something was written beside the blocking file";
+
+#ifndef _WIN32
+    fs::remove(pathFromUtf8(base::kSaveFolder));
+    fs::create_directory_symlink("gone/folder", pathFromUtf8(base::kSaveFolder));
+    const auto dangling = capture::saveNumbered(bytesOf("picture"), "cut", 0);
+    EXPECT_FALSE(dangling.written) << "save claimed success through a symlink to nothing";
+    EXPECT_EQ(dangling.written.error(), "it is a symbolic link to \"gone/folder\", which does not exist")
+        << "a symlink that leads nowhere is not \"File exists\"";
+    EXPECT_FALSE(fs::exists("gone")) << "the symlink's target was created";
+#endif
 }
 
 TEST_F(InFreshDirectory, SaveNumberedReportsAReadOnlyFolderAndLeavesNoTemporary) {
@@ -205,5 +244,67 @@ TEST_F(InFreshDirectory, FailedWritesKeepTheOldStateAndReportTheReason) {
     EXPECT_EQ(namesIn("."), (std::vector<std::string>{"busy", "taken.bmp"}))
         << "a temporary file was left behind";
 }
+
+#ifdef __linux__
+// Every fsync, link and rename this program makes, in order, with the names they touch, so that
+// a test can tell whether a file was on the disk before it got its name.
+struct FileEvent {
+    std::string kind, name, newName;
+};
+std::vector<FileEvent> fileEvents;
+
+std::string nameOf(const fs::path& path) {
+    return path.filename().string();
+}
+
+}  // namespace
+
+extern "C" int fsync(int fd) {
+    fileEvents.push_back({"fsync", nameOf(fs::read_symlink("/proc/self/fd/" + std::to_string(fd))), ""});
+    static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+    return real(fd);
+}
+
+extern "C" int link(const char* from, const char* to) {
+    fileEvents.push_back({"link", nameOf(from), nameOf(to)});
+    static const auto real = reinterpret_cast<int (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "link"));
+    return real(from, to);
+}
+
+extern "C" int rename(const char* from, const char* to) {
+    fileEvents.push_back({"rename", nameOf(from), nameOf(to)});
+    static const auto real = reinterpret_cast<int (*)(const char*, const char*)>(dlsym(RTLD_NEXT, "rename"));
+    return real(from, to);
+}
+
+namespace {
+
+// A name given before its file is on the disk is an empty file after a power cut; a name not yet
+// in its folder on the disk is no file at all.
+void expectSyncedAroundNaming(const std::string& what, const std::string& name, const std::string& folder) {
+    const auto naming = std::find_if(fileEvents.begin(), fileEvents.end(), [&](const FileEvent& e) {
+        return (e.kind == "link" || e.kind == "rename") && e.newName == name;
+    });
+    ASSERT_NE(naming, fileEvents.end()) << what << ": " << name << " was never named";
+    const auto synced = [&](auto from, auto to, const std::string& file) {
+        return std::any_of(from, to, [&](const FileEvent& e) { return e.kind == "fsync" && e.name == file; });
+    };
+    EXPECT_TRUE(synced(fileEvents.begin(), naming, naming->name))
+        << what << ": " << naming->name << " was not synced before it became " << name;
+    EXPECT_TRUE(synced(naming, fileEvents.end(), folder))
+        << what << ": the folder was not synced after the name";
+}
+
+TEST_F(InFreshDirectory, SavedFilesAreOnTheDiskBeforeTheyGetTheirNamesAndTheNamesAfter) {
+    fileEvents.clear();
+    const auto saved = capture::saveNumbered(bytesOf("picture"), "cut", 0);
+    ASSERT_TRUE(saved.written) << saved.written.error();
+    expectSyncedAroundNaming("a numbered save", "cut0.bmp", std::string(base::kSaveFolder));
+
+    fileEvents.clear();
+    ASSERT_TRUE(base::writeFileAtomically("texture.bmp", bytesOf("picture")));
+    expectSyncedAroundNaming("the grab texture", "texture.bmp", nameOf(fs::current_path()));
+}
+#endif
 
 }  // namespace

@@ -9,6 +9,12 @@
 
 #include "base/file_bytes.h"
 #include "base/file_names.h"
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+
+#include "base/os/home_folder.h"
+#endif
 #include "capture/numbered_file.h"
 #include "fresh_directory.h"
 #include "log_capture.h"
@@ -76,6 +82,20 @@ protected:
     std::string home_;
     fs::path data_;
 };
+
+// Without a home, "$HOME/.config" would be the root's /.config.
+TEST(UserFolders, WithoutHomeTheHomeIsTheUsersInThePasswordDatabaseOrThereIsNone) {
+    EXPECT_EQ(app::configFolder("", ""), "") << "no home gave a folder of the root";
+    EXPECT_EQ(app::configFolder("", "/srv/config"), "/srv/config") << "XDG_CONFIG_HOME needs no home";
+    EXPECT_EQ(app::picturesFolder("", ""), "") << "no home gave a folder of the root";
+#ifndef _WIN32
+    EXPECT_EQ(base::homeFolder("/home/set"), "/home/set") << "HOME, when set, is the home";
+    const passwd* user = getpwuid(geteuid());
+    ASSERT_NE(user, nullptr) << "this user is not in the password database";
+    const std::string listed = user->pw_dir;
+    EXPECT_EQ(base::homeFolder(""), listed == "/" ? "" : listed) << "the home is not the password database's";
+#endif
+}
 
 TEST_F(WorkFolder, PicturesFolderComesFromTheUserDirsFileElsePictures) {
     EXPECT_EQ(app::picturesFolder(home_, ""), home_ + "/Pictures") << "without a user-dirs.dirs";

@@ -1,12 +1,10 @@
 #include "backends/wayland/portal_screen.h"
 
-#include <filesystem>
-#include <fstream>
-#include <system_error>
+#include <ctime>
 
 #include "backends/wayland/pipewire_stream.h"
 #include "backends/wayland/portal_bus.h"
-#include "base/file_bytes.h"
+#include "backends/wayland/screenshot_file.h"
 #include "base/log.h"
 #include "base/uri.h"
 
@@ -28,39 +26,15 @@ std::string refusal(const PortalResponse& response, const char* what) {
     return std::string("the desktop could not give ") + what;
 }
 
-std::string readToken(const std::string& path) {
-    std::ifstream in(base::pathFromUtf8(path));
-    std::string token;
-    std::getline(in, token);
-    return token;
-}
-
-// Written whole or not at all: a half-written token would make the desktop ask again.
-void writeToken(const std::string& folder, const std::string& path, const std::string& token) {
-    std::error_code ec;
-    std::filesystem::create_directories(base::pathFromUtf8(folder), ec);
-    const auto target = base::pathFromUtf8(path);
-    auto partial = target;
-    partial += ".new";
-    {
-        std::ofstream out(partial, std::ios::trunc);
-        out << token << '\n';
-        if (!out.flush()) {
-            base::logLine("nukitori: the screen-sharing permission cannot be kept in \"" + path + "\"");
-            return;
-        }
-    }
-    std::filesystem::rename(partial, target, ec);
-}
-
 }  // namespace
 
 PortalScreen::PortalScreen(platform::ImageDecoder& decoder, int rootWidth, int rootHeight,
-                           std::string configFolder)
+                           std::string tokenFolder, std::string picturesFolder)
     : decoder_(decoder),
       rootWidth_(rootWidth),
       rootHeight_(rootHeight),
-      configFolder_(std::move(configFolder)) {
+      picturesFolder_(std::move(picturesFolder)),
+      token_(std::move(tokenFolder)) {
     watcher_ = std::thread([this] { watchIdle(); });
 }
 
@@ -94,10 +68,6 @@ base::Result<PortalResponse> PortalScreen::askUser(const PortalCall& call) {
     return answer;
 }
 
-std::string PortalScreen::tokenFile() const {
-    return configFolder_ + "/screencast-restore-token";
-}
-
 base::Status PortalScreen::connectBus() {
     if (bus_) return base::Done{};
     auto bus = PortalBus::connect();
@@ -126,7 +96,7 @@ base::Status PortalScreen::startCast() {
     Options sources{{"types", kMonitor}, {"multiple", false}};
     if (version >= 4) {
         sources.emplace_back("persist_mode", kPersistUntilRevoked);
-        if (const std::string token = readToken(tokenFile()); !token.empty())
+        if (const std::string token = token_.read(); !token.empty())
             sources.emplace_back("restore_token", token);
     }
     auto selected = bus_->request({kScreenCast, "SelectSources", session_, {}, sources}, kQuickAnswer);
@@ -138,7 +108,7 @@ base::Status PortalScreen::startCast() {
     if (started->code != 0) return failed(refusal(*started, "the screen to cast"));
     if (started->streams.empty()) return failed("the desktop started no screen stream");
     // Each token serves one start; the answer brings the next.
-    if (!started->restoreToken.empty()) writeToken(configFolder_, tokenFile(), started->restoreToken);
+    if (!started->restoreToken.empty()) token_.write(started->restoreToken);
 
     const CastStream& cast = started->streams.front();
     auto remote = bus_->openPipeWireRemote(session_);
@@ -180,15 +150,13 @@ base::Result<base::Image> PortalScreen::readCast(int x, int y, int width, int he
 base::Result<base::Image> PortalScreen::readScreenshot(int x, int y, int width, int height) {
     if (auto connected = connectBus(); !connected) return connected.failure();
     if (bus_->interfaceVersion(kScreenshot) == 0) return base::Failure{"the desktop offers no screenshots"};
+    const std::time_t askedAt = std::time(nullptr);
     auto shot = askUser({kScreenshot, "Screenshot", {}, std::string(), {{"interactive", false}}});
     if (!shot) return shot.failure();
     if (shot->code != 0) return base::Failure{refusal(*shot, "a screenshot")};
     const std::string path = base::localFilePath(shot->uri);
     if (path.empty()) return base::Failure{"the screenshot is not a local file: " + shot->uri};
-    auto picture = platform::readPicture(decoder_, path);
-    // The file was made for this read alone.
-    std::error_code ec;
-    std::filesystem::remove(base::pathFromUtf8(path), ec);
+    auto picture = takeScreenshotFile(decoder_, path, picturesFolder_, askedAt);
     if (!picture) return base::Failure{"the screenshot cannot be read: " + picture.error()};
     // Decoded pixels are 0xAARRGGBB words: blue first in memory.
     const FrameView frame{reinterpret_cast<const std::uint8_t*>(picture->pixels.data()), picture->width,

@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "backends/wayland/restore_token.h"
 #include "backends/wayland/stream_frame.h"
 #include "platform/image_decoder.h"
 #include "platform/screen.h"
@@ -27,8 +28,10 @@ struct PortalResponse;
 class PortalScreen final : public platform::Screen {
 public:
     // `rootWidth` x `rootHeight`: the X screen, which a whole-desktop screenshot covers.
-    // `configFolder`: where the restore token is kept.
-    PortalScreen(platform::ImageDecoder& decoder, int rootWidth, int rootHeight, std::string configFolder);
+    // `tokenFolder`: where the restore token is kept (empty: nowhere). `picturesFolder`: the
+    // user's, where desktops put the screenshots they make (empty when unknown).
+    PortalScreen(platform::ImageDecoder& decoder, int rootWidth, int rootHeight, std::string tokenFolder,
+                 std::string picturesFolder);
     ~PortalScreen() override;
     PortalScreen(const PortalScreen&) = delete;
     PortalScreen& operator=(const PortalScreen&) = delete;
@@ -50,14 +53,14 @@ private:
     void watchIdle();
     // A call that may ask the user, with the watcher told while it waits.
     base::Result<PortalResponse> askUser(const PortalCall& call);
-    std::string tokenFile() const;
 
     platform::ImageDecoder& decoder_;
     platform::ScreenQuestionWatcher* questions_ = nullptr;
     const int rootWidth_, rootHeight_;
-    const std::string configFolder_;
+    const std::string picturesFolder_;
 
     std::mutex mutex_;  // everything below
+    RestoreTokenFile token_;
     std::unique_ptr<PortalBus> bus_;
     std::string session_;
     std::unique_ptr<PipeWireStream> stream_;

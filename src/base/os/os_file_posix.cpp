@@ -2,8 +2,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <memory>
 #include <system_error>
 
 #include "base/os/os_file.h"
@@ -12,11 +10,6 @@ namespace base {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 std::string lastOsError() {
     // Some C libraries leave errno at 0 for a short write; say something truthful anyway.
@@ -31,25 +24,33 @@ bool linkUnsupported(const std::error_code& ec) {
 
 }  // namespace
 
-Result<FileOutcome> writeNewFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
-    errno = 0;
-    // "x": fail instead of opening a file someone else created under this name.
-    FileHandle file(std::fopen(path.c_str(), "wbx"));
-    if (!file) {
+Result<FileOutcome> writeNewFile(const fs::path& path, std::span<const std::uint8_t> bytes,
+                                 Durability durability) {
+    // O_EXCL: fail instead of opening a file someone else created under this name (a symlink
+    // too, even one that leads nowhere).
+    const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (file < 0) {
         if (errno == EEXIST) return FileOutcome::NameTaken;
         return Failure{lastOsError()};
     }
     std::string error;
-    bool good = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    if (good) good = std::fflush(file.get()) == 0;
-    if (!good) error = lastOsError();
+    for (std::size_t done = 0; done < bytes.size();) {
+        errno = 0;
+        const ssize_t written = ::write(file, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            error = lastOsError();
+            break;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    // On the disk before the file takes its final name: after a power cut the name holds the
+    // whole file or is not there, never an empty one.
+    if (error.empty() && durability == Durability::OnDisk && ::fsync(file) != 0) error = lastOsError();
     errno = 0;
     // Closing can report a delayed write error (a full disk on a network share, for example).
-    if (std::fclose(file.release()) != 0 && good) {
-        good = false;
-        error = lastOsError();
-    }
-    if (!good) {
+    if (::close(file) != 0 && error.empty()) error = lastOsError();
+    if (!error.empty()) {
         std::error_code ignored;
         fs::remove(path, ignored);
         return Failure{error};
@@ -94,6 +95,13 @@ Status appendToFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
     if (::close(file) != 0 && error.empty()) error = lastOsError();
     if (!error.empty()) return Failure{error};
     return Done{};
+}
+
+void syncFolder(const fs::path& folder) {
+    const int handle = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0) return;
+    ::fsync(handle);
+    ::close(handle);
 }
 
 long processId() {

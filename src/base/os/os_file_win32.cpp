@@ -20,7 +20,8 @@ bool nameTaken(DWORD code) {
 
 }  // namespace
 
-Result<FileOutcome> writeNewFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
+Result<FileOutcome> writeNewFile(const fs::path& path, std::span<const std::uint8_t> bytes,
+                                 Durability durability) {
     // CREATE_NEW, because the C runtime's "x" mode is not honoured everywhere (MSVCRT, Wine).
     // No sharing: nobody reads the file before it is whole.
     const HANDLE file =
@@ -42,7 +43,8 @@ Result<FileOutcome> writeNewFile(const fs::path& path, std::span<const std::uint
     }
     // On the disk before the file takes its final name: after a crash the old file or the new
     // one is there, never an empty one.
-    if (code == ERROR_SUCCESS && !FlushFileBuffers(file)) code = GetLastError();
+    if (code == ERROR_SUCCESS && durability == Durability::OnDisk && !FlushFileBuffers(file))
+        code = GetLastError();
     if (!CloseHandle(file) && code == ERROR_SUCCESS) code = GetLastError();
     if (code != ERROR_SUCCESS) {
         DeleteFileW(path.c_str());
@@ -65,6 +67,11 @@ Status replaceFile(const fs::path& from, const fs::path& to) {
     if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return Done{};
     return failed(GetLastError());
+}
+
+void syncFolder(const fs::path&) {
+    // Windows gives programs no flush of a folder's names (FlushFileBuffers on a folder needs
+    // backup rights); NTFS journals them itself.
 }
 
 Status appendToFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
