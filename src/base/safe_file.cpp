@@ -44,8 +44,9 @@ Status writeFileAtomically(const fs::path& target, std::span<const std::uint8_t>
     return renamed;
 }
 
-Result<ExclusiveWrite> writeFileExclusive(const fs::path& target, std::span<const std::uint8_t> bytes) {
-    const Result<fs::path> temporary = writeTemporary(target, bytes, Durability::OnDisk);
+Result<ExclusiveWrite> writeFileExclusive(const fs::path& target, std::span<const std::uint8_t> bytes,
+                                          Durability durability) {
+    const Result<fs::path> temporary = writeTemporary(target, bytes, durability);
     if (!temporary) return temporary.failure();
     // A hard link takes the final name only if nobody holds it, so the whole file appears at
     // once and an existing file is never replaced.
@@ -55,7 +56,7 @@ Result<ExclusiveWrite> writeFileExclusive(const fs::path& target, std::span<cons
     if (!linked) return linked.failure();
     switch (*linked) {
         case FileOutcome::Done:
-            syncFolder(target.parent_path());
+            if (durability == Durability::OnDisk) syncFolder(target.parent_path());
             return ExclusiveWrite::Written;
         case FileOutcome::NameTaken:
             return ExclusiveWrite::NameTaken;
@@ -65,10 +66,10 @@ Result<ExclusiveWrite> writeFileExclusive(const fs::path& target, std::span<cons
 
     // Folders without hard links (FAT, some network shares): create the target itself
     // exclusively. Still never replaces a file; only a reader racing the write sees it grow.
-    const Result<FileOutcome> created = writeNewFile(target, bytes);
+    const Result<FileOutcome> created = writeNewFile(target, bytes, durability);
     if (!created) return created.failure();
     if (*created != FileOutcome::Done) return ExclusiveWrite::NameTaken;
-    syncFolder(target.parent_path());
+    if (durability == Durability::OnDisk) syncFolder(target.parent_path());
     return ExclusiveWrite::Written;
 }
 

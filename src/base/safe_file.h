@@ -22,9 +22,9 @@ enum class ExclusiveWrite {
     NameTaken,  // something had the name, even one that appeared while this ran: left alone
 };
 
-// Creates `target` with exactly `bytes`, but never replaces an existing file; on the disk, bytes
-// and name, before it returns.
-Result<ExclusiveWrite> writeFileExclusive(const std::filesystem::path& target,
-                                          std::span<const std::uint8_t> bytes);
+// Creates `target` with exactly `bytes`, but never replaces an existing file; OnDisk: bytes and
+// name are on the disk before it returns.
+Result<ExclusiveWrite> writeFileExclusive(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
+                                          Durability durability = Durability::OnDisk);
 
 }  // namespace base

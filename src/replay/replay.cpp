@@ -542,7 +542,8 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
         }
         if (pictureSha != wornPicture) {
             auto bytes = base::readFileBytes(pictureFile, 256ull << 20);
-            if (!bytes || !base::writeFileAtomically(base::pathFromUtf8(grabTexture), *bytes)) {
+            if (!bytes ||
+                !base::writeFileAtomically(base::pathFromUtf8(grabTexture), *bytes, base::Durability::Scratch)) {
                 fail(pictureFile + " cannot be read or put in place");
                 continue;
             }
@@ -612,7 +613,7 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
             cut = resized(cut, w, h);
         }
         const std::vector<std::uint8_t> bytes = encode(cut, o.png);
-        const auto written = base::writeFileExclusive(target, bytes);
+        const auto written = base::writeFileExclusive(target, bytes, base::Durability::Batch);
         if (!written) {
             fail(base::utf8FromPath(target) + ": " + written.error());
             continue;
@@ -652,6 +653,8 @@ int runWorker(const Options& o, const std::vector<Job>& jobs, const fs::path& wo
     model.reset();
     fs::current_path(out, ec);
     fs::remove_all(scratch, ec);
+    // The samples waited for nothing one by one: they are on the disk before the run says so.
+    base::syncFileSystem(out);
     if (o.worker < 0 && !o.quiet)
         say("made " + std::to_string(totals.made) + ", already there " + std::to_string(totals.skipped) +
             ", failed " + std::to_string(totals.failed));

@@ -34,7 +34,7 @@ std::string shownPath(const fs::path& path) {
 
 base::Status writeText(const fs::path& path, const std::string& text) {
     const base::Status written = base::writeFileAtomically(
-        path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        path, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), base::Durability::Batch);
     if (!written) return base::Failure{shownPath(path) + ": " + written.error()};
     return base::Done{};
 }
@@ -169,7 +169,7 @@ public:
                             std::to_string(sample.width) + " x " + std::to_string(sample.height));
 
         const fs::path target = images_ / base::pathFromUtf8(name);
-        if (const base::Status copied = base::writeFileAtomically(target, *bytes); !copied)
+        if (const base::Status copied = base::writeFileAtomically(target, *bytes, base::Durability::Batch); !copied)
             return base::Failure{shownPath(target) + ": " + copied.error()};
         imagesWritten_.insert(name);
         ++report_.exported;
@@ -198,7 +198,7 @@ public:
                 if (options_.vec) {
                     const std::vector<std::uint8_t> bytes =
                         encodeVecFile(vecSamples_, options_.vec->width, options_.vec->height);
-                    if (const base::Status s = base::writeFileAtomically(vec, bytes); !s)
+                    if (const base::Status s = base::writeFileAtomically(vec, bytes, base::Durability::Batch); !s)
                         return base::Failure{shownPath(vec) + ": " + s.error()};
                 } else {
                     std::error_code error;
@@ -336,7 +336,10 @@ base::Result<ExportReport> exportSamples(const SampleRecord& record, const fs::p
         if (const base::Status added = exporter.add(record.live[i]); !added) return added.failure();
         if (progress) progress(i + 1, record.live.size());
     }
-    return exporter.finish();
+    auto report = exporter.finish();
+    // The files waited for nothing one by one: they are on the disk before the export says so.
+    base::syncFileSystem(out);
+    return report;
 }
 
 std::string exportSummaryLine(const ExportReport& report, std::string_view out) {

@@ -14,8 +14,10 @@ namespace base {
 // Whether a new file's bytes are on the disk before it is closed: after a power cut a file that
 // took its name after an OnDisk write holds all of its bytes; after a Scratch write it may be
 // empty. Scratch is for a file rewritten at every grab, up to once a frame, which waiting for
-// the disk would slow down to the disk's pace.
-enum class Durability { OnDisk, Scratch };
+// the disk would slow down to the disk's pace. Batch is for tools that write thousands of files
+// in a run: where the system can flush a whole file system at once (Linux), no file waits and
+// the run ends with syncFileSystem; elsewhere each file waits as OnDisk.
+enum class Durability { OnDisk, Scratch, Batch };
 
 // What became of an operation that did not fail.
 enum class FileOutcome {
@@ -40,6 +42,10 @@ Status replaceFile(const std::filesystem::path& from, const std::filesystem::pat
 // name was given, so that a file reported as saved is still there after a power cut. At best
 // effort: some file systems cannot, and the file is whole under its name already.
 void syncFolder(const std::filesystem::path& folder);
+
+// Has everything written to the file system that holds `folder` on the disk, names included:
+// the end of a run of Batch writes.
+void syncFileSystem(const std::filesystem::path& folder);
 
 // Appends `bytes` to `path` (created when missing) with one write to a file opened for
 // appending, so that lines appended by several processes never interleave or tear.

@@ -104,6 +104,16 @@ void syncFolder(const fs::path& folder) {
     ::close(handle);
 }
 
+void syncFileSystem(const fs::path& folder) {
+    const int handle = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0) {
+        ::sync();
+        return;
+    }
+    ::syncfs(handle);
+    ::close(handle);
+}
+
 long processId() {
     return static_cast<long>(getpid());
 }

@@ -43,7 +43,7 @@ Result<FileOutcome> writeNewFile(const fs::path& path, std::span<const std::uint
     }
     // On the disk before the file takes its final name: after a crash the old file or the new
     // one is there, never an empty one.
-    if (code == ERROR_SUCCESS && durability == Durability::OnDisk && !FlushFileBuffers(file))
+    if (code == ERROR_SUCCESS && durability != Durability::Scratch && !FlushFileBuffers(file))
         code = GetLastError();
     if (!CloseHandle(file) && code == ERROR_SUCCESS) code = GetLastError();
     if (code != ERROR_SUCCESS) {
@@ -72,6 +72,10 @@ Status replaceFile(const fs::path& from, const fs::path& to) {
 void syncFolder(const fs::path&) {
     // Windows gives programs no flush of a folder's names (FlushFileBuffers on a folder needs
     // backup rights); NTFS journals them itself.
+}
+
+void syncFileSystem(const fs::path&) {
+    // Batch writes waited for the disk one by one here.
 }
 
 Status appendToFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
