@@ -14,6 +14,8 @@ One remote-desktop session, made at the start, moves the pointer; its linked
 screen cast (which places the pointer on the monitor) is read all along, without the pointer, and
 gives the pictures."""
 import json
+import os
+import re
 import subprocess
 import sys
 import threading
@@ -38,6 +40,10 @@ class Remote:
     def __init__(self):
         self.bus = Gio.bus_get_sync(Gio.BusType.SESSION)
         self.loop = GLib.MainLoop()
+        self.gst = None
+        self._connect()
+
+    def _connect(self):
         self.connector = self.monitors()["monitors"][0]["connector"]
         desktop = bus_proxy(self.bus, MUTTER + "RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop",
                             MUTTER + "RemoteDesktop")
@@ -71,22 +77,37 @@ class Remote:
         if not node:
             raise RuntimeError("mutter announced no stream")
         GLib.source_remove(timeout)
-        width, height = stream.get_cached_property("Parameters").unpack()["size"]
-        self.gst = subprocess.Popen(["gst-launch-1.0", "-q", "pipewiresrc", f"path={node[0]}", "always-copy=true",
-                                     "!", "videoconvert", "!", "video/x-raw,format=RGB", "!", "fdsink", "fd=1"],
-                                    stdout=subprocess.PIPE)
+        # The frames' size comes from the caps gst-launch tells (-v): the stream's "size" parameter
+        # need not be it (a scaled monitor in logical layout).
+        frames, frames_in = os.pipe()
+        self.gst = subprocess.Popen(["gst-launch-1.0", "-v", "pipewiresrc", f"path={node[0]}", "always-copy=true",
+                                     "!", "videoconvert", "!", "video/x-raw,format=RGB", "!", "fdsink",
+                                     f"fd={frames_in}"], stdout=subprocess.PIPE, pass_fds=(frames_in,))
+        os.close(frames_in)
         self.frame = None
         self.frame_came = threading.Condition()
+        size = []
+        sized = threading.Event()
+
+        def caps():
+            for line in self.gst.stdout:
+                found = re.search(rb"fdsink\d*\.GstPad:sink: caps = .*width=\(int\)(\d+), height=\(int\)(\d+)", line)
+                if found:
+                    size[:] = [int(found.group(1)), int(found.group(2))]
+                    sized.set()
 
         def read():
-            size = width * height * 3
+            source = os.fdopen(frames, "rb")
+            sized.wait()
             while True:
-                data = self.gst.stdout.read(size)
-                if len(data) < size:
+                width, height = size
+                data = source.read(width * height * 3)
+                if len(data) < width * height * 3:
                     return
                 with self.frame_came:
                     self.frame = (data, width, height, time.monotonic())
                     self.frame_came.notify_all()
+        threading.Thread(target=caps, daemon=True).start()
         threading.Thread(target=read, daemon=True).start()
 
     def shot(self, path):
@@ -146,6 +167,10 @@ class Remote:
         self._config().call_sync("ApplyMonitorsConfig", GLib.Variant("(uua(iiduba(ssa{sv}))a{sv})", (
             state["serial"], TEMPORARY, [(0, 0, scale, 0, True, [(monitor["connector"], mode["id"], {})])], {})),
             0, -1, None)
+        # Mutter ends the sessions that cast a monitor whose configuration changes: a new one starts.
+        self.gst.terminate()
+        self.gst.wait()
+        self._connect()
         return self.monitors()
 
 

@@ -298,8 +298,9 @@ class GnomeScreenShare(GnomeTestCase):
 
 
 class GnomeScaledMonitor(GnomeTestCase):
-    """A monitor at scale 2, as GNOME's settings set it for a high-density screen: mutter offers
-    scale 2 only where the monitor keeps at least 800 x 480 logical pixels."""
+    """A monitor at scale 2, as GNOME's settings set it for a high-density screen, in mutter's
+    default layout (X windows drawn 1:1 on an X screen of the monitor's pixels). Mutter offers
+    only scale 1 on a 1024 x 768 monitor: this one is twice as large."""
     size = (2048, 1536)
 
     @classmethod
