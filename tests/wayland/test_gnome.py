@@ -199,13 +199,14 @@ class GnomeTestCase(unittest.TestCase):
 
     # The checks.
 
-    def check_the_grab(self, app, share=None):
+    def check_the_grab(self, app, share=None, on_picture=True):
         hole = self.hole_box(app)
         shot = self.desktop.screenshot()
         x, y, _, _ = self.geometry(app.frame)
         self.assertEqual(shot.getpixel((x + FACE[0], y + FACE[1])), FACE_COLOUR, "the frame's face is not drawn")
         under = crop(shot, *hole)
-        self.assert_same(under, self.picture_under(hole), "the hole does not show the window under it")
+        if on_picture:
+            self.assert_same(under, self.picture_under(hole), "the hole does not show the picture under it")
         self.assert_same(self.grab(app, share), under, f"{GRAB_FILE} is not the desktop under the hole")
 
     def check_the_capture(self, app):
@@ -291,10 +292,11 @@ class GnomeScreenShare(GnomeTestCase):
 
     @unittest.expectedFailure
     def test_the_frame_does_not_cover_the_dialogs_buttons(self):
-        # Where mutter puts the dialog's Share button: the always-on-top frame would cover it.
+        # Where mutter puts the dialog's Share button: the always-on-top frame would cover it (its
+        # hole shows the button, but takes the click).
+        self.addCleanup(self.dismiss_any_dialog)  # once the program has ended
         app = self.start_app(frame_at=(640, 190))
-        self.addCleanup(self.dismiss_any_dialog)
-        self.check_the_grab(app, share=True)
+        self.check_the_grab(app, share=True, on_picture=False)
 
 
 class GnomeScaledMonitor(GnomeTestCase):
