@@ -155,7 +155,7 @@ class GnomeTestCase(unittest.TestCase):
             self.desktop.click(*dialog["share"])
         else:
             self.desktop.click(*dialog["cancel"])
-        wait_until(lambda: find_dialog(self.desktop.screenshot()) is None, timeout=10, what="the dialog to close")
+        wait_until(lambda: find_dialog(self.desktop.screenshot()) is None, timeout=5, what="the dialog to close")
 
     def dismiss_any_dialog(self):
         """Refuses the questions left open (by a test that failed while one was asked)."""
