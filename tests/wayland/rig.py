@@ -1,5 +1,6 @@
 """A private Wayland desktop for the end-to-end tests: headless sway with XWayland, its own session
-bus, PipeWire and the desktop portals, all run as an unprivileged user (sway refuses root).
+bus, PipeWire and the desktop portals, all run as an unprivileged user (sway refuses root). Its
+Session is the part every desktop shares (gnome_rig.py has the other).
 
 The portals come in two set-ups: "screenshot" has the real Screenshot portal (wlr for the
 picture, gtk for Access) and no ScreenCast; "screencast" adds ScreenCast from the test backend in
@@ -84,11 +85,11 @@ def owned_by(pid, uid):
         return False
 
 
-class Desktop:
-    """sway on a headless output of `size`, XWayland, a session bus, and with `portals`
-    ("screenshot" or "screencast") PipeWire and the portals."""
+class Session:
+    """A desktop session's common parts: the user, a private runtime folder, home and logs, the
+    processes started as the user, the session bus; a subclass's _start brings up its desktop."""
 
-    def __init__(self, portals=None, screenshot=True, size=(1024, 768)):
+    def __init__(self, size):
         self.user = rig_user()
         self.size = size
         self.processes = []
@@ -105,13 +106,13 @@ class Desktop:
             "TMPDIR": self.path("work"),
         }
         try:
-            self._start_sway()
-            self._start_bus()
-            if portals:
-                self._start_portals(portals, screenshot)
+            self._start()
         except BaseException:
             self.close()
             raise
+
+    def _start(self):
+        raise NotImplementedError
 
     def path(self, *parts):
         return os.path.join(self.root, *parts)
@@ -135,8 +136,8 @@ class Desktop:
         options.setdefault("stdout", log)
         options.setdefault("stderr", log)
         options.setdefault("cwd", self.path("work"))
-        process = subprocess.Popen(args, env=dict(self.env, **(env or {})), **as_user(self.user),
-                                   stdin=subprocess.DEVNULL, **options)
+        options.setdefault("stdin", subprocess.DEVNULL)
+        process = subprocess.Popen(args, env=dict(self.env, **(env or {})), **as_user(self.user), **options)
         log.close()
         self.processes.append(process)
         return process
@@ -156,6 +157,70 @@ class Desktop:
                 return f.read()
         except FileNotFoundError:
             return ""
+
+    def _start_bus(self):
+        address = "unix:path=" + self.path("run", "bus")
+        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
+        self.spawn(["dbus-daemon", "--session", "--address=" + address, "--nofork", "--nopidfile"], "dbus")
+        wait_until(lambda: os.path.exists(self.path("run", "bus")), what="the session bus")
+
+    def bus_names(self):
+        out = self.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
+                        "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"], check=False)
+        return {line.split('"')[1] for line in out.decode().splitlines() if line.strip().startswith("string ")}
+
+    def wait_for_name(self, name, process, log, timeout=15):
+        def there():
+            if process.poll() is not None:
+                raise RuntimeError(f"{process.args[0]} ended:\n" + self.log(log))
+            return name in self.bus_names()
+        wait_until(there, timeout=timeout, interval=0.1, what=name)
+
+    def xdotool(self, *args):
+        return self.run(["xdotool", *[str(a) for a in args]], check=False).decode().strip()
+
+    def close(self):
+        """Ends everything the rig started, politely and then by force, until nothing is left:
+        the bus may still be starting a service while the others end."""
+        uid = self.user.pw_uid
+        force_at = time.monotonic() + 3
+        while True:
+            mine = [p for p in descendants(os.getpid()) if owned_by(p, uid)]
+            for pid in mine:
+                if _zombie(pid):
+                    try:
+                        os.waitpid(pid, os.WNOHANG)
+                    except ChildProcessError:
+                        pass  # another process's child: it reaps it
+            alive = [p for p in mine if not _zombie(p)]
+            if not alive:
+                break
+            sig = signal.SIGKILL if time.monotonic() > force_at else signal.SIGTERM
+            for pid in alive:
+                try:
+                    os.kill(pid, sig)
+                except ProcessLookupError:
+                    pass
+            time.sleep(0.05)
+        for process in self.processes:
+            process.poll()
+        shutil.rmtree(self.root, ignore_errors=True)
+
+
+class Desktop(Session):
+    """sway on a headless output of `size`, XWayland, a session bus, and with `portals`
+    ("screenshot" or "screencast") PipeWire and the portals."""
+
+    def __init__(self, portals=None, screenshot=True, size=(1024, 768)):
+        self.portals = portals
+        self.screenshot_portal = screenshot
+        super().__init__(size)
+
+    def _start(self):
+        self._start_sway()
+        self._start_bus()
+        if self.portals:
+            self._start_portals(self.portals, self.screenshot_portal)
 
     # The compositor.
 
@@ -199,24 +264,6 @@ exec echo "$DISPLAY" > {self.path("run", "x-display")}
         return json.loads(self.run(["swaymsg", "-r", *command], check=check) or b"null")
 
     # The session bus, PipeWire and the portals.
-
-    def _start_bus(self):
-        address = "unix:path=" + self.path("run", "bus")
-        self.env["DBUS_SESSION_BUS_ADDRESS"] = address
-        self.spawn(["dbus-daemon", "--session", "--address=" + address, "--nofork", "--nopidfile"], "dbus")
-        wait_until(lambda: os.path.exists(self.path("run", "bus")), what="the session bus")
-
-    def bus_names(self):
-        out = self.run(["dbus-send", "--session", "--print-reply", "--dest=org.freedesktop.DBus",
-                        "/org/freedesktop/DBus", "org.freedesktop.DBus.ListNames"], check=False)
-        return {line.split('"')[1] for line in out.decode().splitlines() if line.strip().startswith("string ")}
-
-    def wait_for_name(self, name, process, log, timeout=15):
-        def there():
-            if process.poll() is not None:
-                raise RuntimeError(f"{process.args[0]} ended:\n" + self.log(log))
-            return name in self.bus_names()
-        wait_until(there, timeout=timeout, interval=0.1, what=name)
 
     def _portal_file(self, name, bus_name, interfaces, use_in):
         with open(self.path("portals", name + ".portal"), "w") as f:
@@ -304,9 +351,6 @@ exec echo "$DISPLAY" > {self.path("run", "x-display")}
         data = self.run(["grim", "-t", "ppm", "-"])
         return Image.open(io.BytesIO(data)).convert("RGB")
 
-    def xdotool(self, *args):
-        return self.run(["xdotool", *[str(a) for a in args]], check=False).decode().strip()
-
     def show_picture(self, picture, x, y):
         """Shows `picture` in a native Wayland window (weston-image) placed at x, y; returns the
         process. weston-image fits a picture to its drawing area, PICTURE_AREA: one of that size
@@ -335,34 +379,10 @@ exec echo "$DISPLAY" > {self.path("run", "x-display")}
         return None
 
     def close(self):
-        """Ends everything the rig started, politely and then by force, until nothing is left:
-        the bus may still be starting a service while the others end."""
-        uid = self.user.pw_uid
-        force_at = time.monotonic() + 3
-        while True:
-            mine = [p for p in descendants(os.getpid()) if owned_by(p, uid)]
-            for pid in mine:
-                if _zombie(pid):
-                    try:
-                        os.waitpid(pid, os.WNOHANG)
-                    except ChildProcessError:
-                        pass  # another process's child: it reaps it
-            alive = [p for p in mine if not _zombie(p)]
-            if not alive:
-                break
-            sig = signal.SIGKILL if time.monotonic() > force_at else signal.SIGTERM
-            for pid in alive:
-                try:
-                    os.kill(pid, sig)
-                except ProcessLookupError:
-                    pass
-            time.sleep(0.05)
-        for process in self.processes:
-            process.poll()
+        super().close()
         # xdg-desktop-portal-wlr always saves its screenshots there.
-        if os.path.exists(SHOT_FILE) and os.stat(SHOT_FILE).st_uid == uid:
+        if os.path.exists(SHOT_FILE) and os.stat(SHOT_FILE).st_uid == self.user.pw_uid:
             os.remove(SHOT_FILE)
-        shutil.rmtree(self.root, ignore_errors=True)
 
 
 def _zombie(pid):
