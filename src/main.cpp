@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "app/app.h"
 #include "app/command_line.h"
 #include "app/work_folder.h"
@@ -93,6 +95,15 @@ int main(int argc, char** argv) {
          {"QT_SCALE_FACTOR", "QT_SCREEN_SCALE_FACTORS", "QT_AUTO_SCREEN_SCALE_FACTOR",
           "QT_SCALE_FACTOR_ROUNDING_POLICY", "QT_USE_PHYSICAL_DPI", "QT_DEVICE_PIXEL_RATIO"})
         qunsetenv(scaling);
+    // Without a named session bus, Qt's bus library would start dbus-launch to make one, which
+    // costs a visible part of start-up and could serve nothing nukitori uses (the portal and
+    // accessibility are on the user's own bus). The user's bus is where the session bus is
+    // looked for anyway; named, it is only tried.
+    if (environment("DBUS_SESSION_BUS_ADDRESS").empty()) {
+        const std::string runtime = environment("XDG_RUNTIME_DIR");
+        const std::string folder = runtime.empty() ? "/run/user/" + std::to_string(getuid()) : runtime;
+        qputenv("DBUS_SESSION_BUS_ADDRESS", QByteArray::fromStdString("unix:path=" + folder + "/bus"));
+    }
 
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
