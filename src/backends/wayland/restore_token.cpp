@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "base/log.h"
+#include "base/os/write_all.h"
 #include "base/result.h"
 
 namespace backends::wayland {
@@ -64,12 +65,8 @@ base::Status makePrivateFolder(const std::string& folder) {
 }
 
 base::Status writeAll(int fd, const std::string& text) {
-    for (std::size_t done = 0; done < text.size();) {
-        const ssize_t written = ::write(fd, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return base::Failure{systemError(written < 0 ? errno : EIO)};
-        done += static_cast<std::size_t>(written);
-    }
+    std::string error = base::writeAll(fd, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    if (!error.empty()) return base::Failure{std::move(error)};
     return base::Done{};
 }
 

@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "base/os/os_file.h"
+#include "base/os/write_all.h"
 
 namespace base {
 namespace {
@@ -33,17 +34,7 @@ Result<FileOutcome> writeNewFile(const fs::path& path, std::span<const std::uint
         if (errno == EEXIST) return FileOutcome::NameTaken;
         return Failure{lastOsError()};
     }
-    std::string error;
-    for (std::size_t done = 0; done < bytes.size();) {
-        errno = 0;
-        const ssize_t written = ::write(file, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            error = lastOsError();
-            break;
-        }
-        done += static_cast<std::size_t>(written);
-    }
+    std::string error = writeAll(file, bytes);
     // On the disk before the file takes its final name: after a power cut the name holds the
     // whole file or is not there, never an empty one.
     if (error.empty() && durability == Durability::OnDisk && ::fsync(file) != 0) error = lastOsError();
@@ -79,18 +70,7 @@ Status appendToFile(const fs::path& path, std::span<const std::uint8_t> bytes) {
     if (file < 0) return Failure{lastOsError()};
     // O_APPEND moves to the end and writes in one step; a regular file takes the whole line at
     // once, and a short write (a full disk) is finished from where it stopped.
-    std::size_t done = 0;
-    std::string error;
-    while (done < bytes.size()) {
-        errno = 0;
-        const ssize_t written = ::write(file, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            error = lastOsError();
-            break;
-        }
-        done += static_cast<std::size_t>(written);
-    }
+    std::string error = writeAll(file, bytes);
     errno = 0;
     if (::close(file) != 0 && error.empty()) error = lastOsError();
     if (!error.empty()) return Failure{error};
