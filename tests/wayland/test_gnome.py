@@ -10,12 +10,12 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "../e2e"))
-from harness import (CLEAR_COLOUR, SAVE_FOLDER, crop, file_stamp, load_bmp, near, wait_for_file,  # noqa: E402
+from harness import (CLEAR_COLOUR, SAVE_FOLDER, crop, file_stamp, near, wait_for_file,  # noqa: E402
                      wait_until)
 from test_capture import (FACE, FACE_COLOUR, GRAB_FILE, GRAB_FILE_SIZE, HOLE, OVERLAY,  # noqa: E402
-                          OVERLAY_FILE_SIZE, difference, same_pixels, unique_picture)
+                          OVERLAY_FILE_SIZE, same_pixels, unique_picture)
 from gnome_rig import MUTTER_INSTALLED, GnomeDesktop, find_access_dialog, find_dialog  # noqa: E402
-from test_wayland import App  # noqa: E402
+from test_wayland import App, ScreenChecks  # noqa: E402
 
 PICTURE_SIZE = (424, 303)
 PICTURE_AT = (0, 0)         # its title bar's corner: mutter draws the picture below the title
@@ -25,7 +25,7 @@ NOT_INSTALLED = "mutter and xdg-desktop-portal-gnome are not installed (./script
 
 
 @unittest.skipUnless(MUTTER_INSTALLED, NOT_INSTALLED)
-class GnomeTestCase(unittest.TestCase):
+class GnomeTestCase(ScreenChecks, unittest.TestCase):
     size = (1024, 768)
 
     @classmethod
@@ -182,24 +182,6 @@ class GnomeTestCase(unittest.TestCase):
         wait_for_file(app.path(GRAB_FILE), GRAB_FILE_SIZE, timeout=15, old_stamp=old)
         return self.bmp(app.path(GRAB_FILE), HOLE[2], HOLE[3])
 
-    def stable_shot(self, box):
-        previous = [None]
-
-        def settled():
-            part = crop(self.desktop.screenshot(), *box)
-            same = previous[0] is not None and same_pixels(part, previous[0])
-            previous[0] = part
-            return part if same else None
-        return wait_until(settled, what="the screen to settle")
-
-    def bmp(self, path, width, height):
-        picture = load_bmp(path)
-        self.assertEqual(picture.size, (width, height), f"{path} has the wrong size")
-        return picture
-
-    def assert_same(self, saved, expected, what):
-        self.assertTrue(same_pixels(saved, expected), f"{what}: {difference(saved, expected)}")
-
     # The checks.
 
     def check_the_grab(self, app, share=None, on_picture=True, while_asked=None):
@@ -215,15 +197,10 @@ class GnomeTestCase(unittest.TestCase):
     def viewer_says_the_desktop_asks(self, app):
         """The viewer's yellow line while the dialog waits: drawn by a program that is not stuck
         in the wait."""
-        x, y, _, _ = self.geometry(app.viewer)
-
-        def yellow():
-            line = crop(self.desktop.screenshot(), x + 50, y + 78, 320, 14).convert("RGB")
-            return sum(1 for r, g, b in line.getdata() if r > 200 and g > 160 and b < 150)
-        wait_until(lambda: yellow() > 20, timeout=3, interval=0.1, what="the viewer to say the desktop asks")
+        wait_until(lambda: self.problem_line_yellow(app.viewer) > 20, timeout=3, interval=0.1, what="the viewer to say the desktop asks")
 
     def check_the_capture(self, app):
-        before = self.stable_shot(self.overlay_box(app))
+        before = self.stable_screenshot(self.overlay_box(app))
         saved = app.path(SAVE_FOLDER, "0.bmp")
         self.press_enter(app)
         wait_for_file(saved, OVERLAY_FILE_SIZE, timeout=15)

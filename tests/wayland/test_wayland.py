@@ -92,7 +92,37 @@ class App:
         shutil.rmtree(self.workdir, ignore_errors=True)
 
 
-class WaylandTestCase(unittest.TestCase):
+class ScreenChecks:
+    """What the tests of both desktops check on the screen their desktop's screenshots show."""
+
+    def stable_screenshot(self, box):
+        """The desktop's picture of `box` once two in a row agree: a still screen, not a repaint."""
+        previous = [None]
+
+        def settled():
+            part = crop(self.desktop.screenshot(), *box)
+            same = previous[0] is not None and same_pixels(part, previous[0])
+            previous[0] = part
+            return part if same else None
+        return wait_until(settled, what="the screen to settle")
+
+    def bmp(self, path, width, height):
+        picture = load_bmp(path)
+        self.assertEqual(picture.size, (width, height), f"{path} has the wrong size")
+        return picture
+
+    def assert_same(self, saved, expected, what):
+        self.assertTrue(same_pixels(saved, expected), f"{what}: {difference(saved, expected)}")
+
+    def problem_line_yellow(self, viewer):
+        """The yellow pixels of the viewer's problem line, the line the program's own troubles
+        and the desktop's question take."""
+        x, y, _, _ = self.geometry(viewer)
+        line = crop(self.desktop.screenshot(), x + 50, y + 78, 320, 14).convert("RGB")
+        return sum(1 for r, g, b in line.getdata() if r > 200 and g > 160 and b < 150)
+
+
+class WaylandTestCase(ScreenChecks, unittest.TestCase):
     """One desktop for the class (it starts in a second); a fresh nukitori for each test."""
     desktop_options = {}
 
@@ -162,17 +192,6 @@ class WaylandTestCase(unittest.TestCase):
         x, y, w, h = box
         return crop(self.picture, x - self.picture_origin[0], y - self.picture_origin[1], w, h)
 
-    def stable_screenshot(self, box):
-        """grim's picture of `box` once two in a row agree: a still screen, not a repaint."""
-        previous = [None]
-
-        def settled():
-            part = crop(self.desktop.screenshot(), *box)
-            same = previous[0] is not None and same_pixels(part, previous[0])
-            previous[0] = part
-            return part if same else None
-        return wait_until(settled, what="the screen to settle")
-
     def drop_frame(self, app):
         """A press and release on the frame's face, where it is: the drop that grabs."""
         x, y, _, _ = self.geometry(app.frame)
@@ -191,14 +210,6 @@ class WaylandTestCase(unittest.TestCase):
         self.desktop.xdotool("keydown", "Return")
         time.sleep(0.15)  # held for a few frames: the program polls the keyboard once a frame
         self.desktop.xdotool("keyup", "Return")
-
-    def bmp(self, path, width, height):
-        picture = load_bmp(path)
-        self.assertEqual(picture.size, (width, height), f"{path} has the wrong size")
-        return picture
-
-    def assert_same(self, saved, expected, what):
-        self.assertTrue(same_pixels(saved, expected), f"{what}: {difference(saved, expected)}")
 
     # The checks every way to the pixels must pass.
 
@@ -294,12 +305,9 @@ class ScreenCastPortal(WaylandTestCase):
     def test_while_the_desktop_asks_the_viewer_says_so_and_the_grab_then_completes(self):
         self.desktop.set_cast(format="BGRx", answer_after=3)
         app = self.start_app()
-        x, y, _, _ = self.geometry(app.viewer)
-        problem_line = (x + 50, y + 78, 320, 14)
 
         def yellow():
-            line = crop(self.desktop.screenshot(), *problem_line)
-            return sum(1 for r, g, b in line.convert("RGB").getdata() if r > 200 and g > 160 and b < 150)
+            return self.problem_line_yellow(app.viewer)
         self.assertEqual(yellow(), 0, "the viewer shows a problem line before the grab")
         old = file_stamp(app.path(GRAB_FILE))
         started = len(self.events("started"))
