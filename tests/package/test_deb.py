@@ -94,9 +94,13 @@ class InstalledPackage(unittest.TestCase):
             remove_package()
             InstalledPackage.installing = False
 
-    def test_lintian_finds_no_error_and_the_desktop_entry_is_valid(self):
+    def test_lintian_finds_no_error_nor_warning_and_the_desktop_entry_is_valid(self):
         lintian = subprocess.run(["lintian", self.deb], capture_output=True, text=True)
         self.assertEqual(lintian.returncode, 0, f"lintian:\n{lintian.stdout}{lintian.stderr}")
+        # Warnings too: the copyright file must be one lintian reads (machine-readable, every
+        # licence named with its text).
+        tags = [line for line in lintian.stdout.splitlines() if line[:2] in ("E:", "W:")]
+        self.assertEqual(tags, [], "lintian warns")
         validated = subprocess.run(["desktop-file-validate", DESKTOP_ENTRY], capture_output=True, text=True)
         self.assertEqual((validated.returncode, validated.stdout + validated.stderr), (0, ""),
                          "desktop-file-validate is not silent")
