@@ -54,8 +54,9 @@ std::optional<int> enterWorkFolder(const app::CommandLine& command) {
     base::Result<base::Done> entered = base::Done{};
     if (!command.workFolder.empty()) {
         entered = app::enterWorkFolder(command.workFolder);
-    } else if (environment("NUKITORI_STARTED_FROM") == "menu") {
-        // The desktop entry sets the marker: a menu start has no directory of the user's choosing.
+    } else if (command.menuStart || environment("NUKITORI_STARTED_FROM") == "menu") {
+        // The desktop entry sets the marker (the variable, or --menu): a menu start has no
+        // directory of the user's choosing.
         entered = app::enterMenuWorkFolder(environment("HOME"), environment("XDG_CONFIG_HOME"), dataFolder());
     }
     if (entered) return std::nullopt;

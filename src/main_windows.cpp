@@ -7,7 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include <knownfolders.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -74,6 +76,39 @@ std::vector<std::string> commandWords() {
     return words;
 }
 
+// The user's Pictures folder, wherever they moved it; empty when the system does not tell.
+std::string picturesFolder() {
+    PWSTR path = nullptr;
+    std::string folder;
+    if (SUCCEEDED(SHGetKnownFolderPath(FOLDERID_Pictures, KF_FLAG_CREATE, nullptr, &path)))
+        folder = base::toUtf8(path);
+    CoTaskMemFree(path);
+    return folder;
+}
+
+// The folder nukitori.exe is in, where the installer puts the sample files.
+std::string programFolder() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) return {};
+        if (length < path.size()) {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    return base::toUtf8(path.substr(0, path.find_last_of(L"\\/")));
+}
+
+// The Start menu's shortcut says --menu: it names no folder of the user's choosing, so the
+// program works in Pictures\nukitori, seeded from its own folder.
+base::Status enterMenuWorkFolder() {
+    const std::string pictures = picturesFolder();
+    if (pictures.empty()) return base::Failure{"the system does not tell where the Pictures folder is"};
+    return app::enterPicturesWorkFolder(pictures, programFolder());
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -96,8 +131,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         case app::CommandLine::Action::Run:
             break;
     }
-    if (!command.workFolder.empty()) {
-        if (const base::Status entered = app::enterWorkFolder(command.workFolder); !entered) {
+    if (!command.workFolder.empty() || command.menuStart) {
+        const base::Status entered =
+            command.menuStart ? enterMenuWorkFolder() : app::enterWorkFolder(command.workFolder);
+        if (!entered) {
             tell(STD_ERROR_HANDLE, "nukitori: " + entered.error() + "\n", MB_OK | MB_ICONERROR);
             return 1;
         }

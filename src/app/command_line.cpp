@@ -20,6 +20,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> arguments) {
     bool help = false;
     bool version = false;
     bool workdirSeen = false;
+    bool menu = false;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string_view word = arguments[i];
         if (word == "--help") {
@@ -38,14 +39,19 @@ CommandLine parseCommandLine(std::span<const std::string_view> arguments) {
             // An empty name would silently mean the current directory.
             if (value.empty()) return misuse("--workdir needs a folder");
             result.workFolder = value;
+        } else if (word == "--menu") {
+            menu = true;
         } else if (word.starts_with("-")) {
             return misuse("unknown option " + std::string(word));
         } else {
             return misuse("unexpected argument " + std::string(word));
         }
     }
+    // Each names the folder to work in, so together they are a contradiction.
+    if (menu && workdirSeen) return misuse("--menu and --workdir exclude each other");
     if (help) return {CommandLine::Action::ShowHelp, {}, {}};
     if (version) return {CommandLine::Action::ShowVersion, {}, {}};
+    result.menuStart = menu;
     return result;
 }
 
@@ -57,12 +63,15 @@ std::string helpText() {
            "under it as a numbered BMP file.\n"
            "\n"
            "  --workdir DIR  work in DIR (created when missing) instead of the current directory\n"
+           "  --menu         work in the folder nukitori of the pictures folder, given the sample\n"
+           "                 files it lacks, as a start from the menu does\n"
            "  --help         show this text and exit\n"
            "  --version      show the version and exit\n"
            "\n"
 #ifdef _WIN32
-           "Started from Explorer, nukitori works in its own folder; from a shortcut or a prompt,\n"
-           "in the folder it was started in.\n"
+           "Started from Explorer, nukitori works in its own folder; from the Start menu, in the\n"
+           "folder nukitori of the pictures folder; from another shortcut or a prompt, in the\n"
+           "folder it was started in.\n"
 #else
            "Started from the desktop menu, nukitori works in the folder nukitori of the pictures\n"
            "folder and puts the sample files there when they are missing.\n"

@@ -1,5 +1,5 @@
 #pragma once
-// The program's command line, the same on every system: `nukitori [--workdir DIR]`, `--help`
+// The program's command line, the same on every system: `nukitori [--workdir DIR | --menu]`, `--help`
 // and `--version`. It is
 // read here, apart from main, so that every form can be tested without starting the program.
 #include <span>
@@ -15,6 +15,8 @@ struct CommandLine {
     std::string workFolder;
     // For Misuse: what was wrong, in words ("unknown option --x").
     std::string problem;
+    // --menu: started from the desktop's menu, which names no folder of the user's choosing.
+    bool menuStart = false;
 };
 
 // `arguments` are the words after the program's name. A misuse anywhere wins over --help and
@@ -22,7 +24,7 @@ struct CommandLine {
 CommandLine parseCommandLine(std::span<const std::string_view> arguments);
 
 // The one line a misuse prints.
-inline constexpr std::string_view kUsage = "usage: nukitori [--workdir DIR] | --help | --version";
+inline constexpr std::string_view kUsage = "usage: nukitori [--workdir DIR | --menu] | --help | --version";
 
 // What --help prints: the usage and what the program and its options do.
 std::string helpText();

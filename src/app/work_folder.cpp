@@ -135,7 +135,11 @@ void seedWorkFolder(std::string_view folder, std::string_view dataFolder) {
 base::Status enterMenuWorkFolder(std::string_view home, std::string_view configHome,
                                  std::string_view dataFolder) {
     if (home.empty()) return base::Failure{"HOME is not set, so the pictures folder is unknown"};
-    const std::string folder = utf8FromPath(pathFromUtf8(picturesFolder(home, configHome)) / "nukitori");
+    return enterPicturesWorkFolder(picturesFolder(home, configHome), dataFolder);
+}
+
+base::Status enterPicturesWorkFolder(std::string_view pictures, std::string_view dataFolder) {
+    const std::string folder = utf8FromPath(pathFromUtf8(pictures) / "nukitori");
     if (auto entered = enterWorkFolder(folder); !entered) return entered;
     seedWorkFolder(folder, dataFolder);
     return base::Done{};

@@ -33,6 +33,10 @@ base::Status enterWorkFolder(std::string_view folder);
 // skipped: the program then reports the file it misses as it would anywhere.
 void seedWorkFolder(std::string_view folder, std::string_view dataFolder);
 
+// Enters "nukitori" in `picturesFolder` and seeds it from `dataFolder`: the menu start, once
+// the system has told where the user's pictures are.
+base::Status enterPicturesWorkFolder(std::string_view picturesFolder, std::string_view dataFolder);
+
 // The menu start: enters "nukitori" in the pictures folder of `home` (see picturesFolder) and
 // seeds it from `dataFolder`.
 base::Status enterMenuWorkFolder(std::string_view home, std::string_view configHome,

@@ -36,6 +36,15 @@ TEST(CommandLine, RunsInTheNamedFolderOrTheCurrentOne) {
     EXPECT_EQ(parse({"--workdir", "-odd"}).workFolder, "-odd");
 }
 
+TEST(CommandLine, MenuMarksAMenuStartAndNothingElseDoes) {
+    EXPECT_FALSE(parse({}).menuStart);
+    EXPECT_FALSE(parse({"--workdir", "x"}).menuStart);
+    const app::CommandLine command = parse({"--menu"});
+    EXPECT_EQ(command.action, Action::Run);
+    EXPECT_TRUE(command.menuStart);
+    EXPECT_EQ(command.workFolder, "");
+}
+
 TEST(CommandLine, HelpAndVersionWinOverRunningButNotOverAMisuse) {
     EXPECT_EQ(parse({"--help"}).action, Action::ShowHelp);
     EXPECT_EQ(parse({"--version"}).action, Action::ShowVersion);
@@ -59,6 +68,9 @@ TEST(CommandLine, EverythingElseIsAMisuseThatSaysWhat) {
         {{"--workdirx"}, "unknown option --workdirx"},
         {{"picture.x"}, "unexpected argument picture.x"},
         {{"--workdir", "a", "b"}, "unexpected argument b"},
+        {{"--menu", "--workdir", "a"}, "--menu and --workdir exclude each other"},
+        {{"--workdir=a", "--menu"}, "--menu and --workdir exclude each other"},
+        {{"--menu=1"}, "unknown option --menu=1"},
     };
     for (const auto& c : cases) {
         const app::CommandLine command = parse(c.words);
@@ -70,7 +82,7 @@ TEST(CommandLine, EverythingElseIsAMisuseThatSaysWhat) {
 TEST(CommandLine, HelpStartsWithTheUsageAndVersionNamesTheProgram) {
     const std::string help = app::helpText();
     EXPECT_EQ(help.rfind(std::string(app::kUsage) + "\n", 0), 0u) << help;
-    for (std::string_view option : {"--workdir DIR", "--help", "--version"})
+    for (std::string_view option : {"--workdir DIR", "--menu", "--help", "--version"})
         EXPECT_NE(help.find(option), std::string::npos) << "the help does not explain " << option;
     EXPECT_EQ(help.back(), '\n');
     EXPECT_EQ(app::versionText("1.2.3"), "nukitori 1.2.3");
