@@ -58,8 +58,8 @@ class InstallerTest(unittest.TestCase):
         self.assertEqual(self.wine("msiexec", "/i", msi, "/qn").returncode, 0, "msiexec /i failed")
         program = os.path.join(self.profile, "AppData", "Local", "Programs", "nukitori")
         installed = sorted(os.listdir(program))
-        for name in ["nukitori.exe", "nukitori-info.exe", "nukitori-samples.exe", "README.txt", "LICENSE.txt", "THIRD-PARTY.txt",
-                     SAVE_FOLDER, *SAMPLES]:
+        for name in ["nukitori.exe", "nukitori-info.exe", "nukitori-samples.exe", "README.txt",
+                     "LICENSE.txt", "THIRD-PARTY.txt", SAVE_FOLDER, *SAMPLES]:
             self.assertIn(name, installed)
         shortcut = os.path.join(self.profile, "AppData", "Roaming", "Microsoft", "Windows", "Start Menu",
                                 "Programs", "nukitori 抜き取り.lnk")
