@@ -92,7 +92,7 @@ class CommandLine(unittest.TestCase):
         self.assertRegex(version.stdout, r"^nukitori \d+\.\d+")
         shown = self.run_program("--help")
         self.assertEqual(shown.returncode, 0, shown.stderr)
-        self.assertTrue(shown.stdout.startswith("usage: nukitori [--workdir DIR]"), shown.stdout)
+        self.assertTrue(shown.stdout.startswith("usage: nukitori [--workdir DIR | --menu]"), shown.stdout)
         wrong = self.run_program("--no-such-option")
         self.assertEqual(wrong.returncode, 2)
         self.assertIn("nukitori: unknown option --no-such-option; usage: nukitori", wrong.stderr)
