@@ -1,4 +1,4 @@
-"""The Debian package as a user gets it: built by scripts/package-deb, passed by
+"""The Debian package as a user gets it: built by scripts/package-deb (or named by NUKITORI_DEB), passed by
 desktop-file-validate and lintian, installed with apt, started the way the desktop menu starts it
 (under Xvfb, in a fresh home), and removed again whatever happens. Needs root, or sudo."""
 import os
@@ -77,11 +77,14 @@ class InstalledPackage(unittest.TestCase):
         if package_installed():
             raise unittest.SkipTest("a nukitori package is installed already: this test would replace and remove "
                                     "it (remove it first with: dpkg -r nukitori)")
-        built = subprocess.run([os.path.join(ROOT, "scripts", "package-deb")], cwd=ROOT,
-                               capture_output=True, text=True)
-        if built.returncode != 0:
-            raise RuntimeError(f"scripts/package-deb failed:\n{built.stdout}{built.stderr}")
-        cls.deb = os.path.join(ROOT, built.stdout.strip().splitlines()[-1].removeprefix("wrote "))
+        if os.environ.get("NUKITORI_DEB"):
+            cls.deb = os.path.abspath(os.environ["NUKITORI_DEB"])
+        else:
+            built = subprocess.run([os.path.join(ROOT, "scripts", "package-deb")], cwd=ROOT,
+                                   capture_output=True, text=True)
+            if built.returncode != 0:
+                raise RuntimeError(f"scripts/package-deb failed:\n{built.stdout}{built.stderr}")
+            cls.deb = os.path.join(ROOT, built.stdout.strip().splitlines()[-1].removeprefix("wrote "))
         cls.version = subprocess.run(["dpkg-deb", "-f", cls.deb, "Version"], check=True,
                                      capture_output=True, text=True).stdout.strip()
         InstalledPackage.installing = True
