@@ -161,7 +161,10 @@ class FakePortal(CaptureTestCase):
         self.app.focus(self.viewer)
         self.server.tap(self.server.keycode_of("Return"), hold=1.0)
         if saved:
-            wait_for_file(self.saved(name), OVERLAY_FILE_SIZE)
+            try:
+                wait_for_file(self.saved(name), OVERLAY_FILE_SIZE)
+            except TimeoutError as missing:
+                raise AssertionError(f"{missing}; the program said {self.app.stderr()!r}") from None
         else:
             wait_until(lambda: f"{SAVE_FOLDER}/{name}: " in self.app.stderr(),
                        what=f"the failed capture on stderr; got {self.app.stderr()!r}")
