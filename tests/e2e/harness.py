@@ -6,6 +6,7 @@ prefix (made on first use), on the same Xvfb and with the same tests."""
 import atexit
 import fcntl
 import os
+import re
 import shutil
 import signal
 import subprocess
@@ -23,6 +24,12 @@ SAMPLES = ["model.x", "枠.bmp", "フィルター画像.jpg", "フィルター.b
 SAVE_FOLDER = "抜き取り画像保存フォルダ"
 RECORD = "nukitori-samples.jsonl"
 CLEAR_COLOUR = (60, 163, 185)
+
+
+def project_version(source):
+    """The version the source tree at source builds: its CMakeLists.txt's project()."""
+    with open(os.path.join(source, "CMakeLists.txt"), encoding="utf-8") as f:
+        return re.search(r"project\(nukitori VERSION ([0-9.]+)", f.read()).group(1)
 
 
 def wait_until(predicate, timeout=10.0, interval=0.05, what="condition"):

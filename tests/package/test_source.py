@@ -4,7 +4,6 @@ NUKITORI_SOURCE_FULL=1, tested with its second command, which takes as long as a
 NUKITORI_SOURCE names the tarball; NUKITORI_SOURCE_INTO, if set, the folder to unpack it in (it
 is kept there, for a look after a failure)."""
 import os
-import re
 import shutil
 import subprocess
 import sys
@@ -13,7 +12,7 @@ import tempfile
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from harness import SAVE_FOLDER, XServer, wait_for_file, wait_until  # noqa: E402
+from harness import SAVE_FOLDER, XServer, project_version, wait_for_file, wait_until  # noqa: E402
 
 TARBALL = os.path.abspath(os.environ["NUKITORI_SOURCE"])
 
@@ -33,9 +32,8 @@ class SourceTarball(unittest.TestCase):
         # One folder, named as the tarball is.
         self.assertEqual(tops, {os.path.basename(TARBALL).removesuffix(".tar.gz")})
         self.source = os.path.join(into, tops.pop())
-        with open(os.path.join(self.source, "CMakeLists.txt"), encoding="utf-8") as f:
-            version = re.search(r"project\(nukitori VERSION ([0-9.]+)", f.read()).group(1)
-        self.assertEqual(self.source.rsplit("-", 1)[1], version, "the tarball's name has another version")
+        self.assertEqual(self.source.rsplit("-", 1)[1], project_version(self.source),
+                         "the tarball's name has another version")
         self.log = os.path.join(into, "log.txt")
 
     def test_the_readme_commands_build_start_and_test_it(self):

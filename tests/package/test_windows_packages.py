@@ -4,7 +4,6 @@ it; the installer installed with msiexec without a window, started as its Start-
 starts it (under Xvfb), used once, and removed again. Builds nothing: NUKITORI_ZIP names the zip,
 NUKITORI_MSI the installer (either may be left out), NUKITORI_WINE_PREFIX the prefix."""
 import os
-import re
 import shutil
 import signal
 import subprocess
@@ -14,18 +13,13 @@ import unittest
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
-from harness import SAMPLES, SAVE_FOLDER, XServer, wait_for_file, wait_until  # noqa: E402
+from harness import SAMPLES, SAVE_FOLDER, XServer, project_version, wait_for_file, wait_until  # noqa: E402
 
 ZIP = os.environ.get("NUKITORI_ZIP")
 MSI = os.path.abspath(os.environ.get("NUKITORI_MSI") or "-")
 TEMPLATE = os.path.abspath(os.environ["NUKITORI_WINE_PREFIX"])
 USERS_OWN_MODEL = b"xof 0303txt 0032\n// the user's own model, which nukitori must keep\n"
 ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
-
-
-def project_version():
-    with open(os.path.join(ROOT, "CMakeLists.txt"), encoding="utf-8") as f:
-        return re.search(r"project\(nukitori VERSION ([0-9.]+)", f.read()).group(1)
 
 
 def shortcut_row():
@@ -101,7 +95,7 @@ class ZipTest(InWine):
             self.assertTrue(os.path.exists(os.path.join(folder, name)), f"{name} is not in the zip")
         version = subprocess.run(["wine", os.path.join(folder, "nukitori.exe"), "--version"], env=self.env,
                                  capture_output=True, text=True, timeout=60)
-        self.assertEqual(version.stdout.strip(), f"nukitori {project_version()}")
+        self.assertEqual(version.stdout.strip(), f"nukitori {project_version(ROOT)}")
         self.start_and_save(os.path.join(folder, "nukitori.exe"), [], folder, folder)
 
 
