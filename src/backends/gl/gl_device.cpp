@@ -135,15 +135,22 @@ base::Status GlDevice::initialise() {
     if (!context_->makeCurrent())
         return base::Failure{"the OpenGL context could not be made current on the viewer"};
     // The back buffer: 16-bit 5-6-5 colour and 16-bit depth, whatever the window's format.
-    glGenRenderbuffers(1, &colourBuffer_);
-    glBindRenderbuffer(GL_RENDERBUFFER, colourBuffer_);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGB565, width_, height_);
+    // A texture, not a renderbuffer: presenting draws it with the picture program, whose
+    // compiled state the software renderer already has from the texts, where a blit between
+    // the two formats would compile a converter of its own at start-up.
+    glGenTextures(1, &colourTexture_);
+    glBindTexture(GL_TEXTURE_2D, colourTexture_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGB565, width_, height_, 0, GL_RGB, GL_UNSIGNED_SHORT_5_6_5, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glGenRenderbuffers(1, &depthBuffer_);
     glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer_);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH_COMPONENT16, width_, height_);
     glGenFramebuffers(1, &framebuffer_);
     glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colourBuffer_);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colourTexture_, 0);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, GL_RENDERBUFFER, depthBuffer_);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE)
         return base::Failure{"the 5-6-5 back buffer could not be created"};
@@ -172,7 +179,7 @@ GlDevice::~GlDevice() {
     glDeleteVertexArrays(1, &textVao_);
     glDeleteBuffers(1, &textVbo_);
     glDeleteFramebuffers(1, &framebuffer_);
-    glDeleteRenderbuffers(1, &colourBuffer_);
+    glDeleteTextures(1, &colourTexture_);
     glDeleteRenderbuffers(1, &depthBuffer_);
 }
 
@@ -204,11 +211,19 @@ void GlDevice::endScene() {}
 void GlDevice::present() {
     if (!context_->exposed()) return;
     const double ratio = context_->pixelRatio();
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer_);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, context_->defaultFramebuffer());
-    glBlitFramebuffer(0, 0, width_, height_, 0, 0, static_cast<int>(width_ * ratio),
-                      static_cast<int>(height_ * ratio), GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    const float w = static_cast<float>(width_ * ratio), h = static_cast<float>(height_ * ratio);
+    // The back buffer's bottom row is its first: v runs up.
+    const float corners[] = {0, 0, 0, 1, w, 0, 1, 1, 0, h, 0, 0, w, h, 1, 0};
+    glBindFramebuffer(GL_FRAMEBUFFER, context_->defaultFramebuffer());
+    glViewport(0, 0, static_cast<int>(w), static_cast<int>(h));
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    drawQuad(colourTexture_, w, h, corners);
     context_->swapBuffers();
+    glEnable(GL_DEPTH_TEST);
+    applyBlend();
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    glViewport(0, 0, width_, height_);
 }
 
 void GlDevice::presentAgain() {
@@ -435,28 +450,31 @@ std::unique_ptr<device::TextFont> GlDevice::createTextFont(int height) {
 void GlDevice::drawPicture(const GlTexture& texture, int x, int y, int w, int h) {
     const float x0 = static_cast<float>(x), y0 = static_cast<float>(y);
     const float x1 = x0 + static_cast<float>(w), y1 = y0 + static_cast<float>(h);
-    const float quad[] = {x0, y0, 0, 0, x1, y0, 1, 0, x0, y1, 0, 1, x1, y1, 1, 1};
-    glUseProgram(textProgram_);
-    glUniform2f(glGetUniformLocation(textProgram_, "viewport"), static_cast<float>(width_),
-                static_cast<float>(height_));
-    glUniform1i(glGetUniformLocation(textProgram_, "glyphs"), 0);
-    glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, texture.id());
-    glBindVertexArray(textVao_);
-    glBindBuffer(GL_ARRAY_BUFFER, textVbo_);
-    glBufferData(GL_ARRAY_BUFFER, sizeof quad, quad, GL_STREAM_DRAW);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 16, reinterpret_cast<void*>(0));
-    glEnableVertexAttribArray(1);
-    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, 16, reinterpret_cast<void*>(8));
+    const float corners[] = {x0, y0, 0, 0, x1, y0, 1, 0, x0, y1, 0, 1, x1, y1, 1, 1};
     // The font blends its glyphs whatever the device's blend state, and leaves that state alone.
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glDisable(GL_DEPTH_TEST);
-    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    drawQuad(texture.id(), static_cast<float>(width_), static_cast<float>(height_), corners);
     glEnable(GL_DEPTH_TEST);
-    glBindVertexArray(0);
     applyBlend();
+}
+
+void GlDevice::drawQuad(unsigned texture, float width, float height, const float (&corners)[16]) {
+    glUseProgram(textProgram_);
+    glUniform2f(glGetUniformLocation(textProgram_, "viewport"), width, height);
+    glUniform1i(glGetUniformLocation(textProgram_, "glyphs"), 0);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindVertexArray(textVao_);
+    glBindBuffer(GL_ARRAY_BUFFER, textVbo_);
+    glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STREAM_DRAW);
+    glEnableVertexAttribArray(0);
+    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 16, reinterpret_cast<void*>(0));
+    glEnableVertexAttribArray(1);
+    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, 16, reinterpret_cast<void*>(8));
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+    glBindVertexArray(0);
 }
 
 base::Image GlDevice::readBackBuffer() {

@@ -83,13 +83,17 @@ private:
     unsigned program(unsigned features);
     void applyStageUniforms(unsigned program);
     void applyBlend();
+    // Draws `texture` with the picture program on a quad given as x, y, u, v per corner in
+    // pixels of a target `width` x `height` pixels (top-left, top-right, bottom-left,
+    // bottom-right), leaving blending and depth to the caller.
+    void drawQuad(unsigned texture, float width, float height, const float (&corners)[16]);
 
     // First, so that it is released last, after every GL object.
     std::unique_ptr<device::GlContext> context_;
     std::unique_ptr<device::TextPainter> painter_;
     int width_;
     int height_;
-    unsigned framebuffer_ = 0, colourBuffer_ = 0, depthBuffer_ = 0;
+    unsigned framebuffer_ = 0, colourTexture_ = 0, depthBuffer_ = 0;
     std::map<unsigned, unsigned> programs_;  // by features
     unsigned textProgram_ = 0;
     unsigned streamVao_ = 0, textVao_ = 0, textVbo_ = 0;
