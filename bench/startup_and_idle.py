@@ -7,8 +7,8 @@ Idle: the CPU the running, untouched program takes over a few seconds (aim: far 
 since the main loop is paced to 60 Hz).
 
 With --f3d PATH (Debian's f3d package), f3d is measured the same way in the same run, opening the sample glTF: its
-first painted pixel (a corner of its window leaving black) and its idle load; the figures are
-reported beside nukitori's, as ratios.
+first painted pixel (a corner of its window leaving black), a run after each of nukitori's, and its
+idle load; the figures are reported beside nukitori's, as ratios.
 
 Usage: startup_and_idle.py [--bin PATH] [--f3d PATH] [--runs N] [--idle-seconds S] [--json]
 """
@@ -185,25 +185,24 @@ def idle_fraction(pid, seconds):
     return (cpu_seconds(pid) - cpu0) / (time.monotonic() - wall0)
 
 
-def measure_f3d(server, xlib, binary, runs, idle_seconds):
-    times = []
-    for _ in range(runs + 1):  # the first fills the caches and is not counted
-        run = F3d(server, binary)
-        try:
-            times.append(f3d_first_pixel(server, xlib, run) * 1000)
-        finally:
-            run.close()
+def f3d_start(server, xlib, binary):
+    """Milliseconds to f3d's first painted pixel, once."""
+    run = F3d(server, binary)
+    try:
+        return f3d_first_pixel(server, xlib, run) * 1000
+    finally:
+        run.close()
         time.sleep(0.3)
-    times = times[1:]
+
+
+def f3d_idle(server, xlib, binary, idle_seconds):
     run = F3d(server, binary)
     try:
         f3d_first_pixel(server, xlib, run)
         time.sleep(1.0)
-        idle = idle_fraction(run.process.pid, idle_seconds)
+        return idle_fraction(run.process.pid, idle_seconds)
     finally:
         run.close()
-    return {"startup_ms_median": round(statistics.median(times), 1), "startup_ms_all": [round(t, 1) for t in times],
-            "idle_cpu_fraction": round(idle, 4)}
 
 
 def main():
@@ -232,7 +231,11 @@ def main():
             warm.close()
         wait_gone(xlib, probe)
 
-        times = []
+        # With f3d, its runs alternate with nukitori's, so that the machine's slower and faster
+        # spells fall on both alike; its first run fills the caches and is not counted.
+        if args.f3d:
+            f3d_start(server, xlib, args.f3d)
+        times, f3d_times = [], []
         for _ in range(args.runs):
             run = Program(server, binary)
             try:
@@ -240,6 +243,8 @@ def main():
             finally:
                 run.close()
             wait_gone(xlib, probe)
+            if args.f3d:
+                f3d_times.append(f3d_start(server, xlib, args.f3d))
         figures["startup_ms"] = {
             "runs": len(times),
             "median": round(statistics.median(times), 1),
@@ -270,7 +275,9 @@ def main():
         finally:
             idle.close()
         if args.f3d:
-            figures["f3d"] = measure_f3d(server, xlib, args.f3d, args.runs, args.idle_seconds)
+            figures["f3d"] = {"startup_ms_median": round(statistics.median(f3d_times), 1),
+                              "startup_ms_all": [round(t, 1) for t in f3d_times],
+                              "idle_cpu_fraction": round(f3d_idle(server, xlib, args.f3d, args.idle_seconds), 4)}
     finally:
         xlib.close()
         server.close()

@@ -360,9 +360,16 @@ void App::onViewerClosed() {
 
 void App::onViewerExposed() {
     redraw_.invalidate();
+    if (!device_) return;
+    // The first picture at the first exposure: the other windows' paints, queued behind it,
+    // would otherwise come first. No step has been taken yet, so it is the first pass's picture.
+    if (!framesDrawn_) {
+        drawFrame();
+        return;
+    }
     // No pass runs while the frame is dragged; without a compositor the dragged frame would
     // otherwise leave copies of itself on the viewer, which the grab at its release would read.
-    if (device_ && framesDrawn_) device_->presentAgain();
+    device_->presentAgain();
 }
 
 void App::onFrameResized() {

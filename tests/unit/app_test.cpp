@@ -81,6 +81,15 @@ TEST_F(AppOnDoubles, StartUpCreatesWindowsThenGraphicsThenOverlayThenModelThenLi
     EXPECT_EQ(app.currentModel()->materialCount(), 1u);
 }
 
+TEST_F(AppOnDoubles, TheFirstExposureDrawsTheFirstPictureAtOnceAndLaterOnesDrawNothing) {
+    ASSERT_TRUE(app.startUp());
+    app.onViewerExposed();
+    EXPECT_EQ(device->count("beginScene"), 1);
+    EXPECT_EQ(device->presentCount, 1);
+    app.onViewerExposed();
+    EXPECT_EQ(device->count("beginScene"), 1) << "a later exposure shows the last picture, it runs no pass";
+}
+
 TEST_F(AppOnDoubles, StartUpFailsWithAReasonWhenTheGraphicsCannotStart) {
     shell.deviceFactory = nullptr;  // the double's default: no device
     const auto started = app.startUp();
