@@ -142,6 +142,11 @@ class XServer:
         result = subprocess.run(args, env=self.env, capture_output=True, text=True, check=check)
         return result.stdout
 
+    def visible_window(self, title):
+        """The first visible window titled exactly `title`, or None."""
+        found = self.xdotool("search", "--onlyvisible", "--name", f"^{title}$").split()
+        return found[0] if found else None
+
     def xdotool(self, *args):
         return self.run(["xdotool", *[str(a) for a in args]], check=False).strip()
 
@@ -253,10 +258,7 @@ class Nukitori:
 
     def window(self, title, timeout=30.0):
         # Generous: a sanitizer build on a busy machine can take many seconds to show a window.
-        def find():
-            out = self.server.xdotool("search", "--onlyvisible", "--name", f"^{title}$")
-            return out.split()[0] if out else None
-        return wait_until(find, timeout, what=f"window {title!r}")
+        return wait_until(lambda: self.server.visible_window(title), timeout, what=f"window {title!r}")
 
     def geometry(self, window):
         """(x, y, width, height) of a window's inside, in screen coordinates."""

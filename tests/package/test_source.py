@@ -44,8 +44,7 @@ class SourceTarball(unittest.TestCase):
                                    stdout=log, stderr=subprocess.STDOUT)
         try:
             def viewer():
-                found = server.xdotool("search", "--onlyvisible", "--name", "^ビューア$").split()
-                return found[0] if found else app.poll() is not None
+                return server.visible_window("ビューア") or app.poll() is not None
             # It builds first.
             window = wait_until(viewer, 1800, interval=1, what="the viewer of scripts/run")
             self.assertIsNone(app.poll(), self.tail())

@@ -63,10 +63,7 @@ class InWine(unittest.TestCase):
         app = subprocess.Popen(["wine", program, *arguments], cwd=folder, env=self.env,
                                stdout=subprocess.DEVNULL, stderr=log)
         try:
-            def viewer():
-                found = server.xdotool("search", "--onlyvisible", "--name", "^ビューア$").split()
-                return found[0] if found else None
-            window = wait_until(viewer, 30, what="the viewer")
+            window = wait_until(lambda: server.visible_window("ビューア"), 30, what="the viewer")
             check_started()
             server.xdotool("windowfocus", "--sync", window)
             server.tap(server.keycode_of("Return"))

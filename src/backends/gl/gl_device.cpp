@@ -220,10 +220,8 @@ void GlDevice::present() {
     glDisable(GL_DEPTH_TEST);
     drawQuad(colourTexture_, w, h, corners);
     context_->swapBuffers();
+    // The next scene binds its frame buffer and viewport again, and each draw sets its blending.
     glEnable(GL_DEPTH_TEST);
-    applyBlend();
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
-    glViewport(0, 0, width_, height_);
 }
 
 void GlDevice::presentAgain() {
